@@ -1,0 +1,27 @@
+# Warnings as errors on our own code only (not on Qt's or generated moc code).
+function(quorvel_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# quorvel_library(NAME SOURCES ... LIBS ...): a static library of one subsystem.
+function(quorvel_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  quorvel_warnings(${name})
+endfunction()
+
+# quorvel_test(NAME SOURCES ... LIBS ... [LABELS ...]): one GoogleTest executable, its cases
+# discovered by CTest when the tests run (so building never needs a display).
+function(quorvel_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE quorvel_test_support ${ARG_LIBS})
+  quorvel_warnings(${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+endfunction()

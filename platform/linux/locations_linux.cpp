@@ -1,0 +1,43 @@
+#include "platform/locations.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace quorvel::platform {
+
+namespace {
+QString environmentOr(const char* name, const char* fallback)
+{
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? QString::fromUtf8(fallback) : value;
+}
+} // namespace
+
+QString serviceBaseUrl()
+{
+    QString url = environmentOr("QUORVEL_SERVICE_URL", QUORVEL_DEFAULT_SERVICE_URL);
+    while (url.endsWith(QLatin1Char('/')))
+        url.chop(1);
+    return url;
+}
+
+QString cdnBaseUrl()
+{
+    QString url = environmentOr("QUORVEL_CDN_URL", QUORVEL_DEFAULT_CDN_URL);
+    if (!url.endsWith(QLatin1Char('/')))
+        url += QLatin1Char('/');
+    return url;
+}
+
+QString pluginkitToolPath() { return environmentOr("QUORVEL_PLUGINKIT", QUORVEL_TOOL_DIR "/quorvel-pluginkit"); }
+QString killallToolPath() { return QStringLiteral("/usr/bin/killall"); }
+QString saverToolPath() { return environmentOr("QUORVEL_SAVER", QUORVEL_TOOL_DIR "/quorvel-saver"); }
+QString applicationsFolder() { return QDir::homePath() + QStringLiteral("/Applications"); }
+
+QString extensionCacheDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/com.quorvel.Quorvel.Extension/videos");
+}
+
+} // namespace quorvel::platform

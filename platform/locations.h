@@ -1,0 +1,24 @@
+#pragma once
+// Fixed places and addresses of this platform. Tests inject their own values instead of these.
+
+#include <QString>
+
+namespace quorvel::platform {
+
+// Service base URL without a trailing slash: $QUORVEL_SERVICE_URL, else the build's default.
+QString serviceBaseUrl();
+// Clip CDN base URL ending in "/": $QUORVEL_CDN_URL (a missing trailing slash is added), else the build's default.
+QString cdnBaseUrl();
+
+// The plug-in registry tool (quorvel-pluginkit, standing in for /usr/bin/pluginkit).
+QString pluginkitToolPath();
+// "/usr/bin/killall" (psmisc).
+QString killallToolPath();
+// The screensaver host stand-in, quorvel-saver.
+QString saverToolPath();
+// "~/Applications".
+QString applicationsFolder();
+// $XDG_CACHE_HOME/com.quorvel.Quorvel.Extension/videos (not created here).
+QString extensionCacheDirectory();
+
+} // namespace quorvel::platform

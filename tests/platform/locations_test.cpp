@@ -1,0 +1,36 @@
+#include "platform/locations.h"
+
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+
+namespace {
+
+struct EnvironmentGuard {
+    explicit EnvironmentGuard(const char* name) : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {}
+    ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
+    const char* name;
+    bool had;
+    QByteArray old;
+};
+
+TEST(Locations, EnvironmentOverridesBaseUrlsAndNormalisesTheirSlashes)
+{
+    EnvironmentGuard service("QUORVEL_SERVICE_URL"), cdn("QUORVEL_CDN_URL");
+    qputenv("QUORVEL_SERVICE_URL", "http://127.0.0.1:4040/");
+    qputenv("QUORVEL_CDN_URL", "http://127.0.0.1:4040/cdn");
+    EXPECT_EQ(quorvel::platform::serviceBaseUrl(), "http://127.0.0.1:4040");
+    EXPECT_EQ(quorvel::platform::cdnBaseUrl(), "http://127.0.0.1:4040/cdn/");
+}
+
+TEST(Locations, BuildDefaultsApplyWithoutOverrides)
+{
+    EnvironmentGuard service("QUORVEL_SERVICE_URL"), cdn("QUORVEL_CDN_URL");
+    qunsetenv("QUORVEL_SERVICE_URL");
+    qunsetenv("QUORVEL_CDN_URL");
+    EXPECT_TRUE(quorvel::platform::serviceBaseUrl().startsWith("http"));
+    EXPECT_FALSE(quorvel::platform::serviceBaseUrl().endsWith('/'));
+    EXPECT_TRUE(quorvel::platform::cdnBaseUrl().endsWith('/'));
+}
+
+} // namespace

@@ -1,0 +1,16 @@
+#pragma once
+// Runs a coroutine to completion from a plain test body, spinning the event loop meanwhile.
+
+#include <QCoroTask>
+
+namespace quorvel::testing {
+
+template <typename T>
+T await(QCoro::Task<T>&& task)
+{
+    return QCoro::waitFor(std::move(task));
+}
+
+inline void await(QCoro::Task<>&& task) { QCoro::waitFor(std::move(task)); }
+
+} // namespace quorvel::testing
