@@ -1,10 +1,8 @@
 #pragma once
-// The module's principal object and the plug-in that quorvel-saver loads.
+// The module's principal object.
 
 #include "extension/extension_environment.h"
 #include "host/saver_module.h"
-
-#include <QObject>
 
 namespace quorvel::extension {
 
@@ -18,16 +16,6 @@ public:
 
 private:
     std::shared_ptr<ExtensionEnvironment> environment_;
-};
-
-class QuorvelExtensionModule final : public QObject, public saver::SaverModule {
-    Q_OBJECT
-    Q_PLUGIN_METADATA(IID QuorvelSaverModule_iid)
-    Q_INTERFACES(quorvel::saver::SaverModule)
-public:
-    int interfaceVersion() const override { return kInterfaceVersion; }
-    // Builds the real environment of this platform for the principal.
-    std::unique_ptr<saver::SaverPrincipal> makePrincipal() override;
 };
 
 // The sample clip inside the bundle that holds `libraryPath` (Contents/MacOS/<lib> ->

@@ -1,5 +1,5 @@
 // The plug-in's entry: the real platform objects, created once per process.
-#include "extension/quorvel_extension.h"
+#include "extension/quorvel_extension_module.h"
 
 #include "platform/linux/media_player_qt.h"
 #include "platform/locations.h"
