@@ -1,6 +1,7 @@
 #include "extension/clip_cache.h"
 
 #include "extension/feed_loader.h"
+#include "extension/reply_ptr.h"
 #include "platform/log.h"
 
 #include <QCoroNetworkReply>
@@ -98,7 +99,7 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
 
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(stallTimeout_.count()));
-    std::unique_ptr<QNetworkReply> reply(network_->get(request));
+    const ReplyPtr reply(network_->get(request));
     reply->setReadBufferSize(kReadBufferBytes);
     if (owner)
         QObject::connect(owner, &QObject::destroyed, reply.get(), &QNetworkReply::abort);
@@ -119,6 +120,8 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
     QObject::connect(reply.get(), &QIODevice::readyRead, reply.get(), drain);
     co_await reply.get();
     drain();
+    // The drain refers to this frame; nothing may call it once the task has returned.
+    QObject::disconnect(reply.get(), &QIODevice::readyRead, nullptr, nullptr);
 
     if (!owner)
         co_return false;

@@ -1,5 +1,6 @@
 #include "extension/feed_loader.h"
 
+#include "extension/reply_ptr.h"
 #include "platform/log.h"
 
 #include <QCoroNetworkReply>
@@ -47,7 +48,7 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
-    std::unique_ptr<QNetworkReply> reply(network->get(request));
+    const ReplyPtr reply(network->get(request));
     co_await reply.get();
 
     std::optional<std::vector<Video>> videos;
