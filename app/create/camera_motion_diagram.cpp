@@ -24,7 +24,7 @@ double easedProgress(double t)
 QPointF pointOnCircle(QPointF centre, double radius, double degrees)
 {
     const double a = qDegreesToRadians(degrees);
-    return {centre.x() + radius * std::cos(a), centre.y() + radius * std::sin(a)};
+    return { centre.x() + radius * std::cos(a), centre.y() + radius * std::sin(a) };
 }
 
 QPainterPath arrowHead(QPointF from, QPointF tip)
@@ -32,7 +32,7 @@ QPainterPath arrowHead(QPointF from, QPointF tip)
     const double theta = std::atan2(tip.y() - from.y(), tip.x() - from.x());
     const double spread = qDegreesToRadians(36.0);
     QPainterPath path;
-    for (double angle : {theta + spread, theta - spread}) {
+    for (double angle : { theta + spread, theta - spread }) {
         path.moveTo(tip);
         path.lineTo(tip.x() - 4 * std::cos(angle), tip.y() - 4 * std::sin(angle));
     }
@@ -75,7 +75,7 @@ QPainterPath roundedRect(const QRectF& rect, double radius)
 
 OverlayStroke solid(QPainterPath path, double width = 1.4)
 {
-    return {std::move(path), width, Qt::RoundCap, {}};
+    return { std::move(path), width, Qt::RoundCap, {} };
 }
 
 // Curve plus its head, as one solid stroke of the default width.
@@ -91,15 +91,15 @@ void addOverlay(CameraMotionFrame& frame)
     auto& strokes = frame.overlayStrokes;
     switch (frame.cue) {
     case Cue::pan:
-        strokes.push_back(curvedArrow({18, 25}, {53, 7}, {96, 17}));
+        strokes.push_back(curvedArrow({ 18, 25 }, { 53, 7 }, { 96, 17 }));
         break;
     case Cue::diagonal:
-        strokes.push_back(solid(arrow({20, 9}, {93, 26})));
+        strokes.push_back(solid(arrow({ 20, 9 }, { 93, 26 })));
         break;
     case Cue::aerial:
-        strokes.push_back({quadCurve({17, 7}, {56, 9}, {94, 24}), 1.3, Qt::RoundCap, {3, 2}});
-        frame.overlayFills.push_back(roundedRect({14, 4, 6, 5}, 1));
-        strokes.push_back(solid(arrow({82, 19}, {94, 24})));
+        strokes.push_back({ quadCurve({ 17, 7 }, { 56, 9 }, { 94, 24 }), 1.3, Qt::RoundCap, { 3, 2 } });
+        frame.overlayFills.push_back(roundedRect({ 14, 4, 6, 5 }, 1));
+        strokes.push_back(solid(arrow({ 82, 19 }, { 94, 24 })));
         break;
     case Cue::orbit: {
         const QPointF centre(58, 18);
@@ -108,37 +108,37 @@ void addOverlay(CameraMotionFrame& frame)
         arc.moveTo(pointOnCircle(centre, radius, 150));
         // Qt counts angles anticlockwise on screen; ours turn clockwise.
         arc.arcTo(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius), -150, -255);
-        strokes.push_back({arc, 1.2, Qt::FlatCap, {2, 2}});
+        strokes.push_back({ arc, 1.2, Qt::FlatCap, { 2, 2 } });
         const QPointF marker = pointOnCircle(centre, radius, 150 + 255 * frame.eased);
-        frame.overlayFills.push_back(roundedRect({marker.x() - 2.5, marker.y() - 2.5, 5, 5}, 1));
-        strokes.push_back(solid(arrow({45, 7}, {49, 5})));
+        frame.overlayFills.push_back(roundedRect({ marker.x() - 2.5, marker.y() - 2.5, 5, 5 }, 1));
+        strokes.push_back(solid(arrow({ 45, 7 }, { 49, 5 })));
         break;
     }
     case Cue::zoomIn:
-        strokes.push_back(solid(arrow({17, 27}, {43, 20})));
-        strokes.push_back(solid(arrow({99, 7}, {73, 14})));
+        strokes.push_back(solid(arrow({ 17, 27 }, { 43, 20 })));
+        strokes.push_back(solid(arrow({ 99, 7 }, { 73, 14 })));
         break;
     case Cue::zoomOut:
-        strokes.push_back(solid(arrow({43, 20}, {17, 27})));
-        strokes.push_back(solid(arrow({73, 14}, {99, 7})));
+        strokes.push_back(solid(arrow({ 43, 20 }, { 17, 27 })));
+        strokes.push_back(solid(arrow({ 73, 14 }, { 99, 7 })));
         break;
     case Cue::parallax:
-        strokes.push_back(solid(arrow({18, 27}, {55, 27})));
-        strokes.push_back(solid(arrow({96, 8}, {61, 8})));
+        strokes.push_back(solid(arrow({ 18, 27 }, { 55, 27 })));
+        strokes.push_back(solid(arrow({ 96, 8 }, { 61, 8 })));
         break;
     case Cue::tiltUp:
-        strokes.push_back(curvedArrow({24, 28}, {11, 18}, {22, 5}));
+        strokes.push_back(curvedArrow({ 24, 28 }, { 11, 18 }, { 22, 5 }));
         break;
     case Cue::tiltDown:
-        strokes.push_back(curvedArrow({22, 5}, {11, 18}, {24, 28}));
+        strokes.push_back(curvedArrow({ 22, 5 }, { 11, 18 }, { 24, 28 }));
         break;
     case Cue::rise:
-        strokes.push_back(solid(arrow({18, 28}, {18, 6})));
-        strokes.push_back(solid(line({12, 28}, {24, 28}), 1.0));
-        strokes.push_back(solid(line({12, 6}, {24, 6}), 1.0));
+        strokes.push_back(solid(arrow({ 18, 28 }, { 18, 6 })));
+        strokes.push_back(solid(line({ 12, 28 }, { 24, 28 }), 1.0));
+        strokes.push_back(solid(line({ 12, 6 }, { 24, 6 }), 1.0));
         break;
     case Cue::track:
-        strokes.push_back(solid(arrow({18, 27}, {98, 27})));
+        strokes.push_back(solid(arrow({ 18, 27 }, { 98, 27 })));
         break;
     }
 }

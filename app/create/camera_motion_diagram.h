@@ -18,9 +18,9 @@
 
 namespace quorvel::create {
 
-inline constexpr QSizeF diagramSize{116, 34};
+inline constexpr QSizeF diagramSize { 116, 34 };
 // Redraws at most 30 times a second.
-inline constexpr std::chrono::milliseconds diagramFrameInterval{1000 / 30};
+inline constexpr std::chrono::milliseconds diagramFrameInterval { 1000 / 30 };
 // The still frame drawn when the desktop asks for reduced motion.
 inline constexpr double reducedMotionProgress = 0.68;
 
@@ -39,19 +39,19 @@ struct OverlayStroke {
 
 struct CameraMotionFrame {
     Cue cue = Cue::diagonal;
-    double progress = 0;  // raw
+    double progress = 0; // raw
     double eased = 0;
     double scale = 1;
-    double dx = 0;  // shift of the foreground
+    double dx = 0; // shift of the foreground
     double dy = 0;
 
-    QRectF frame;  // the surface inset by 0.75; everything is clipped to it
+    QRectF frame; // the surface inset by 0.75; everything is clipped to it
     double cornerRadius = 5;
     QLineF horizon;
-    QPolygonF hill;  // closed by the painter
+    QPolygonF hill; // closed by the painter
     QPointF sunCentre;
     double sunDiameter = 7;
-    QPainterPath foreground;  // one cubic curve
+    QPainterPath foreground; // one cubic curve
 
     // Fixed surface coordinates, never moved by the camera.
     std::vector<OverlayStroke> overlayStrokes;

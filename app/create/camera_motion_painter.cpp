@@ -25,7 +25,7 @@ QPen pen(const QColor& colour, double width, Qt::PenCapStyle cap = Qt::SquareCap
 DiagramColours DiagramColours::fromPalette(const QPalette& palette)
 {
     const QColor text = palette.color(QPalette::WindowText);
-    return {text, withOpacity(text, 0.55), palette.color(QPalette::Highlight)};
+    return { text, withOpacity(text, 0.55), palette.color(QPalette::Highlight) };
 }
 
 void paintCameraMotionFrame(QPainter& painter, const CameraMotionFrame& frame, const DiagramColours& colours)

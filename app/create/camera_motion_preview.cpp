@@ -13,9 +13,13 @@ namespace {
 constexpr int descriptionGap = 4;
 }
 
-CameraMotionPreview::CameraMotionPreview(const platform::Clock& clock, const platform::OperatingSystem& os,
-                                         QWidget* parent)
-    : QWidget(parent), clock_(clock), os_(os), motion_(vocabulary::defaultMotion()), spec_(cameraMotionSpec(motion_))
+CameraMotionPreview::CameraMotionPreview(
+    const platform::Clock& clock, const platform::OperatingSystem& os, QWidget* parent)
+    : QWidget(parent)
+    , clock_(clock)
+    , os_(os)
+    , motion_(vocabulary::defaultMotion())
+    , spec_(cameraMotionSpec(motion_))
 {
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(diagramFrameInterval);
@@ -51,7 +55,7 @@ void CameraMotionPreview::setAnimationAllowed(bool allowed)
 QSize CameraMotionPreview::sizeHint() const
 {
     const QFontMetrics metrics(descriptionFont());
-    return {previewWidth, int(diagramSize.height()) + descriptionGap + metrics.height()};
+    return { previewWidth, int(diagramSize.height()) + descriptionGap + metrics.height() };
 }
 
 void CameraMotionPreview::paintEvent(QPaintEvent*)
@@ -66,7 +70,8 @@ void CameraMotionPreview::paintEvent(QPaintEvent*)
 
     painter.setFont(descriptionFont());
     painter.setPen(colours.secondary);
-    const QRect textRect(0, int(surface.bottom()) + descriptionGap, width(), height() - int(surface.bottom()) - descriptionGap);
+    const QRect textRect(
+        0, int(surface.bottom()) + descriptionGap, width(), height() - int(surface.bottom()) - descriptionGap);
     const QString text = painter.fontMetrics().elidedText(spec_.description, Qt::ElideRight, textRect.width());
     painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text);
 }
@@ -114,13 +119,13 @@ void CameraMotionPreview::updateAccessibility()
 QFont CameraMotionPreview::descriptionFont() const
 {
     QFont font = this->font();
-    font.setPointSizeF(std::max(7.0, font.pointSizeF() * 0.77));  // caption 2
+    font.setPointSizeF(std::max(7.0, font.pointSizeF() * 0.77)); // caption 2
     return font;
 }
 
 QRectF CameraMotionPreview::diagramRect() const
 {
-    return {(width() - diagramSize.width()) / 2, 0, diagramSize.width(), diagramSize.height()};
+    return { (width() - diagramSize.width()) / 2, 0, diagramSize.width(), diagramSize.height() };
 }
 
 } // namespace quorvel::create

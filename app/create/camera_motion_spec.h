@@ -9,12 +9,12 @@
 namespace quorvel::create {
 
 struct CameraMotionSpec {
-    QString description;  // the one line under the diagram
-    QSizeF translation;   // scene shift over one cycle, in points (x right, y down)
+    QString description; // the one line under the diagram
+    QSizeF translation; // scene shift over one cycle, in points (x right, y down)
     double startScale = 1.0;
     double endScale = 1.0;
     Cue cue = Cue::diagonal;
-    double duration = 3.6;  // seconds per cycle, always > 0
+    double duration = 3.6; // seconds per cycle, always > 0
 };
 
 // Exact, case-sensitive key match; any other key gets the spec of "drift".
@@ -22,9 +22,9 @@ CameraMotionSpec cameraMotionSpec(const QString& motionKey);
 
 // What assistive technology reads for the preview as a whole.
 struct CameraMotionAccessibility {
-    QString label;  // "Camera motion preview"
-    QString value;  // key + ": " + description
-    QString hint;   // animated or static
+    QString label; // "Camera motion preview"
+    QString value; // key + ": " + description
+    QString hint; // animated or static
 };
 CameraMotionAccessibility cameraMotionAccessibility(const QString& motionKey, bool reduceMotion);
 

@@ -33,7 +33,7 @@ struct RandomRecipe {
     QString style;
     QString motion;
     QString vibe;
-    QString prompt;  // always one of the sample prompts, verbatim
+    QString prompt; // always one of the sample prompts, verbatim
 };
 
 // Draws style, motion, vibe and prompt in that order; repeats of the current values are allowed.

@@ -18,32 +18,44 @@ namespace vocabulary {
 
 const QStringList& styles()
 {
-    static const QStringList list{
-        QStringLiteral("cinematic"),  QStringLiteral("anime"),     QStringLiteral("realistic"),
-        QStringLiteral("retro"),      QStringLiteral("watercolor"), QStringLiteral("clay"),
-        QStringLiteral("synthwave"),  QStringLiteral("pixel"),     QStringLiteral("oilpaint"),
-        QStringLiteral("papercraft"), QStringLiteral("noir"),      QStringLiteral("vaporwave"),
-        QStringLiteral("storybook"),  QStringLiteral("ukiyoe"),    QStringLiteral("toon"),
-        QStringLiteral("risograph"),  QStringLiteral("stainedglass"), QStringLiteral("isometric"),
+    static const QStringList list {
+        QStringLiteral("cinematic"),
+        QStringLiteral("anime"),
+        QStringLiteral("realistic"),
+        QStringLiteral("retro"),
+        QStringLiteral("watercolor"),
+        QStringLiteral("clay"),
+        QStringLiteral("synthwave"),
+        QStringLiteral("pixel"),
+        QStringLiteral("oilpaint"),
+        QStringLiteral("papercraft"),
+        QStringLiteral("noir"),
+        QStringLiteral("vaporwave"),
+        QStringLiteral("storybook"),
+        QStringLiteral("ukiyoe"),
+        QStringLiteral("toon"),
+        QStringLiteral("risograph"),
+        QStringLiteral("stainedglass"),
+        QStringLiteral("isometric"),
     };
     return list;
 }
 
 const std::array<Motion, motionCount>& motions()
 {
-    static const std::array<Motion, motionCount> list{{
-        {QStringLiteral("slow pan"), Cue::pan, QStringLiteral("Sweep across the scene")},
-        {QStringLiteral("drift"), Cue::diagonal, QStringLiteral("Float gently diagonally")},
-        {QStringLiteral("orbit"), Cue::orbit, QStringLiteral("Circle around the subject")},
-        {QStringLiteral("push-in"), Cue::zoomIn, QStringLiteral("Move closer to the subject")},
-        {QStringLiteral("aerial glide"), Cue::aerial, QStringLiteral("Glide forward from above")},
-        {QStringLiteral("parallax sway"), Cue::parallax, QStringLiteral("Layers slide at different speeds")},
-        {QStringLiteral("pull back"), Cue::zoomOut, QStringLiteral("Reveal more of the scene")},
-        {QStringLiteral("tilt up"), Cue::tiltUp, QStringLiteral("Look upward from one position")},
-        {QStringLiteral("tilt down"), Cue::tiltDown, QStringLiteral("Look downward from one position")},
-        {QStringLiteral("crane rise"), Cue::rise, QStringLiteral("Lift the camera straight up")},
-        {QStringLiteral("sideways track"), Cue::track, QStringLiteral("Track sideways, staying level")},
-    }};
+    static const std::array<Motion, motionCount> list { {
+        { QStringLiteral("slow pan"), Cue::pan, QStringLiteral("Sweep across the scene") },
+        { QStringLiteral("drift"), Cue::diagonal, QStringLiteral("Float gently diagonally") },
+        { QStringLiteral("orbit"), Cue::orbit, QStringLiteral("Circle around the subject") },
+        { QStringLiteral("push-in"), Cue::zoomIn, QStringLiteral("Move closer to the subject") },
+        { QStringLiteral("aerial glide"), Cue::aerial, QStringLiteral("Glide forward from above") },
+        { QStringLiteral("parallax sway"), Cue::parallax, QStringLiteral("Layers slide at different speeds") },
+        { QStringLiteral("pull back"), Cue::zoomOut, QStringLiteral("Reveal more of the scene") },
+        { QStringLiteral("tilt up"), Cue::tiltUp, QStringLiteral("Look upward from one position") },
+        { QStringLiteral("tilt down"), Cue::tiltDown, QStringLiteral("Look downward from one position") },
+        { QStringLiteral("crane rise"), Cue::rise, QStringLiteral("Lift the camera straight up") },
+        { QStringLiteral("sideways track"), Cue::track, QStringLiteral("Track sideways, staying level") },
+    } };
     return list;
 }
 
@@ -57,17 +69,23 @@ QStringList motionKeys()
 
 const QStringList& vibes()
 {
-    static const QStringList list{
-        QStringLiteral("calm"),  QStringLiteral("gentle"), QStringLiteral("medium"),
-        QStringLiteral("lively"), QStringLiteral("wild"),  QStringLiteral("dreamy"),
-        QStringLiteral("epic"),  QStringLiteral("mysterious"), QStringLiteral("playful"),
+    static const QStringList list {
+        QStringLiteral("calm"),
+        QStringLiteral("gentle"),
+        QStringLiteral("medium"),
+        QStringLiteral("lively"),
+        QStringLiteral("wild"),
+        QStringLiteral("dreamy"),
+        QStringLiteral("epic"),
+        QStringLiteral("mysterious"),
+        QStringLiteral("playful"),
     };
     return list;
 }
 
 const QStringList& samplePrompts()
 {
-    static const QStringList list{
+    static const QStringList list {
         QStringLiteral("a cloud trapped in a greenhouse, raining on the orchids"),
         QStringLiteral("bioluminescent plankton swirling inside a midnight wave"),
         QStringLiteral("a school of silver fish swirling inside an hourglass"),
@@ -105,7 +123,7 @@ const Motion& motion(const QString& key)
     for (const Motion& m : motions())
         if (m.key == key)
             return m;
-    return motions()[1];  // "drift"
+    return motions()[1]; // "drift"
 }
 
 bool isMotionKey(const QString& key)
@@ -133,12 +151,12 @@ QString styleAccessibilityLabel(const QString& key)
 
 const std::array<QualityTier, 2>& tiers()
 {
-    static const std::array<QualityTier, 2> list{{
-        {true, QStringLiteral("Lite"), QStringLiteral("1 wumble credit"), QStringLiteral("fast, dreamy, everyday"),
-         QStringLiteral("Lite · 1 wumble credit"), QStringLiteral("Lite · Debug")},
-        {false, QStringLiteral("Standard"), QStringLiteral("5 wumble credits"), QStringLiteral("maximum fidelity"),
-         QStringLiteral("Standard · 5 wumble credits"), QStringLiteral("Standard · Debug")},
-    }};
+    static const std::array<QualityTier, 2> list { {
+        { true, QStringLiteral("Lite"), QStringLiteral("1 wumble credit"), QStringLiteral("fast, dreamy, everyday"),
+            QStringLiteral("Lite · 1 wumble credit"), QStringLiteral("Lite · Debug") },
+        { false, QStringLiteral("Standard"), QStringLiteral("5 wumble credits"), QStringLiteral("maximum fidelity"),
+            QStringLiteral("Standard · 5 wumble credits"), QStringLiteral("Standard · Debug") },
+    } };
     return list;
 }
 
@@ -152,11 +170,26 @@ QString tierHint()
     return QStringLiteral("Quality tier applies per generation - switch anytime");
 }
 
-QString defaultStyle() { return QStringLiteral("cinematic"); }
-QString defaultMotion() { return QStringLiteral("drift"); }
-QString defaultVibe() { return QStringLiteral("gentle"); }
-QString soundscape() { return QStringLiteral("none"); }
-QString soundLabel() { return QStringLiteral("Silent"); }
+QString defaultStyle()
+{
+    return QStringLiteral("cinematic");
+}
+QString defaultMotion()
+{
+    return QStringLiteral("drift");
+}
+QString defaultVibe()
+{
+    return QStringLiteral("gentle");
+}
+QString soundscape()
+{
+    return QStringLiteral("none");
+}
+QString soundLabel()
+{
+    return QStringLiteral("Silent");
+}
 
 } // namespace vocabulary
 } // namespace quorvel::create

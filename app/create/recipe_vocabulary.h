@@ -15,16 +15,16 @@ enum class Cue { pan, diagonal, aerial, orbit, zoomIn, zoomOut, parallax, tiltUp
 struct Motion {
     QString key;
     Cue cue;
-    QString description;  // the one line under the diagram
+    QString description; // the one line under the diagram
 };
 
 struct QualityTier {
     bool lite;
-    QString title;          // "Lite"
-    QString costText;       // "1 wumble credit"
-    QString blurb;          // "fast, dreamy, everyday"
-    QString cardText;       // "Lite · 1 wumble credit"
-    QString debugCardText;  // "Lite · Debug"
+    QString title; // "Lite"
+    QString costText; // "1 wumble credit"
+    QString blurb; // "fast, dreamy, everyday"
+    QString cardText; // "Lite · 1 wumble credit"
+    QString debugCardText; // "Lite · Debug"
 
     // Title, " tier, ", cost text.
     QString accessibilityLabel() const;

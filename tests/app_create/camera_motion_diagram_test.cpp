@@ -26,14 +26,14 @@ TEST(CameraMotionSpec, ZoomsAndTranslationsHaveTheirDirections)
     EXPECT_DOUBLE_EQ(pushIn.startScale, 1.0);
     EXPECT_DOUBLE_EQ(pushIn.endScale, 1.34);
     const CameraMotionSpec pullBack = cameraMotionSpec("pull back");
-    EXPECT_DOUBLE_EQ(pullBack.startScale, 1.34);  // starts larger than life
-    EXPECT_DOUBLE_EQ(pullBack.endScale, 0.88);    // and ends smaller
-    for (const char* still : {"orbit", "push-in", "pull back"})
+    EXPECT_DOUBLE_EQ(pullBack.startScale, 1.34); // starts larger than life
+    EXPECT_DOUBLE_EQ(pullBack.endScale, 0.88); // and ends smaller
+    for (const char* still : { "orbit", "push-in", "pull back" })
         EXPECT_TRUE(cameraMotionSpec(QString::fromUtf8(still)).translation.isNull()) << still;
     // Tilting up moves the scene down, and the other way round.
     EXPECT_GT(cameraMotionSpec("tilt up").translation.height(), 0);
     EXPECT_LT(cameraMotionSpec("tilt down").translation.height(), 0);
-    EXPECT_EQ(cameraMotionSpec("dolly zoom").translation, QSizeF(-8, 5));  // the drift spec
+    EXPECT_EQ(cameraMotionSpec("dolly zoom").translation, QSizeF(-8, 5)); // the drift spec
     for (const Motion& m : vocabulary::motions()) {
         const CameraMotionSpec spec = cameraMotionSpec(m.key);
         EXPECT_EQ(spec.cue, m.cue) << m.key.toStdString();
@@ -65,13 +65,13 @@ TEST(CameraMotionTiming, EasingIsSmoothstep)
 // Walks a timeline frame by frame, as the widget's timer would, across several cycles.
 TEST(CameraMotionTiming, EveryCycleLastsExactlyItsDurationAndRestartsAtZero)
 {
-    const CameraMotionSpec pan = cameraMotionSpec("slow pan");  // 3.2 s
+    const CameraMotionSpec pan = cameraMotionSpec("slow pan"); // 3.2 s
     EXPECT_NEAR(cycleProgress(pan, 0ms), 0, eps);
     EXPECT_NEAR(cycleProgress(pan, 800ms), 0.25, eps);
     EXPECT_NEAR(cycleProgress(pan, 1600ms), 0.5, eps);
     EXPECT_NEAR(cycleProgress(pan, 3200ms), 0, eps);
     EXPECT_NEAR(cycleProgress(pan, 4800ms), 0.5, eps);
-    EXPECT_NEAR(cycleProgress(pan, 3200s + 800ms), 0.25, 1e-6);  // long-running clocks keep the phase
+    EXPECT_NEAR(cycleProgress(pan, 3200s + 800ms), 0.25, 1e-6); // long-running clocks keep the phase
 
     int wraps = 0;
     double previous = 0;
@@ -83,7 +83,7 @@ TEST(CameraMotionTiming, EveryCycleLastsExactlyItsDurationAndRestartsAtZero)
             ++wraps;
         previous = t;
     }
-    EXPECT_EQ(wraps, 2);  // 9.6 s of frames are three cycles of 3.2 s, restarting twice
+    EXPECT_EQ(wraps, 2); // 9.6 s of frames are three cycles of 3.2 s, restarting twice
     EXPECT_EQ(diagramFrameInterval, 33ms);
 }
 
@@ -102,19 +102,19 @@ struct GeometryCase {
 TEST(CameraMotionGeometry, ScenePointsScaleAboutTheCentreThenShift)
 {
     const GeometryCase cases[] = {
-        {"push-in ends at 1.34 without moving", "push-in", 1, 1.34, 0, 0,
-         {58 - 66 * 1.34, 17 + 5 * 1.34}, {58, 17 + 1.34}, {58 - 66 * 1.34, 17 + 13 * 1.34}},
-        {"pull back starts at 1.34", "pull back", 0, 1.34, 0, 0,
-         {58 - 66 * 1.34, 17 + 5 * 1.34}, {58, 17 + 1.34}, {58 - 66 * 1.34, 17 + 13 * 1.34}},
-        {"pull back ends at 0.88", "pull back", 1, 0.88, 0, 0,
-         {58 - 66 * 0.88, 17 + 5 * 0.88}, {58, 17 + 0.88}, {58 - 66 * 0.88, 17 + 13 * 0.88}},
-        {"slow pan half-way has moved half", "slow pan", 0.5, 1, -7, 0, {-15, 22}, {51, 18}, {-15, 30}},
-        {"drift at the end of a cycle", "drift", 1, 1, -8, 5, {-16, 27}, {50, 23}, {-16, 35}},
-        {"aerial glide zooms and shifts", "aerial glide", 1, 1.16, -9, 4,
-         {58 - 66 * 1.16 - 9, 17 + 5 * 1.16 + 4}, {58 - 9, 17 + 1.16 + 4}, {58 - 66 * 1.16 - 9, 17 + 13 * 1.16 + 4}},
-        {"parallax background drifts against the foreground", "parallax sway", 1, 1, 10, 0,
-         {-8 - 3.5, 22}, {58 + 2, 18}, {-8 + 10, 30}},
-        {"orbit never moves the scene", "orbit", 0.7, 1, 0, 0, {-8, 22}, {58, 18}, {-8, 30}},
+        { "push-in ends at 1.34 without moving", "push-in", 1, 1.34, 0, 0, { 58 - 66 * 1.34, 17 + 5 * 1.34 },
+            { 58, 17 + 1.34 }, { 58 - 66 * 1.34, 17 + 13 * 1.34 } },
+        { "pull back starts at 1.34", "pull back", 0, 1.34, 0, 0, { 58 - 66 * 1.34, 17 + 5 * 1.34 }, { 58, 17 + 1.34 },
+            { 58 - 66 * 1.34, 17 + 13 * 1.34 } },
+        { "pull back ends at 0.88", "pull back", 1, 0.88, 0, 0, { 58 - 66 * 0.88, 17 + 5 * 0.88 }, { 58, 17 + 0.88 },
+            { 58 - 66 * 0.88, 17 + 13 * 0.88 } },
+        { "slow pan half-way has moved half", "slow pan", 0.5, 1, -7, 0, { -15, 22 }, { 51, 18 }, { -15, 30 } },
+        { "drift at the end of a cycle", "drift", 1, 1, -8, 5, { -16, 27 }, { 50, 23 }, { -16, 35 } },
+        { "aerial glide zooms and shifts", "aerial glide", 1, 1.16, -9, 4, { 58 - 66 * 1.16 - 9, 17 + 5 * 1.16 + 4 },
+            { 58 - 9, 17 + 1.16 + 4 }, { 58 - 66 * 1.16 - 9, 17 + 13 * 1.16 + 4 } },
+        { "parallax background drifts against the foreground", "parallax sway", 1, 1, 10, 0, { -8 - 3.5, 22 },
+            { 58 + 2, 18 }, { -8 + 10, 30 } },
+        { "orbit never moves the scene", "orbit", 0.7, 1, 0, 0, { -8, 22 }, { 58, 18 }, { -8, 30 } },
     };
     for (const GeometryCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -143,16 +143,16 @@ TEST(CameraMotionGeometry, StillFrameIsTheEasedPointSixEightFrame)
 TEST(CameraMotionOverlay, ArrowHeadsPointBackwardsFromTheTip)
 {
     // A level arrow to the right: both strokes end 4 points back, 36 degrees above and below.
-    const QPainterPath head = arrowHead({18, 27}, {98, 27});
+    const QPainterPath head = arrowHead({ 18, 27 }, { 98, 27 });
     ASSERT_EQ(head.elementCount(), 4);
     const double back = 4 * std::cos(qDegreesToRadians(36.0));
     const double side = 4 * std::sin(qDegreesToRadians(36.0));
-    expectPoint(head.elementAt(0), {98, 27});
-    expectPoint(head.elementAt(1), {98 - back, 27 - side});
-    expectPoint(head.elementAt(2), {98, 27});
-    expectPoint(head.elementAt(3), {98 - back, 27 + side});
+    expectPoint(head.elementAt(0), { 98, 27 });
+    expectPoint(head.elementAt(1), { 98 - back, 27 - side });
+    expectPoint(head.elementAt(2), { 98, 27 });
+    expectPoint(head.elementAt(3), { 98 - back, 27 + side });
     // Straight up: the strokes hang below the tip.
-    const QPainterPath up = arrowHead({18, 28}, {18, 6});
+    const QPainterPath up = arrowHead({ 18, 28 }, { 18, 6 });
     EXPECT_GT(up.elementAt(1).y, 6);
     EXPECT_GT(up.elementAt(3).y, 6);
 }
@@ -165,20 +165,20 @@ TEST(CameraMotionOverlay, OrbitArcRunsOverTheTopAndItsMarkerTravelsAlongIt)
     const CameraMotionFrame start = cameraMotionFrame(orbit, 0);
     ASSERT_FALSE(start.overlayStrokes.empty());
     const OverlayStroke& arc = start.overlayStrokes.front();
-    expectPoint(arc.path.pointAtPercent(0), pointOnCircle({58, 18}, 13, 150), 1e-3);
-    expectPoint(arc.path.pointAtPercent(1), pointOnCircle({58, 18}, 13, 405), 1e-3);
-    expectPoint(arc.path.pointAtPercent(0.5), pointOnCircle({58, 18}, 13, 277.5), 0.1);
+    expectPoint(arc.path.pointAtPercent(0), pointOnCircle({ 58, 18 }, 13, 150), 1e-3);
+    expectPoint(arc.path.pointAtPercent(1), pointOnCircle({ 58, 18 }, 13, 405), 1e-3);
+    expectPoint(arc.path.pointAtPercent(0.5), pointOnCircle({ 58, 18 }, 13, 277.5), 0.1);
     EXPECT_NEAR(arc.path.boundingRect().top(), 5, 0.05);
     EXPECT_LT(arc.path.boundingRect().bottom(), 27.5);
     EXPECT_EQ(arc.cap, Qt::FlatCap);
-    EXPECT_EQ(arc.dashes, (QList<qreal>{2, 2}));
+    EXPECT_EQ(arc.dashes, (QList<qreal> { 2, 2 }));
 
-    for (double t : {0.0, 0.3, 0.5, 1.0}) {
+    for (double t : { 0.0, 0.3, 0.5, 1.0 }) {
         SCOPED_TRACE(t);
         const CameraMotionFrame f = cameraMotionFrame(orbit, t);
         ASSERT_EQ(f.overlayFills.size(), 1u);
         expectPoint(f.overlayFills.front().boundingRect().center(),
-                    pointOnCircle({58, 18}, 13, 150 + 255 * easedProgress(t)), 1e-6);
+            pointOnCircle({ 58, 18 }, 13, 150 + 255 * easedProgress(t)), 1e-6);
         EXPECT_NEAR(f.overlayFills.front().boundingRect().width(), 5, 1e-6);
     }
 }

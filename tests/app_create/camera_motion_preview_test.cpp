@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 class FakeOperatingSystem final : public platform::OperatingSystem {
 public:
-    platform::OperatingSystemVersion version() const override { return {14, 0, 0}; }
+    platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
     bool reduceMotion() const override { return reduce; }
     std::optional<platform::BundleInfo> mainBundle() const override { return std::nullopt; }
     std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
@@ -64,7 +64,7 @@ protected:
 TEST_F(CameraMotionPreviewTest, EveryMoveRendersAnimatedAndStill)
 {
     const QRect diagram((CameraMotionPreview::previewWidth - 116) / 2, 0, 116, 34);
-    for (bool reduce : {false, true}) {
+    for (bool reduce : { false, true }) {
         os.reduce = reduce;
         for (const Motion& m : vocabulary::motions()) {
             SCOPED_TRACE(m.key.toStdString() + (reduce ? " still" : " animated"));
@@ -83,7 +83,7 @@ TEST_F(CameraMotionPreviewTest, EveryMoveRendersAnimatedAndStill)
 TEST_F(CameraMotionPreviewTest, AnimatedFramesFollowTheClockAndLoop)
 {
     CameraMotionPreview preview(clock, os);
-    preview.setMotion("slow pan");  // 3.2 s cycle
+    preview.setMotion("slow pan"); // 3.2 s cycle
     preview.resize(preview.sizeHint());
     const QImage atStart = grab(preview);
     clock.advance(1600ms);
@@ -115,7 +115,7 @@ TEST_F(CameraMotionPreviewTest, ReducedMotionDrawsOneStillFrameWithoutATimer)
 TEST_F(CameraMotionPreviewTest, TimerRunsOnlyWhileShownAllowedAndMotionIsWanted)
 {
     CameraMotionPreview preview(clock, os);
-    EXPECT_FALSE(preview.isAnimating());  // not shown yet
+    EXPECT_FALSE(preview.isAnimating()); // not shown yet
     preview.show();
     EXPECT_TRUE(preview.isAnimating());
     EXPECT_EQ(preview.frameInterval(), 33ms);
@@ -161,7 +161,7 @@ TEST(CameraMotionPainter, LeavesThePainterAsItFoundIt)
     const QPen pen(Qt::red, 3);
     painter.setPen(pen);
     paintCameraMotionFrame(painter, cameraMotionFrame(cameraMotionSpec("orbit"), 0.4),
-                           {Qt::black, QColor(0, 0, 0, 128), QColor(0, 100, 255)});
+        { Qt::black, QColor(0, 0, 0, 128), QColor(0, 100, 255) });
     EXPECT_EQ(painter.pen(), pen);
     EXPECT_FALSE(painter.hasClipping());
 }

@@ -23,8 +23,11 @@ namespace {
 // Answers the reduce-motion question as told, so both forms can sit side by side.
 class FixedMotionSetting final : public quorvel::platform::OperatingSystem {
 public:
-    explicit FixedMotionSetting(bool reduce) : reduce_(reduce) {}
-    quorvel::platform::OperatingSystemVersion version() const override { return {14, 0, 0}; }
+    explicit FixedMotionSetting(bool reduce)
+        : reduce_(reduce)
+    {
+    }
+    quorvel::platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
     bool reduceMotion() const override { return reduce_; }
     std::optional<quorvel::platform::BundleInfo> mainBundle() const override { return std::nullopt; }
     std::optional<quorvel::platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
@@ -65,19 +68,20 @@ int main(int argc, char** argv)
     if (QString::fromLocal8Bit(argv[1]) == QStringLiteral("--window"))
         return showWindow(app);
     const double scale = argc > 2 ? QString::fromLocal8Bit(argv[2]).toDouble() : 3.0;
-    const double moments[] = {0.0, 0.25, 0.5, 0.75, 1.0};
+    const double moments[] = { 0.0, 0.25, 0.5, 0.75, 1.0 };
     const int columns = int(std::size(moments)) + 1;
     const QSizeF cell(diagramSize.width() * scale + 16, diagramSize.height() * scale + 28);
     const int labelWidth = 260;
     QImage sheet(int(labelWidth + columns * cell.width()), int((vocabulary::motions().size() + 1) * cell.height()),
-                 QImage::Format_ARGB32_Premultiplied);
+        QImage::Format_ARGB32_Premultiplied);
     sheet.fill(Qt::white);
     QPainter painter(&sheet);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const DiagramColours colours = DiagramColours::fromPalette(app.palette());
 
     for (int c = 0; c < columns; ++c) {
-        const QString title = c < columns - 1 ? QStringLiteral("t = %1").arg(moments[c]) : QStringLiteral("reduce motion");
+        const QString title
+            = c < columns - 1 ? QStringLiteral("t = %1").arg(moments[c]) : QStringLiteral("reduce motion");
         painter.drawText(QRectF(labelWidth + c * cell.width(), 0, cell.width(), cell.height()), Qt::AlignCenter, title);
     }
     int row = 1;
@@ -86,10 +90,10 @@ int main(int argc, char** argv)
         const double top = row * cell.height();
         painter.setPen(Qt::black);
         painter.drawText(QRectF(8, top, labelWidth - 8, cell.height()), Qt::AlignVCenter | Qt::AlignLeft,
-                         motion.key + QStringLiteral("\n") + spec.description);
+            motion.key + QStringLiteral("\n") + spec.description);
         for (int c = 0; c < columns; ++c) {
-            const CameraMotionFrame frame =
-                c < columns - 1 ? cameraMotionFrame(spec, moments[c]) : staticCameraMotionFrame(spec);
+            const CameraMotionFrame frame
+                = c < columns - 1 ? cameraMotionFrame(spec, moments[c]) : staticCameraMotionFrame(spec);
             painter.save();
             painter.translate(labelWidth + c * cell.width() + 8, top + 14);
             painter.scale(scale, scale);

@@ -13,7 +13,7 @@ namespace {
 
 using namespace vocabulary;
 
-constexpr std::uint64_t maxWord = ~std::uint64_t{0};
+constexpr std::uint64_t maxWord = ~std::uint64_t { 0 };
 
 struct WordCase {
     const char* fault;
@@ -27,15 +27,16 @@ struct WordCase {
 TEST(UniformIndex, TakesTheHighWordAndRejectsOnlyTheBiasedLowWords)
 {
     const WordCase cases[] = {
-        {"largest word must reach the last index", 18, {maxWord}, 17, 1},
-        {"zero word is biased and must be redrawn", 18, {0, maxWord}, 17, 2},
-        {"half-way word with zero low part is redrawn", 18, {std::uint64_t{1} << 63, (std::uint64_t{1} << 63) + 1}, 9, 2},
-        {"low part 16 is at the threshold and kept", 18, {8198552921648689608u}, 8, 1},
-        {"low part 16 near the top is kept", 18, {17421924958503465416u}, 17, 1},
-        {"several biased words in a row are all skipped", 18, {0, 0, 0, 1u << 20}, 0, 4},
-        {"a power of two never rejects", 8, {0}, 0, 1},
-        {"a list of one is always index 0", 1, {0}, 0, 1},
-        {"a list of one is always index 0 at the top", 1, {maxWord}, 0, 1},
+        { "largest word must reach the last index", 18, { maxWord }, 17, 1 },
+        { "zero word is biased and must be redrawn", 18, { 0, maxWord }, 17, 2 },
+        { "half-way word with zero low part is redrawn", 18,
+            { std::uint64_t { 1 } << 63, (std::uint64_t { 1 } << 63) + 1 }, 9, 2 },
+        { "low part 16 is at the threshold and kept", 18, { 8198552921648689608u }, 8, 1 },
+        { "low part 16 near the top is kept", 18, { 17421924958503465416u }, 17, 1 },
+        { "several biased words in a row are all skipped", 18, { 0, 0, 0, 1u << 20 }, 0, 4 },
+        { "a power of two never rejects", 8, { 0 }, 0, 1 },
+        { "a list of one is always index 0", 1, { 0 }, 0, 1 },
+        { "a list of one is always index 0 at the top", 1, { maxWord }, 0, 1 },
     };
     for (const WordCase& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -59,7 +60,10 @@ TEST(UniformIndex, TakesTheHighWordAndRejectsOnlyTheBiasedLowWords)
 // Returns scripted indices and records which list sizes were asked for, in order.
 class ScriptedSource final : public RandomIndexSource {
 public:
-    explicit ScriptedSource(std::vector<std::size_t> answers) : answers_(std::move(answers)) {}
+    explicit ScriptedSource(std::vector<std::size_t> answers)
+        : answers_(std::move(answers))
+    {
+    }
     std::size_t index(std::size_t count) override
     {
         counts.push_back(count);
@@ -73,9 +77,9 @@ private:
 
 TEST(RandomRecipe, DrawsStyleMotionVibeAndPromptInThatOrder)
 {
-    ScriptedSource source({13, 3, 8, 22});
+    ScriptedSource source({ 13, 3, 8, 22 });
     const RandomRecipe recipe = drawRandomRecipe(source);
-    EXPECT_EQ(source.counts, (std::vector<std::size_t>{18, 11, 9, 28}));
+    EXPECT_EQ(source.counts, (std::vector<std::size_t> { 18, 11, 9, 28 }));
     EXPECT_EQ(recipe.style, "ukiyoe");
     EXPECT_EQ(recipe.motion, "push-in");
     EXPECT_EQ(recipe.vibe, "playful");
@@ -84,7 +88,7 @@ TEST(RandomRecipe, DrawsStyleMotionVibeAndPromptInThatOrder)
 
 TEST(RandomRecipe, ASourceOutOfRangeNeverIndexesPastTheLists)
 {
-    ScriptedSource source({18, 999, 9, std::size_t(-1)});
+    ScriptedSource source({ 18, 999, 9, std::size_t(-1) });
     const RandomRecipe recipe = drawRandomRecipe(source);
     EXPECT_EQ(recipe.style, styles().last());
     EXPECT_EQ(recipe.motion, motions().back().key);
@@ -101,7 +105,7 @@ public:
     }
 
 private:
-    std::mt19937_64 engine_{20261207};
+    std::mt19937_64 engine_ { 20261207 };
 };
 
 TEST(RandomRecipe, OverManyDrawsEveryEntryComesUpAndNoneIsFavoured)
@@ -118,7 +122,7 @@ TEST(RandomRecipe, OverManyDrawsEveryEntryComesUpAndNoneIsFavoured)
     }
     auto expectEven = [](const std::map<QString, int>& hits, const QStringList& list, const char* name) {
         SCOPED_TRACE(name);
-        ASSERT_EQ(hits.size(), std::size_t(list.size()));  // nothing outside the list, nothing unreachable
+        ASSERT_EQ(hits.size(), std::size_t(list.size())); // nothing outside the list, nothing unreachable
         const double expected = double(draws) / list.size();
         for (const auto& [entry, n] : hits) {
             EXPECT_TRUE(list.contains(entry)) << entry.toStdString();

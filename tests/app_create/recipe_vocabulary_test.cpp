@@ -16,7 +16,12 @@ namespace {
 using namespace vocabulary;
 
 struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name) : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {}
+    explicit EnvironmentGuard(const char* name)
+        : name(name)
+        , had(qEnvironmentVariableIsSet(name))
+        , old(qgetenv(name))
+    {
+    }
     ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
     const char* name;
     bool had;
@@ -31,8 +36,8 @@ struct NamedList {
 
 std::vector<NamedList> allLists()
 {
-    return {{"styles", styles(), 18}, {"motions", motionKeys(), 11}, {"vibes", vibes(), 9},
-            {"samplePrompts", samplePrompts(), 28}};
+    return { { "styles", styles(), 18 }, { "motions", motionKeys(), 11 }, { "vibes", vibes(), 9 },
+        { "samplePrompts", samplePrompts(), 28 } };
 }
 
 // The plans screen advertises these numbers; the lists must stay in step with that text.
@@ -69,11 +74,11 @@ TEST(RecipeVocabulary, EveryKeyIsAPlainLowerCaseWireValue)
     EXPECT_EQ(back, all);
 
     // Spaces and hyphens are part of the key; some styles are single words with no separator.
-    for (const char* key : {"slow pan", "sideways track", "push-in"})
+    for (const char* key : { "slow pan", "sideways track", "push-in" })
         EXPECT_TRUE(motionKeys().contains(QString::fromUtf8(key))) << key;
-    for (const char* key : {"oilpaint", "stainedglass", "ukiyoe"})
+    for (const char* key : { "oilpaint", "stainedglass", "ukiyoe" })
         EXPECT_TRUE(styles().contains(QString::fromUtf8(key))) << key;
-    EXPECT_EQ(samplePrompts().at(22), "a glassblower's molten orb glowing like a tiny sun");  // ASCII apostrophe
+    EXPECT_EQ(samplePrompts().at(22), "a glassblower's molten orb glowing like a tiny sun"); // ASCII apostrophe
 }
 
 // A fresh create screen starts from these; each must be an entry of its list.
@@ -88,7 +93,7 @@ TEST(RecipeVocabulary, MotionLookupIsExactWithDriftAsFallback)
 {
     EXPECT_EQ(motion("slow pan").cue, Cue::pan);
     EXPECT_EQ(motion("push-in").description, "Move closer to the subject");
-    for (const char* unknown : {"", "Drift", "slow pan ", "slow-pan", "pushin", "zoom"}) {
+    for (const char* unknown : { "", "Drift", "slow pan ", "slow-pan", "pushin", "zoom" }) {
         SCOPED_TRACE(unknown);
         EXPECT_FALSE(isMotionKey(QString::fromUtf8(unknown)));
         EXPECT_EQ(motion(QString::fromUtf8(unknown)).key, "drift");
