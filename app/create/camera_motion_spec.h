@@ -17,7 +17,7 @@ struct CameraMotionSpec {
     double duration = 3.6; // seconds per cycle, always > 0
 };
 
-// Exact, case-sensitive key match; any other key gets the spec of "drift".
+// Exact, case-sensitive key match; any other key moves like "drift".
 CameraMotionSpec cameraMotionSpec(const QString& motionKey);
 
 // What assistive technology reads for the preview as a whole.

@@ -33,7 +33,7 @@ TEST(CameraMotionSpec, ZoomsAndTranslationsHaveTheirDirections)
     // Tilting up moves the scene down, and the other way round.
     EXPECT_GT(cameraMotionSpec("tilt up").translation.height(), 0);
     EXPECT_LT(cameraMotionSpec("tilt down").translation.height(), 0);
-    EXPECT_EQ(cameraMotionSpec("dolly zoom").translation, QSizeF(-8, 5)); // the drift spec
+    EXPECT_EQ(cameraMotionSpec("dolly zoom").translation, QSizeF(-8, 5)); // moves like drift
     for (const Motion& m : vocabulary::motions()) {
         const CameraMotionSpec spec = cameraMotionSpec(m.key);
         EXPECT_EQ(spec.cue, m.cue) << m.key.toStdString();
