@@ -27,8 +27,8 @@ QString lastPathComponent(const QUrl& url)
 
 } // namespace
 
-ClipCache::ClipCache(QString directory, std::shared_ptr<QNetworkAccessManager> network,
-                     std::chrono::milliseconds stallTimeout)
+ClipCache::ClipCache(
+    QString directory, std::shared_ptr<QNetworkAccessManager> network, std::chrono::milliseconds stallTimeout)
     : directory_(std::move(directory))
     , network_(std::move(network))
     , stallTimeout_(stallTimeout)
@@ -53,11 +53,11 @@ bool ClipCache::isCacheFile(const QString& localPath) const
 {
     const QFileInfo info(localPath);
     return !info.fileName().isEmpty() && info.fileName() != QLatin1String(kLastGoodFeedName)
-           && QDir(info.absolutePath()) == QDir(QFileInfo(directory_).absoluteFilePath());
+        && QDir(info.absolutePath()) == QDir(QFileInfo(directory_).absoluteFilePath());
 }
 
-QCoro::Task<> ClipCache::cacheClips(std::shared_ptr<ClipCache> cache, QPointer<QObject> owner,
-                                    std::function<std::vector<Video>()> playlist)
+QCoro::Task<> ClipCache::cacheClips(
+    std::shared_ptr<ClipCache> cache, QPointer<QObject> owner, std::function<std::vector<Video>()> playlist)
 {
     if (!owner)
         co_return;
@@ -68,9 +68,9 @@ QCoro::Task<> ClipCache::cacheClips(std::shared_ptr<ClipCache> cache, QPointer<Q
         if (cache->cachedFileURL(video))
             continue;
         if (!isRemoteClipURL(video.url)) {
-            platform::log::error(LogCategory::View, QStringLiteral("cache failed %1: %2")
-                                                        .arg(lastPathComponent(video.url),
-                                                             QStringLiteral("not an http(s) URL")));
+            platform::log::error(LogCategory::View,
+                QStringLiteral("cache failed %1: %2")
+                    .arg(lastPathComponent(video.url), QStringLiteral("not an http(s) URL")));
             continue;
         }
         co_await cache->download(video.url, owner);
@@ -86,8 +86,8 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
     const QString name = cacheFileName(url);
     const QString destination = QDir(dir).filePath(name);
     auto fail = [&](const QString& reason) {
-        platform::log::error(LogCategory::View,
-                             QStringLiteral("cache failed %1: %2").arg(lastPathComponent(url), reason));
+        platform::log::error(
+            LogCategory::View, QStringLiteral("cache failed %1: %2").arg(lastPathComponent(url), reason));
         return false;
     };
 
@@ -132,8 +132,8 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
     if (reply->error() != QNetworkReply::NoError && (statusAttribute.isNull() || status == 200))
         co_return fail(reply->errorString());
     if (status != 200) {
-        platform::log::error(LogCategory::View,
-                             QStringLiteral("cache skip %1: HTTP %2").arg(url.toString()).arg(status));
+        platform::log::error(
+            LogCategory::View, QStringLiteral("cache skip %1: HTTP %2").arg(url.toString()).arg(status));
         co_return false;
     }
     const QVariant declaredLength = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -154,7 +154,7 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
 
 void ClipCache::prune(const std::vector<Video>& playlist) const
 {
-    QSet<QString> keep{QLatin1String(kLastGoodFeedName)};
+    QSet<QString> keep { QLatin1String(kLastGoodFeedName) };
     for (const Video& video : playlist)
         keep.insert(cacheFileName(video.url));
     QDir dir(directory_);

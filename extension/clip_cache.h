@@ -17,8 +17,8 @@ namespace quorvel::extension {
 
 class ClipCache {
 public:
-    ClipCache(QString directory, std::shared_ptr<QNetworkAccessManager> network,
-              std::chrono::milliseconds stallTimeout);
+    ClipCache(
+        QString directory, std::shared_ptr<QNetworkAccessManager> network, std::chrono::milliseconds stallTimeout);
 
     // The directory, created on the way if it can be (a failure is ignored).
     QString directory() const;
@@ -29,8 +29,8 @@ public:
 
     // Downloads every clip of the playlist that is not cached yet, one at a time, then prunes.
     // `playlist` is read again before pruning; the task stops once `owner` is gone.
-    static QCoro::Task<> cacheClips(std::shared_ptr<ClipCache> cache, QPointer<QObject> owner,
-                                    std::function<std::vector<Video>()> playlist);
+    static QCoro::Task<> cacheClips(
+        std::shared_ptr<ClipCache> cache, QPointer<QObject> owner, std::function<std::vector<Video>()> playlist);
 
     // Downloads one clip into place; false when it did not land (the reason is logged).
     QCoro::Task<bool> download(QUrl url, QPointer<QObject> owner);

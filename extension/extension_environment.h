@@ -31,10 +31,10 @@ struct ExtensionEnvironment {
     QString cacheDirectory;
     // The clip shipped inside the bundle.
     QUrl sampleClipURL;
-    std::chrono::milliseconds feedTimeout{8000};
+    std::chrono::milliseconds feedTimeout { 8000 };
     // Resets whenever bytes arrive, so only a stalled server hits it, never a slow large clip.
-    std::chrono::milliseconds clipStallTimeout{60000};
-    std::chrono::milliseconds failureBackoff{30000};
+    std::chrono::milliseconds clipStallTimeout { 60000 };
+    std::chrono::milliseconds failureBackoff { 30000 };
 };
 
 } // namespace quorvel::extension

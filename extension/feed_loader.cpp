@@ -40,8 +40,7 @@ std::optional<std::vector<Video>> readLastGoodFeed(const QString& cacheDirectory
 }
 
 QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManager> network, QUrl feedURL,
-                                             QString cacheDirectory, Video fallback,
-                                             std::chrono::milliseconds timeout)
+    QString cacheDirectory, Video fallback, std::chrono::milliseconds timeout)
 {
     QNetworkRequest request(feedURL);
     request.setTransferTimeout(static_cast<int>(timeout.count()));
@@ -52,7 +51,8 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
     co_await reply.get();
 
     std::optional<std::vector<Video>> videos;
-    if (reply->error() != QNetworkReply::NoError && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()) {
+    if (reply->error() != QNetworkReply::NoError
+        && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()) {
         platform::log::error(LogCategory::View, QStringLiteral("manifest failed: %1").arg(reply->errorString()));
     } else {
         // An answer of any status counts when its body is a manifest.
@@ -60,23 +60,22 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
         auto decoded = decodeManifest(body);
         if (auto* manifest = std::get_if<Manifest>(&decoded)) {
             writeLastGoodFeed(cacheDirectory, body);
-            platform::log::info(LogCategory::View,
-                                QStringLiteral("manifest: %1 videos").arg(manifest->videos.size()));
+            platform::log::info(LogCategory::View, QStringLiteral("manifest: %1 videos").arg(manifest->videos.size()));
             videos = std::move(manifest->videos);
         } else {
-            platform::log::error(LogCategory::View,
-                                 QStringLiteral("manifest failed: %1").arg(std::get<ManifestError>(decoded).message));
+            platform::log::error(
+                LogCategory::View, QStringLiteral("manifest failed: %1").arg(std::get<ManifestError>(decoded).message));
         }
     }
 
     if (!videos) {
         videos = readLastGoodFeed(cacheDirectory);
         if (videos)
-            platform::log::info(LogCategory::View,
-                                QStringLiteral("using last-good feed (%1 videos)").arg(videos->size()));
+            platform::log::info(
+                LogCategory::View, QStringLiteral("using last-good feed (%1 videos)").arg(videos->size()));
     }
     if (!videos || videos->empty())
-        videos = std::vector<Video>{std::move(fallback)};
+        videos = std::vector<Video> { std::move(fallback) };
     co_return std::move(*videos);
 }
 

@@ -17,8 +17,7 @@ inline constexpr const char* kLastGoodFeedName = "last-good-feed.json";
 // Never fails outward and never returns an empty list: the fallback chain ends in `fallback`.
 // A body that decodes (whatever the HTTP status) replaces "last-good-feed.json" in `cacheDirectory`.
 QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManager> network, QUrl feedURL,
-                                             QString cacheDirectory, Video fallback,
-                                             std::chrono::milliseconds timeout);
+    QString cacheDirectory, Video fallback, std::chrono::milliseconds timeout);
 
 // The last good feed's videos; none when it is missing, unreadable or does not decode.
 std::optional<std::vector<Video>> readLastGoodFeed(const QString& cacheDirectory);

@@ -58,15 +58,15 @@ std::variant<Manifest, ManifestError> decodeManifest(const QByteArray& body)
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return ManifestError{QStringLiteral("The feed is not valid JSON (%1 at offset %2).")
-                                 .arg(parseError.errorString())
-                                 .arg(parseError.offset)};
+        return ManifestError { QStringLiteral("The feed is not valid JSON (%1 at offset %2).")
+                                   .arg(parseError.errorString())
+                                   .arg(parseError.offset) };
     if (!document.isObject())
-        return ManifestError{QStringLiteral("The feed is not a JSON object.")};
+        return ManifestError { QStringLiteral("The feed is not a JSON object.") };
     const QJsonValue videos = document.object().value(QLatin1String("videos"));
     if (!videos.isArray())
-        return ManifestError{videos.isUndefined() ? QStringLiteral("The feed has no \"videos\".")
-                                                  : QStringLiteral("The feed's \"videos\" is not an array.")};
+        return ManifestError { videos.isUndefined() ? QStringLiteral("The feed has no \"videos\".")
+                                                    : QStringLiteral("The feed's \"videos\" is not an array.") };
     Manifest manifest;
     const QJsonArray entries = videos.toArray();
     manifest.videos.reserve(entries.size());
@@ -74,7 +74,7 @@ std::variant<Manifest, ManifestError> decodeManifest(const QByteArray& body)
         QString error;
         std::optional<Video> video = decodeVideo(entries.at(i), error);
         if (!video)
-            return ManifestError{QStringLiteral("The feed's video %1 cannot be read: %2.").arg(i).arg(error)};
+            return ManifestError { QStringLiteral("The feed's video %1 cannot be read: %2.").arg(i).arg(error) };
         manifest.videos.push_back(std::move(*video));
     }
     return manifest;
@@ -84,7 +84,7 @@ QUrl feedRequestURL(const QString& serviceBaseUrl, const QDateTime& now, const Q
 {
     const qint64 seconds = now.toMSecsSinceEpoch() / 1000; // truncates toward zero
     return QUrl(serviceBaseUrl + QStringLiteral("/feed?t=") + QString::number(seconds) + QStringLiteral("&user=")
-                + machineIdentifier);
+        + machineIdentifier);
 }
 
 QString cacheFileName(const QUrl& url)
@@ -126,7 +126,7 @@ std::optional<QString> displayDate(const std::optional<QString>& date)
 QString captionText(const Video& video)
 {
     QStringList parts;
-    for (const std::optional<QString>& part : {video.author, video.location, displayDate(video.date)})
+    for (const std::optional<QString>& part : { video.author, video.location, displayDate(video.date) })
         if (part && !part->isEmpty())
             parts << *part;
     return parts.join(QStringLiteral("  \u00B7  "));
@@ -140,7 +140,7 @@ bool isRemoteClipURL(const QUrl& url)
 
 Video makeFallbackVideo(const QUrl& sampleClipURL)
 {
-    return Video{sampleClipURL, QStringLiteral("Quorvel"), QString(), QString(), std::nullopt};
+    return Video { sampleClipURL, QStringLiteral("Quorvel"), QString(), QString(), std::nullopt };
 }
 
 } // namespace quorvel::extension

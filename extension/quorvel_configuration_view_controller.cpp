@@ -22,7 +22,10 @@ QuorvelConfigurationViewController::QuorvelConfigurationViewController(
     platform::log::info(LogCategory::Configuration, QStringLiteral("init(nibName:bundle:)"));
 }
 
-QuorvelConfigurationViewController::~QuorvelConfigurationViewController() { delete view_.data(); }
+QuorvelConfigurationViewController::~QuorvelConfigurationViewController()
+{
+    delete view_.data();
+}
 
 QWidget* QuorvelConfigurationViewController::loadView(std::function<void()> dismiss)
 {
@@ -62,7 +65,7 @@ QWidget* QuorvelConfigurationViewController::loadView(std::function<void()> dism
     QObject::connect(slider, &QSlider::valueChanged, container, [this] { volumeChanged(); });
     QObject::connect(button, &QPushButton::clicked, container, [this] { dismissSheet(); });
     // Return acts like "OK" whether or not the host puts the sheet into a dialog.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+    for (const auto key : { Qt::Key_Return, Qt::Key_Enter }) {
         auto* shortcut = new QShortcut(QKeySequence(key), container);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         QObject::connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
@@ -81,8 +84,8 @@ void QuorvelConfigurationViewController::dismissSheet()
 {
     // The host's dialog is no sheet of a parent window here: its dismiss callback is the request's
     // completion, and the sheet closes itself afterwards.
-    platform::log::info(LogCategory::Configuration, QStringLiteral("dismissSheet, sheetParent=0 extCtx=%1")
-                                                        .arg(dismiss_ ? 1 : 0));
+    platform::log::info(
+        LogCategory::Configuration, QStringLiteral("dismissSheet, sheetParent=0 extCtx=%1").arg(dismiss_ ? 1 : 0));
     if (dismiss_) {
         dismiss_();
         platform::log::info(LogCategory::Configuration, QStringLiteral("completeRequest called"));

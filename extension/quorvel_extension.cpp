@@ -16,7 +16,7 @@ QuorvelExtension::QuorvelExtension(std::shared_ptr<ExtensionEnvironment> environ
     : environment_(std::move(environment))
 {
     platform::log::info(LogCategory::Extension,
-                        QStringLiteral("QuorvelExtension.init() PID=%1").arg(QCoreApplication::applicationPid()));
+        QStringLiteral("QuorvelExtension.init() PID=%1").arg(QCoreApplication::applicationPid()));
 }
 
 QuorvelExtension::~QuorvelExtension()

@@ -11,7 +11,8 @@ std::unique_ptr<saver::SaverPrincipal> QuorvelExtensionModule::makePrincipal()
 {
     auto environment = std::make_shared<ExtensionEnvironment>();
     environment->network = std::make_shared<QNetworkAccessManager>();
-    environment->preferences = std::make_shared<platform::FilePreferences>(QStringLiteral("com.quorvel.Quorvel.Extension"));
+    environment->preferences
+        = std::make_shared<platform::FilePreferences>(QStringLiteral("com.quorvel.Quorvel.Extension"));
     environment->workspace = std::make_shared<platform::DesktopWorkspace>();
     environment->makePlayer = platform::QtMediaPlayer::factory();
     environment->clock = std::make_shared<platform::SystemClock>();
@@ -19,8 +20,8 @@ std::unique_ptr<saver::SaverPrincipal> QuorvelExtensionModule::makePrincipal()
     environment->machineIdentity = std::make_shared<platform::LinuxMachineIdentity>();
     environment->serviceBaseUrl = platform::serviceBaseUrl();
     environment->cacheDirectory = platform::extensionCacheDirectory();
-    environment->sampleClipURL =
-        sampleClipURLForLibrary(platform::moduleFilePath(reinterpret_cast<const void*>(&sampleClipURLForLibrary)));
+    environment->sampleClipURL
+        = sampleClipURLForLibrary(platform::moduleFilePath(reinterpret_cast<const void*>(&sampleClipURLForLibrary)));
     return std::make_unique<QuorvelExtension>(std::move(environment));
 }
 

@@ -17,8 +17,14 @@ using Status = platform::MediaPlayer::ItemStatus;
 
 constexpr qint64 kFailuresBeforeBackoff = 2; // the third failure in a row backs off
 
-QString flag(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
-QString decimal(double value) { return QString::asprintf("%f", value); }
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+QString decimal(double value)
+{
+    return QString::asprintf("%f", value);
+}
 
 QString signalName(DismissalSignal signal)
 {
@@ -36,13 +42,13 @@ QString signalName(DismissalSignal signal)
 } // namespace
 
 QuorvelPlayback::QuorvelPlayback(std::shared_ptr<ExtensionEnvironment> environment,
-                                 std::unique_ptr<platform::MediaPlayer> player, bool isPreview,
-                                 std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent)
+    std::unique_ptr<platform::MediaPlayer> player, bool isPreview,
+    std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent)
     : QObject(parent)
     , environment_(std::move(environment))
     , player_(std::move(player))
-    , cache_(std::make_shared<ClipCache>(environment_->cacheDirectory, environment_->network,
-                                         environment_->clipStallTimeout))
+    , cache_(std::make_shared<ClipCache>(
+          environment_->cacheDirectory, environment_->network, environment_->clipStallTimeout))
     , retention_(std::move(retentionStorage), *environment_->clock)
     , isPreview_(isPreview)
     , instanceID_(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().left(4))
@@ -65,19 +71,18 @@ QCoro::Task<> QuorvelPlayback::loadFeed()
 {
     QPointer<QuorvelPlayback> self(this);
     const auto environment = environment_;
-    const QUrl feedURL = feedRequestURL(environment->serviceBaseUrl, environment->clock->now(),
-                                        environment->machineIdentity->machineIdentifier());
-    std::vector<Video> videos =
-        co_await loadPlaylist(environment->network, feedURL, environment->cacheDirectory,
-                              makeFallbackVideo(environment->sampleClipURL), environment->feedTimeout);
+    const QUrl feedURL = feedRequestURL(
+        environment->serviceBaseUrl, environment->clock->now(), environment->machineIdentity->machineIdentifier());
+    std::vector<Video> videos = co_await loadPlaylist(environment->network, feedURL, environment->cacheDirectory,
+        makeFallbackVideo(environment->sampleClipURL), environment->feedTimeout);
     if (!self)
         co_return;
     setPlaylist(std::move(videos));
     if (isPreview_)
         co_return;
     // Detached: the view goes on playing while its clips download.
-    ClipCache::cacheClips(cache_, QPointer<QObject>(this),
-                          [self] { return self ? self->playlist_ : std::vector<Video>{}; });
+    ClipCache::cacheClips(
+        cache_, QPointer<QObject>(this), [self] { return self ? self->playlist_ : std::vector<Video> {}; });
 }
 
 void QuorvelPlayback::setPlaylist(std::vector<Video> playlist)
@@ -117,10 +122,10 @@ void QuorvelPlayback::onStatusChanged(Status status)
     switch (status) {
     case Status::ReadyToPlay:
         consecutiveFailures_ = 0;
-        platform::log::info(LogCategory::View, QStringLiteral("item ready, duration=%1s vol=%2 audioTracks=%3")
-                                                   .arg(decimal(player_->durationSeconds()),
-                                                        decimal(player_->volume()))
-                                                   .arg(player_->audioTrackCount()));
+        platform::log::info(LogCategory::View,
+            QStringLiteral("item ready, duration=%1s vol=%2 audioTracks=%3")
+                .arg(decimal(player_->durationSeconds()), decimal(player_->volume()))
+                .arg(player_->audioTrackCount()));
         break;
     case Status::Failed: {
         const QString error = player_->errorText();
@@ -175,22 +180,24 @@ void QuorvelPlayback::stopAnimation()
 
 void QuorvelPlayback::windowChanged(bool hasWindow)
 {
-    platform::log::info(LogCategory::View, QStringLiteral("[%1] viewDidMoveToWindow hasWindow=%2")
-                                               .arg(instanceID_, flag(hasWindow)));
+    platform::log::info(
+        LogCategory::View, QStringLiteral("[%1] viewDidMoveToWindow hasWindow=%2").arg(instanceID_, flag(hasWindow)));
     if (!hasWindow) {
         player_->pause();
         return;
     }
     const bool settingsOpen = settingsHostRunning();
     player_->setVolume(settingsOpen ? 0.0 : storedVolume());
-    platform::log::info(LogCategory::View, QStringLiteral("[%1] settingsOpen=%2 -> volume=%3")
-                                               .arg(instanceID_, flag(settingsOpen), decimal(player_->volume())));
+    platform::log::info(LogCategory::View,
+        QStringLiteral("[%1] settingsOpen=%2 -> volume=%3")
+            .arg(instanceID_, flag(settingsOpen), decimal(player_->volume())));
 }
 
 void QuorvelPlayback::dismissalSignal(DismissalSignal signal, bool windowVisible)
 {
-    platform::log::info(LogCategory::View, QStringLiteral("[%1] dismissal signal: %2 visible=%3")
-                                               .arg(instanceID_, signalName(signal), flag(windowVisible)));
+    platform::log::info(LogCategory::View,
+        QStringLiteral("[%1] dismissal signal: %2 visible=%3")
+            .arg(instanceID_, signalName(signal), flag(windowVisible)));
     if (signal == DismissalSignal::WindowDidChangeOcclusionState && windowVisible)
         return;
     player_->pause();

@@ -23,8 +23,7 @@ class QuorvelPlayback : public QObject {
 public:
     // Owns `player` (never null); retention sessions go to `retentionStorage`.
     QuorvelPlayback(std::shared_ptr<ExtensionEnvironment> environment, std::unique_ptr<platform::MediaPlayer> player,
-                    bool isPreview,
-                    std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent = nullptr);
+        bool isPreview, std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent = nullptr);
     ~QuorvelPlayback() override;
 
     // Fetches the feed once, plays it, and (full-screen only) caches its clips.

@@ -45,13 +45,12 @@ QGraphicsRectItem* makeClipBox(QGraphicsScene* scene, qreal z)
 } // namespace
 
 QuorvelView::QuorvelView(std::shared_ptr<ExtensionEnvironment> environment,
-                         std::unique_ptr<platform::MediaPlayer> player,
-                         std::shared_ptr<RetentionMetricsStorage> retentionStorage, const QRect& frame, bool isPreview,
-                         QWidget* parent)
+    std::unique_ptr<platform::MediaPlayer> player, std::shared_ptr<RetentionMetricsStorage> retentionStorage,
+    const QRect& frame, bool isPreview, QWidget* parent)
     : QGraphicsView(parent)
 {
-    playback_ = new QuorvelPlayback(std::move(environment), std::move(player), isPreview,
-                                    std::move(retentionStorage), this);
+    playback_
+        = new QuorvelPlayback(std::move(environment), std::move(player), isPreview, std::move(retentionStorage), this);
     scene_ = new QGraphicsScene(this);
     setScene(scene_);
     setFrameShape(QFrame::NoFrame);
@@ -69,7 +68,8 @@ QuorvelView::QuorvelView(std::shared_ptr<ExtensionEnvironment> environment,
     playback_->player().setVideoSink(video_->videoSink());
 
     captionBox_ = makeClipBox(scene_, 1);
-    caption_ = makeTextLine(captionBox_, kCaptionSize, QFont::Medium, QColor(255, 255, 255, static_cast<int>(0.85 * 255)));
+    caption_
+        = makeTextLine(captionBox_, kCaptionSize, QFont::Medium, QColor(255, 255, 255, static_cast<int>(0.85 * 255)));
     titleBox_ = makeClipBox(scene_, 2); // the title is drawn on top
     title_ = makeTextLine(titleBox_, kTitleSize, QFont::DemiBold, Qt::white);
     titleBox_->setVisible(false);
@@ -88,8 +88,14 @@ QuorvelView::~QuorvelView()
     playback_->player().setVideoSink(nullptr);
 }
 
-void QuorvelView::startAnimation() { playback_->startAnimation(); }
-void QuorvelView::stopAnimation() { playback_->stopAnimation(); }
+void QuorvelView::startAnimation()
+{
+    playback_->startAnimation();
+}
+void QuorvelView::stopAnimation()
+{
+    playback_->stopAnimation();
+}
 
 QRectF QuorvelView::titleFrame() const
 {
@@ -101,9 +107,18 @@ QRectF QuorvelView::captionFrame() const
     return QRectF(kMargin, height() - kCaptionBottom - kCaptionHeight, width() - 2 * kMargin, kCaptionHeight);
 }
 
-QString QuorvelView::titleText() const { return title_->text(); }
-QString QuorvelView::captionText() const { return caption_->text(); }
-bool QuorvelView::isTitleShown() const { return titleBox_->isVisible(); }
+QString QuorvelView::titleText() const
+{
+    return title_->text();
+}
+QString QuorvelView::captionText() const
+{
+    return caption_->text();
+}
+bool QuorvelView::isTitleShown() const
+{
+    return titleBox_->isVisible();
+}
 
 void QuorvelView::layoutItems()
 {

@@ -19,8 +19,8 @@ class QuorvelView : public QGraphicsView {
 public:
     // Starts loading the feed at once. `player` must not be null.
     QuorvelView(std::shared_ptr<ExtensionEnvironment> environment, std::unique_ptr<platform::MediaPlayer> player,
-                std::shared_ptr<RetentionMetricsStorage> retentionStorage, const QRect& frame, bool isPreview,
-                QWidget* parent = nullptr);
+        std::shared_ptr<RetentionMetricsStorage> retentionStorage, const QRect& frame, bool isPreview,
+        QWidget* parent = nullptr);
     ~QuorvelView() override;
 
     void startAnimation();

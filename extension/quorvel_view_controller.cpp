@@ -31,8 +31,8 @@ QWidget* QuorvelViewController::loadView()
 QWidget* QuorvelViewController::loadView(const QRect& frame, bool isPreview)
 {
     platform::log::info(LogCategory::ViewController,
-                        QString::asprintf("loadView(forFrame: %fx%f, isPreview: %d)", double(frame.width()),
-                                          double(frame.height()), isPreview ? 1 : 0));
+        QString::asprintf("loadView(forFrame: %fx%f, isPreview: %d)", double(frame.width()), double(frame.height()),
+            isPreview ? 1 : 0));
     delete view_.data();
     std::unique_ptr<platform::MediaPlayer> player = environment_->makePlayer ? environment_->makePlayer() : nullptr;
     if (player) {

@@ -56,7 +56,10 @@ void PreferenceRetentionStorage::write(const QByteArray& bytes)
     suite_->synchronize();
 }
 
-QString PreferenceRetentionStorage::storageKey() const { return QLatin1String(kKey); }
+QString PreferenceRetentionStorage::storageKey() const
+{
+    return QLatin1String(kKey);
+}
 
 RetentionRecord RetentionRecord::decode(const std::optional<QByteArray>& bytes)
 {
@@ -80,7 +83,7 @@ RetentionRecord RetentionRecord::decode(const std::optional<QByteArray>& bytes)
         const std::optional<qint64> seconds = integerValue(totals.value(QLatin1String("seconds")));
         if (!it.value().isObject() || !sessions || !seconds)
             return {};
-        record.days[it.key()] = DayTotals{*sessions, *seconds};
+        record.days[it.key()] = DayTotals { *sessions, *seconds };
     }
     return record;
 }
@@ -89,11 +92,11 @@ QByteArray RetentionRecord::encode() const
 {
     QJsonObject dayObject;
     for (const auto& [day, totals] : days)
-        dayObject.insert(day, QJsonObject{{QStringLiteral("sessions"), totals.sessions},
-                                          {QStringLiteral("seconds"), totals.seconds}});
-    const QJsonObject object{{QStringLiteral("schema"), schema},
-                             {QStringLiteral("firstSeenDay"), firstSeenDay},
-                             {QStringLiteral("days"), dayObject}};
+        dayObject.insert(day,
+            QJsonObject {
+                { QStringLiteral("sessions"), totals.sessions }, { QStringLiteral("seconds"), totals.seconds } });
+    const QJsonObject object { { QStringLiteral("schema"), schema }, { QStringLiteral("firstSeenDay"), firstSeenDay },
+        { QStringLiteral("days"), dayObject } };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 

@@ -27,7 +27,7 @@ public:
     {
         running.clear();
         if (open)
-            running << platform::RunningApplication{"com.apple.Wallpaper-Settings.extension", "/x", 42};
+            running << platform::RunningApplication { "com.apple.Wallpaper-Settings.extension", "/x", 42 };
     }
     QList<platform::RunningApplication> running;
 };
@@ -50,11 +50,15 @@ struct ExtensionFixture {
         environment->machineIdentity = std::make_shared<FakeMachineIdentity>();
         environment->serviceBaseUrl = QStringLiteral("http://127.0.0.1:9"); // nothing listens there
         environment->cacheDirectory = cacheDir.filePath(QStringLiteral("videos"));
-        environment->sampleClipURL = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));
+        environment->sampleClipURL
+            = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));
         environment->makePlayer = [] { return std::make_unique<FakeMediaPlayer>(); };
     }
 
-    std::shared_ptr<MemoryPreferenceSuite> sharedSuite() { return preferences->entry("suite:group.com.quorvel.shared"); }
+    std::shared_ptr<MemoryPreferenceSuite> sharedSuite()
+    {
+        return preferences->entry("suite:group.com.quorvel.shared");
+    }
 
     QTemporaryDir cacheDir;
     std::shared_ptr<MemoryPreferences> preferences = std::make_shared<MemoryPreferences>();

@@ -29,7 +29,7 @@ public:
     void pause() override { playing_ = false; }
     bool isPlaying() const override { return playing_; }
     double positionSeconds() const override { return 0; }
-    void seek(double) override {}
+    void seek(double) override { }
     void setVideoSink(QVideoSink* sink) override { sink_ = sink; }
 
     // What the real player reports for its current item.

@@ -9,8 +9,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 namespace quorvel::extension {
 namespace {
@@ -19,8 +19,8 @@ using namespace std::chrono_literals;
 using testing::await;
 
 const QByteArray kOneClip = R"({"videos":[{"url":"https://cdn.example/s/one.mp4","author":"A"}]})";
-const QByteArray kTwoClips =
-    R"({"videos":[{"url":"https://cdn.example/s/one.mp4"},{"url":"https://cdn.example/s/two.mp4"}]})";
+const QByteArray kTwoClips
+    = R"({"videos":[{"url":"https://cdn.example/s/one.mp4"},{"url":"https://cdn.example/s/two.mp4"}]})";
 
 QByteArray readFile(const QString& path)
 {
@@ -61,13 +61,13 @@ protected:
 
 TEST_F(FeedTest, AnyStatusWithAManifestBodyIsUsedAndSaved)
 {
-    server.route("/feed", {500, kTwoClips});
+    server.route("/feed", { 500, kTwoClips });
     const auto videos = load(server.url("/feed?t=1&user=unknown"));
     ASSERT_EQ(videos.size(), 2u);
     EXPECT_EQ(videos[1].url, QUrl("https://cdn.example/s/two.mp4"));
     EXPECT_EQ(readFile(lastGoodPath()), kTwoClips) << "the body is kept byte for byte";
     EXPECT_TRUE(log.contains("manifest: 2 videos"));
-    EXPECT_EQ(server.requests, QStringList{"/feed?t=1&user=unknown"});
+    EXPECT_EQ(server.requests, QStringList { "/feed?t=1&user=unknown" });
 }
 
 TEST_F(FeedTest, UnusableAnswersFallBackToTheLastGoodFeed)
@@ -76,9 +76,9 @@ TEST_F(FeedTest, UnusableAnswersFallBackToTheLastGoodFeed)
         const char* name;
         testing::CannedResponse response;
     } cases[] = {
-        {"200 with an invalid body", {200, "<html>oops</html>"}},
-        {"entry without url", {200, R"({"videos":[{"url":"https://cdn.example/a.mp4"},{"title":"x"}]})"}},
-        {"truncated body", {200, kTwoClips, "application/json", 20}},
+        { "200 with an invalid body", { 200, "<html>oops</html>" } },
+        { "entry without url", { 200, R"({"videos":[{"url":"https://cdn.example/a.mp4"},{"title":"x"}]})" } },
+        { "truncated body", { 200, kTwoClips, "application/json", 20 } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,7 +105,7 @@ TEST_F(FeedTest, TransportFailuresFallBackAndEndInTheSampleClip)
 
     // A stalled server hits the request's own timeout, then the last good feed plays.
     writeFile(lastGoodPath(), kTwoClips);
-    server.route("/feed", {200, {}, {}, -1, true});
+    server.route("/feed", { 200, {}, {}, -1, true });
     videos = load(server.url("/feed"), 200ms);
     EXPECT_EQ(videos.size(), 2u);
 }
@@ -113,7 +113,7 @@ TEST_F(FeedTest, TransportFailuresFallBackAndEndInTheSampleClip)
 TEST_F(FeedTest, AnEmptyFeedReplacesTheLastGoodAndPlaysTheSampleClip)
 {
     writeFile(lastGoodPath(), kTwoClips);
-    server.route("/feed", {200, R"({"videos":[]})"});
+    server.route("/feed", { 200, R"({"videos":[]})" });
     auto videos = load(server.url("/feed"));
     ASSERT_EQ(videos.size(), 1u);
     EXPECT_EQ(videos[0], fallback);
@@ -137,7 +137,7 @@ TEST_F(FeedTest, AnUndecodableLastGoodFeedIsIgnored)
 
 class CacheTest : public FeedTest {
 protected:
-    Video clip(const QString& path) { return Video{server.url(path), {}, {}, {}, {}}; }
+    Video clip(const QString& path) { return Video { server.url(path), {}, {}, {}, {} }; }
     void cacheAll(const std::vector<Video>& playlist)
     {
         QObject owner;
@@ -154,9 +154,9 @@ protected:
 
 TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
 {
-    server.route("/s/one.mp4", {200, QByteArray(300'000, 'a'), "video/mp4"});
-    server.route("/s/two.mp4", {200, "two", "video/mp4"});
-    const std::vector<Video> playlist{clip("/s/one.mp4"), clip("/s/two.mp4"), clip("/s/gone.mp4")};
+    server.route("/s/one.mp4", { 200, QByteArray(300'000, 'a'), "video/mp4" });
+    server.route("/s/two.mp4", { 200, "two", "video/mp4" });
+    const std::vector<Video> playlist { clip("/s/one.mp4"), clip("/s/two.mp4"), clip("/s/gone.mp4") };
     writeFile(lastGoodPath(), kOneClip);
     writeFile(QDir(cacheDir.path()).filePath("0badcafe_old_clip.mp4"), "stale");
     writeFile(QDir(cacheDir.path()).filePath(".partial-leftover"), "half");
@@ -165,7 +165,7 @@ TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
 
     EXPECT_EQ(readFile(pathOf(playlist[0])).size(), 300'000);
     EXPECT_EQ(readFile(pathOf(playlist[1])), "two");
-    QStringList expected{"last-good-feed.json", cacheFileName(playlist[0].url), cacheFileName(playlist[1].url)};
+    QStringList expected { "last-good-feed.json", cacheFileName(playlist[0].url), cacheFileName(playlist[1].url) };
     expected.sort();
     EXPECT_EQ(entries(), expected);
     EXPECT_TRUE(log.contains("cached " + cacheFileName(playlist[1].url)));
@@ -175,16 +175,16 @@ TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
     // A second run finds both cached and downloads nothing.
     server.requests.clear();
     cacheAll(playlist);
-    EXPECT_EQ(server.requests, QStringList{"/s/gone.mp4"});
+    EXPECT_EQ(server.requests, QStringList { "/s/gone.mp4" });
 }
 
 TEST_F(CacheTest, ZeroByteFilesCountAsAbsentAndAreFetchedAgain)
 {
-    server.route("/s/one.mp4", {200, "bytes", "video/mp4"});
+    server.route("/s/one.mp4", { 200, "bytes", "video/mp4" });
     const Video one = clip("/s/one.mp4");
     writeFile(pathOf(one), "");
     EXPECT_EQ(cache->cachedFileURL(one), std::nullopt);
-    cacheAll({one});
+    cacheAll({ one });
     EXPECT_EQ(readFile(pathOf(one)), "bytes");
     EXPECT_TRUE(cache->cachedFileURL(one).has_value());
 }
@@ -196,16 +196,16 @@ TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
         testing::CannedResponse response;
         const char* logPrefix;
     } cases[] = {
-        {"cut off mid-body", {200, QByteArray(200'000, 'x'), "video/mp4", 50'000}, "cache failed one.mp4: "},
-        {"server stalls", {200, {}, {}, -1, true}, "cache failed one.mp4: "},
-        {"server error", {500, "boom", "text/plain"}, "cache skip "},
+        { "cut off mid-body", { 200, QByteArray(200'000, 'x'), "video/mp4", 50'000 }, "cache failed one.mp4: " },
+        { "server stalls", { 200, {}, {}, -1, true }, "cache failed one.mp4: " },
+        { "server error", { 500, "boom", "text/plain" }, "cache skip " },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         log.clear();
         server.route("/s/one.mp4", c.response);
-        cacheAll({clip("/s/one.mp4")});
-        EXPECT_EQ(entries(), QStringList{}) << "no partial file and no clip";
+        cacheAll({ clip("/s/one.mp4") });
+        EXPECT_EQ(entries(), QStringList {}) << "no partial file and no clip";
         bool logged = false;
         for (const QString& line : log.messages())
             logged = logged || line.startsWith(c.logPrefix);
@@ -216,9 +216,9 @@ TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
 TEST_F(CacheTest, NeverFetchesOrKeepsNonHttpClips)
 {
     writeFile(QDir(cacheDir.path()).filePath("secret.txt"), "keep out");
-    const Video local{QUrl::fromLocalFile(QDir(cacheDir.path()).filePath("secret.txt")), {}, {}, {}, {}};
-    cacheAll({local});
-    EXPECT_EQ(entries(), QStringList{}) << "the local file is not copied in, and the stray file is pruned";
+    const Video local { QUrl::fromLocalFile(QDir(cacheDir.path()).filePath("secret.txt")), {}, {}, {}, {} };
+    cacheAll({ local });
+    EXPECT_EQ(entries(), QStringList {}) << "the local file is not copied in, and the stray file is pruned";
     EXPECT_TRUE(server.requests.isEmpty());
 }
 

@@ -17,23 +17,25 @@ struct DecodeCase {
 TEST(FeedModel, ManifestDecodesOnlyWhenEveryEntryDoes)
 {
     const DecodeCase cases[] = {
-        {"full entry", R"({"videos":[{"url":"https://h/a.mp4","author":"A","location":"L","date":"2025-03-07","title":"T"}]})", true, 1},
-        {"nulls count as absent", R"({"videos":[{"url":"https://h/a.mp4","author":null,"title":null}]})", true, 1},
-        {"unknown keys ignored", R"({"videos":[{"url":"https://h/a.mp4","likes":3}],"next":1})", true, 1},
-        {"empty list is valid", R"({"videos":[]})", true, 0},
-        {"non-http url still decodes", R"({"videos":[{"url":"file:///etc/passwd"}]})", true, 1},
-        {"entry without url", R"({"videos":[{"url":"https://h/a.mp4"},{"author":"A"}]})", false, 0},
-        {"empty url", R"({"videos":[{"url":""}]})", false, 0},
-        {"invalid url", R"({"videos":[{"url":"http://[::1"}]})", false, 0},
-        {"url not a string", R"({"videos":[{"url":5}]})", false, 0},
-        {"author of wrong type", R"({"videos":[{"url":"https://h/a.mp4","author":7}]})", false, 0},
-        {"entry not an object", R"({"videos":["https://h/a.mp4"]})", false, 0},
-        {"missing videos", R"({"clips":[]})", false, 0},
-        {"videos not an array", R"({"videos":{}})", false, 0},
-        {"top level array", R"([{"url":"https://h/a.mp4"}])", false, 0},
-        {"truncated body", R"({"videos":[{"url":"https://h/a.mp4"})", false, 0},
-        {"html error page", "<html>500</html>", false, 0},
-        {"empty body", "", false, 0},
+        { "full entry",
+            R"({"videos":[{"url":"https://h/a.mp4","author":"A","location":"L","date":"2025-03-07","title":"T"}]})",
+            true, 1 },
+        { "nulls count as absent", R"({"videos":[{"url":"https://h/a.mp4","author":null,"title":null}]})", true, 1 },
+        { "unknown keys ignored", R"({"videos":[{"url":"https://h/a.mp4","likes":3}],"next":1})", true, 1 },
+        { "empty list is valid", R"({"videos":[]})", true, 0 },
+        { "non-http url still decodes", R"({"videos":[{"url":"file:///etc/passwd"}]})", true, 1 },
+        { "entry without url", R"({"videos":[{"url":"https://h/a.mp4"},{"author":"A"}]})", false, 0 },
+        { "empty url", R"({"videos":[{"url":""}]})", false, 0 },
+        { "invalid url", R"({"videos":[{"url":"http://[::1"}]})", false, 0 },
+        { "url not a string", R"({"videos":[{"url":5}]})", false, 0 },
+        { "author of wrong type", R"({"videos":[{"url":"https://h/a.mp4","author":7}]})", false, 0 },
+        { "entry not an object", R"({"videos":["https://h/a.mp4"]})", false, 0 },
+        { "missing videos", R"({"clips":[]})", false, 0 },
+        { "videos not an array", R"({"videos":{}})", false, 0 },
+        { "top level array", R"([{"url":"https://h/a.mp4"}])", false, 0 },
+        { "truncated body", R"({"videos":[{"url":"https://h/a.mp4"})", false, 0 },
+        { "html error page", "<html>500</html>", false, 0 },
+        { "empty body", "", false, 0 },
     };
     for (const DecodeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -48,7 +50,8 @@ TEST(FeedModel, ManifestDecodesOnlyWhenEveryEntryDoes)
 
 TEST(FeedModel, ManifestKeepsOrderAndFields)
 {
-    const auto decoded = decodeManifest(R"({"videos":[{"url":"https://h/b.mp4","title":"B"},{"url":"https://h/a.mp4","location":""}]})");
+    const auto decoded = decodeManifest(
+        R"({"videos":[{"url":"https://h/b.mp4","title":"B"},{"url":"https://h/a.mp4","location":""}]})");
     const auto& videos = std::get<Manifest>(decoded).videos;
     ASSERT_EQ(videos.size(), 2u);
     EXPECT_EQ(videos[0].url, QUrl("https://h/b.mp4"));
@@ -63,11 +66,11 @@ TEST(FeedModel, CacheFileNames)
         const char* url;
         const char* expected;
     } cases[] = {
-        {"abc", "0b885c8b_abc"},
-        {"https://cdn.example/season/clip.mp4", nullptr},
-        {"https://cdn.example/a/b/season/clip.mp4", nullptr},
-        {"https://cdn.example/clip.mp4", nullptr},
-        {"https://cdn.example/", nullptr},
+        { "abc", "0b885c8b_abc" },
+        { "https://cdn.example/season/clip.mp4", nullptr },
+        { "https://cdn.example/a/b/season/clip.mp4", nullptr },
+        { "https://cdn.example/clip.mp4", nullptr },
+        { "https://cdn.example/", nullptr },
     };
     EXPECT_EQ(cacheFileName(QUrl(cases[0].url)), cases[0].expected);
     EXPECT_TRUE(cacheFileName(QUrl(cases[1].url)).endsWith("_season_clip.mp4"));
@@ -91,16 +94,19 @@ TEST(FeedModel, CaptionsAndDates)
         std::optional<QString> author, location, date;
         QString caption;
     } cases[] = {
-        {"author and day", QString("A"), std::nullopt, QString("2025-03-07"), QString("A  \u00B7  Mar 7, 2025")},
-        {"all three", QString("A"), QString("Oslo"), QString("2024-12-25"), QString("A  \u00B7  Oslo  \u00B7  Dec 25, 2024")},
-        {"nothing", std::nullopt, std::nullopt, std::nullopt, QString("")},
-        {"empty strings dropped", QString(""), QString(""), QString(""), QString("")},
-        {"impossible date unchanged", QString("A"), std::nullopt, QString("2025-13-40"), QString("A  \u00B7  2025-13-40")},
-        {"word date unchanged", std::nullopt, QString("Rome"), QString("yesterday"), QString("Rome  \u00B7  yesterday")},
+        { "author and day", QString("A"), std::nullopt, QString("2025-03-07"), QString("A  \u00B7  Mar 7, 2025") },
+        { "all three", QString("A"), QString("Oslo"), QString("2024-12-25"),
+            QString("A  \u00B7  Oslo  \u00B7  Dec 25, 2024") },
+        { "nothing", std::nullopt, std::nullopt, std::nullopt, QString("") },
+        { "empty strings dropped", QString(""), QString(""), QString(""), QString("") },
+        { "impossible date unchanged", QString("A"), std::nullopt, QString("2025-13-40"),
+            QString("A  \u00B7  2025-13-40") },
+        { "word date unchanged", std::nullopt, QString("Rome"), QString("yesterday"),
+            QString("Rome  \u00B7  yesterday") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Video video{QUrl("https://h/a.mp4"), c.author, c.location, c.date, std::nullopt};
+        Video video { QUrl("https://h/a.mp4"), c.author, c.location, c.date, std::nullopt };
         EXPECT_EQ(captionText(video), c.caption);
     }
     EXPECT_EQ(displayDate(std::nullopt), std::nullopt);
@@ -112,16 +118,17 @@ TEST(FeedModel, FeedRequestUrl)
 {
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(1741348800999, Qt::UTC);
     EXPECT_EQ(feedRequestURL("http://127.0.0.1:8080", now, "unknown").toString(),
-              "http://127.0.0.1:8080/feed?t=1741348800&user=unknown");
+        "http://127.0.0.1:8080/feed?t=1741348800&user=unknown");
     EXPECT_EQ(feedRequestURL("https://api.example", now, "0A1B-C2").toString(),
-              "https://api.example/feed?t=1741348800&user=0A1B-C2");
+        "https://api.example/feed?t=1741348800&user=0A1B-C2");
 }
 
 TEST(FeedModel, OnlyHttpClipsAreRemote)
 {
     EXPECT_TRUE(isRemoteClipURL(QUrl("https://h/a.mp4")));
     EXPECT_TRUE(isRemoteClipURL(QUrl("HTTP://h/a.mp4")));
-    for (const char* url : {"file:///etc/passwd", "/etc/passwd", "ftp://h/a.mp4", "data:video/mp4;base64,AA", "http:///a.mp4"})
+    for (const char* url :
+        { "file:///etc/passwd", "/etc/passwd", "ftp://h/a.mp4", "data:video/mp4;base64,AA", "http:///a.mp4" })
         EXPECT_FALSE(isRemoteClipURL(QUrl(url))) << url;
 }
 

@@ -16,7 +16,7 @@ using testing::FakeMediaPlayer;
 
 Video remote(const QString& name, std::optional<QString> title = std::nullopt)
 {
-    return Video{QUrl("https://cdn.example/s/" + name), QString("A"), std::nullopt, QString("2025-03-07"), title};
+    return Video { QUrl("https://cdn.example/s/" + name), QString("A"), std::nullopt, QString("2025-03-07"), title };
 }
 
 class PlaybackTest : public ::testing::Test {
@@ -45,13 +45,13 @@ protected:
 TEST_F(PlaybackTest, LoopsThroughThePlaylistInOrder)
 {
     auto playback = makePlayback();
-    playback->setPlaylist({remote("0.mp4"), remote("1.mp4"), remote("2.mp4")});
+    playback->setPlaylist({ remote("0.mp4"), remote("1.mp4"), remote("2.mp4") });
     for (int i = 0; i < 4; ++i)
         players[0]->finish();
     QStringList played;
     for (const QUrl& url : players[0]->items)
         played << url.fileName();
-    EXPECT_EQ(played, (QStringList{"0.mp4", "1.mp4", "2.mp4", "0.mp4", "1.mp4"}));
+    EXPECT_EQ(played, (QStringList { "0.mp4", "1.mp4", "2.mp4", "0.mp4", "1.mp4" }));
     EXPECT_EQ(playback->index(), 5);
     EXPECT_TRUE(players[0]->isPlaying());
     EXPECT_TRUE(log.contains("playing https://cdn.example/s/0.mp4"));
@@ -60,7 +60,8 @@ TEST_F(PlaybackTest, LoopsThroughThePlaylistInOrder)
 TEST_F(PlaybackTest, TitleAndCaptionFollowTheClip)
 {
     auto playback = makePlayback();
-    playback->setPlaylist({remote("0.mp4", QString("Dawn")), remote("1.mp4", QString("")), remote("2.mp4", QString("Dusk"))});
+    playback->setPlaylist(
+        { remote("0.mp4", QString("Dawn")), remote("1.mp4", QString("")), remote("2.mp4", QString("Dusk")) });
     EXPECT_EQ(playback->title(), "Dawn");
     EXPECT_TRUE(playback->titleVisible());
     EXPECT_EQ(playback->caption(), QString("A  \u00B7  Mar 7, 2025"));
@@ -75,8 +76,8 @@ TEST_F(PlaybackTest, OneViewsClipEndingDoesNotAdvanceAnother)
 {
     auto left = makePlayback();
     auto right = makePlayback();
-    left->setPlaylist({remote("0.mp4"), remote("1.mp4")});
-    right->setPlaylist({remote("0.mp4"), remote("1.mp4")});
+    left->setPlaylist({ remote("0.mp4"), remote("1.mp4") });
+    right->setPlaylist({ remote("0.mp4"), remote("1.mp4") });
     players[0]->finish();
     EXPECT_EQ(left->index(), 2);
     EXPECT_EQ(right->index(), 1);
@@ -86,7 +87,7 @@ TEST_F(PlaybackTest, OneViewsClipEndingDoesNotAdvanceAnother)
 TEST_F(PlaybackTest, ThreeFailuresInARowBackOffThirtySeconds)
 {
     auto playback = makePlayback();
-    playback->setPlaylist({remote("0.mp4"), remote("1.mp4"), remote("2.mp4"), remote("3.mp4")});
+    playback->setPlaylist({ remote("0.mp4"), remote("1.mp4"), remote("2.mp4"), remote("3.mp4") });
 
     // Two failures and a success: no pause.
     players[0]->fail("decode error");
@@ -115,7 +116,7 @@ TEST_F(PlaybackTest, ThreeFailuresInARowBackOffThirtySeconds)
 TEST_F(PlaybackTest, ThePendingRetryDiesWithTheView)
 {
     auto playback = makePlayback();
-    playback->setPlaylist({remote("0.mp4")});
+    playback->setPlaylist({ remote("0.mp4") });
     for (int i = 0; i < 3; ++i)
         players[0]->fail("x");
     playback.reset();
@@ -135,10 +136,10 @@ TEST_F(PlaybackTest, AFailedCachedClipIsRemovedButFeedFilesNeverAre)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("keep me");
     }
-    const Video localEntry{QUrl::fromLocalFile(victim), {}, {}, {}, {}};
+    const Video localEntry { QUrl::fromLocalFile(victim), {}, {}, {}, {} };
 
     auto playback = makePlayback();
-    playback->setPlaylist({cachedClip, localEntry, remote("2.mp4")});
+    playback->setPlaylist({ cachedClip, localEntry, remote("2.mp4") });
     const QString cachePath = QDir(fixture.environment->cacheDirectory).filePath(cacheFileName(cachedClip.url));
     EXPECT_EQ(players[0]->currentSource(), QUrl::fromLocalFile(cachePath)) << "cached clips play from disk";
     players[0]->fail("corrupt");
@@ -155,7 +156,7 @@ TEST_F(PlaybackTest, AFailedCachedClipIsRemovedButFeedFilesNeverAre)
 TEST_F(PlaybackTest, TheBuiltInClipPlaysFromDisk)
 {
     auto playback = makePlayback();
-    playback->setPlaylist({makeFallbackVideo(fixture.environment->sampleClipURL)});
+    playback->setPlaylist({ makeFallbackVideo(fixture.environment->sampleClipURL) });
     EXPECT_EQ(players[0]->currentSource(), fixture.environment->sampleClipURL);
     EXPECT_EQ(playback->caption(), "Quorvel");
     EXPECT_FALSE(playback->titleVisible());
@@ -171,12 +172,12 @@ TEST_F(PlaybackTest, VolumeRules)
         double atCreation;
         double inWindow;
     } cases[] = {
-        {"nothing stored plays at 0.3", {}, false, false, 0.3, 0.3},
-        {"stored volume", 0.8, false, false, 0.8, 0.8},
-        {"not a number", QString("loud"), false, false, 0.3, 0.3},
-        {"preview starts muted, then takes the stored volume", 0.8, true, false, 0.0, 0.8},
-        {"preview stays muted while settings run", 0.8, true, true, 0.0, 0.0},
-        {"full-screen muted in a window while settings run", 1.0, false, true, 1.0, 0.0},
+        { "nothing stored plays at 0.3", {}, false, false, 0.3, 0.3 },
+        { "stored volume", 0.8, false, false, 0.8, 0.8 },
+        { "not a number", QString("loud"), false, false, 0.3, 0.3 },
+        { "preview starts muted, then takes the stored volume", 0.8, true, false, 0.0, 0.8 },
+        { "preview stays muted while settings run", 0.8, true, true, 0.0, 0.0 },
+        { "full-screen muted in a window while settings run", 1.0, false, true, 1.0, 0.0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -208,19 +209,20 @@ TEST_F(PlaybackTest, DismissalSignalsPauseUnlessTheWindowStaysVisible)
         bool visible;
         bool keepsPlaying;
     } cases[] = {
-        {DismissalSignal::WindowDidChangeOcclusionState, true, true},
-        {DismissalSignal::WindowDidChangeOcclusionState, false, false},
-        {DismissalSignal::WindowWillClose, true, false},
-        {DismissalSignal::WindowDidResignKey, true, false},
+        { DismissalSignal::WindowDidChangeOcclusionState, true, true },
+        { DismissalSignal::WindowDidChangeOcclusionState, false, false },
+        { DismissalSignal::WindowWillClose, true, false },
+        { DismissalSignal::WindowDidResignKey, true, false },
     };
     auto playback = makePlayback();
-    playback->setPlaylist({remote("0.mp4")});
+    playback->setPlaylist({ remote("0.mp4") });
     for (const Case& c : cases) {
         players[0]->play();
         playback->dismissalSignal(c.signal, c.visible);
         EXPECT_EQ(players[0]->isPlaying(), c.keepsPlaying);
     }
-    EXPECT_TRUE(log.contains("[" + playback->instanceID() + "] dismissal signal: windowDidChangeOcclusionState visible=0"));
+    EXPECT_TRUE(
+        log.contains("[" + playback->instanceID() + "] dismissal signal: windowDidChangeOcclusionState visible=0"));
     playback->windowChanged(false);
     EXPECT_FALSE(players[0]->isPlaying());
 }
@@ -245,7 +247,7 @@ TEST_F(PlaybackTest, SessionsOpenOnlyForFullScreenViewsWithoutSettings)
     fixture.workspace->openSettings(false);
     auto left = makePlayback();
     auto right = makePlayback();
-    left->setPlaylist({remote("0.mp4")});
+    left->setPlaylist({ remote("0.mp4") });
     left->startAnimation();
     right->startAnimation();
     EXPECT_TRUE(players.back() != players[2]);
@@ -263,7 +265,7 @@ TEST_F(PlaybackTest, LogsItsCreationAndReadiness)
     auto playback = makePlayback(true);
     EXPECT_TRUE(log.contains("init(frame:isPreview: 1)"));
     EXPECT_EQ(playback->instanceID().size(), 4);
-    playback->setPlaylist({remote("0.mp4")});
+    playback->setPlaylist({ remote("0.mp4") });
     players[0]->becomeReady();
     EXPECT_TRUE(log.contains("item ready, duration=4.000000s vol=0.000000 audioTracks=0"));
 }

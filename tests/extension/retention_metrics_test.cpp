@@ -16,7 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QDateTime at(const char* isoUtc) { return QDateTime::fromString(QString::fromLatin1(isoUtc), Qt::ISODateWithMs); }
+QDateTime at(const char* isoUtc)
+{
+    return QDateTime::fromString(QString::fromLatin1(isoUtc), Qt::ISODateWithMs);
+}
 
 struct RecordedStorage {
     std::shared_ptr<testing::MemoryPreferenceSuite> suite = std::make_shared<testing::MemoryPreferenceSuite>();
@@ -33,12 +36,12 @@ TEST(RetentionMetrics, SessionsAreCountedByTheirStartDay)
         const char* day;
         qint64 seconds;
     } cases[] = {
-        {"past midnight belongs to the earlier day", "2025-03-07T23:59:30Z", 70'000, "2025-03-07", 70},
-        {"capped at one day", "2025-03-07T10:00:00Z", 90'000'000, "2025-03-07", 86400},
-        {"clock went backwards", "2025-03-07T10:00:00Z", -5'000, "2025-03-07", 0},
-        {"half rounds away from zero", "2025-03-07T10:00:00Z", 12'500, "2025-03-07", 13},
-        {"below half rounds down", "2025-03-07T10:00:00Z", 12'400, "2025-03-07", 12},
-        {"zero length", "2025-03-07T10:00:00Z", 0, "2025-03-07", 0},
+        { "past midnight belongs to the earlier day", "2025-03-07T23:59:30Z", 70'000, "2025-03-07", 70 },
+        { "capped at one day", "2025-03-07T10:00:00Z", 90'000'000, "2025-03-07", 86400 },
+        { "clock went backwards", "2025-03-07T10:00:00Z", -5'000, "2025-03-07", 0 },
+        { "half rounds away from zero", "2025-03-07T10:00:00Z", 12'500, "2025-03-07", 13 },
+        { "below half rounds down", "2025-03-07T10:00:00Z", 12'400, "2025-03-07", 12 },
+        { "zero length", "2025-03-07T10:00:00Z", 0, "2025-03-07", 0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -62,12 +65,15 @@ TEST(RetentionMetrics, StoredDataThatIsNotASchemaOneRecordStartsFresh)
         const char* name;
         std::optional<QByteArray> stored;
     } cases[] = {
-        {"nothing stored", std::nullopt},
-        {"schema 2", QByteArray(R"({"schema":2,"firstSeenDay":"2020-01-01","days":{"2020-01-01":{"sessions":9,"seconds":9}}})")},
-        {"not json", QByteArray("garbage")},
-        {"days of wrong type", QByteArray(R"({"schema":1,"firstSeenDay":"2020-01-01","days":[]})")},
-        {"fractional count", QByteArray(R"({"schema":1,"firstSeenDay":"","days":{"2020-01-01":{"sessions":1.5,"seconds":1}}})")},
-        {"missing firstSeenDay", QByteArray(R"({"schema":1,"days":{}})")},
+        { "nothing stored", std::nullopt },
+        { "schema 2",
+            QByteArray(
+                R"({"schema":2,"firstSeenDay":"2020-01-01","days":{"2020-01-01":{"sessions":9,"seconds":9}}})") },
+        { "not json", QByteArray("garbage") },
+        { "days of wrong type", QByteArray(R"({"schema":1,"firstSeenDay":"2020-01-01","days":[]})") },
+        { "fractional count",
+            QByteArray(R"({"schema":1,"firstSeenDay":"","days":{"2020-01-01":{"sessions":1.5,"seconds":1}}})") },
+        { "missing firstSeenDay", QByteArray(R"({"schema":1,"days":{}})") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -82,7 +88,7 @@ TEST(RetentionMetrics, StoredDataThatIsNotASchemaOneRecordStartsFresh)
         const QJsonObject json = QJsonDocument::fromJson(*store.storage->read()).object();
         EXPECT_EQ(json.value("schema").toInt(), 1);
         EXPECT_EQ(json.value("firstSeenDay").toString(), "2025-03-07");
-        EXPECT_EQ(json.value("days").toObject().keys(), QStringList{"2025-03-07"});
+        EXPECT_EQ(json.value("days").toObject().keys(), QStringList { "2025-03-07" });
         EXPECT_EQ(json.value("days")["2025-03-07"]["seconds"].toInt(), 5);
     }
 }

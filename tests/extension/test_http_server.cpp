@@ -10,7 +10,10 @@ TestHttpServer::TestHttpServer()
     connect(&server_, &QTcpServer::newConnection, this, &TestHttpServer::onConnection);
 }
 
-QString TestHttpServer::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
+QString TestHttpServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort());
+}
 
 void TestHttpServer::onConnection()
 {
@@ -34,7 +37,7 @@ void TestHttpServer::answer(QTcpSocket* socket, const QByteArray& target)
 {
     requests << QString::fromUtf8(target);
     const QString path = QString::fromUtf8(target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?')));
-    const CannedResponse response = routes_.value(path, CannedResponse{404, "not found", "text/plain"});
+    const CannedResponse response = routes_.value(path, CannedResponse { 404, "not found", "text/plain" });
     if (response.stall)
         return;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";

@@ -18,7 +18,10 @@ namespace {
 
 using testing::FakeMediaPlayer;
 
-FakeMediaPlayer& fakePlayer(QuorvelView& view) { return static_cast<FakeMediaPlayer&>(view.playback().player()); }
+FakeMediaPlayer& fakePlayer(QuorvelView& view)
+{
+    return static_cast<FakeMediaPlayer&>(view.playback().player());
+}
 
 // Bright pixels (text) inside `rect` of `image`.
 int brightPixels(const QImage& image, const QRect& rect)
@@ -35,15 +38,16 @@ class ViewTest : public ::testing::Test {
 protected:
     ViewTest()
     {
-        server.route("/feed", {200, R"({"videos":[{"url":"https://cdn.example/s/a.mp4","author":"Ada","location":"Oslo",)"
-                                    R"("date":"2025-03-07","title":"<b>Sunrise</b> &amp; fjord"}]})"});
+        server.route("/feed",
+            { 200,
+                R"({"videos":[{"url":"https://cdn.example/s/a.mp4","author":"Ada","location":"Oslo",)"
+                R"("date":"2025-03-07","title":"<b>Sunrise</b> &amp; fjord"}]})" });
         fixture.environment->serviceBaseUrl = server.baseUrl();
     }
     std::unique_ptr<QuorvelView> makeView(const QRect& frame, bool isPreview)
     {
         auto view = std::make_unique<QuorvelView>(fixture.environment, std::make_unique<FakeMediaPlayer>(),
-                                                  std::make_shared<PreferenceRetentionStorage>(nullptr), frame,
-                                                  isPreview);
+            std::make_shared<PreferenceRetentionStorage>(nullptr), frame, isPreview);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !view->playback().playlist().empty(); }, 5000));
         return view;
     }
@@ -171,7 +175,7 @@ TEST_F(ViewTest, PrincipalLogsItsLifeAndHandsOutControllers)
     EXPECT_TRUE(log.contains(QStringLiteral("QuorvelExtension.init() PID=%1").arg(QCoreApplication::applicationPid())));
     EXPECT_TRUE(log.contains("QuorvelExtension.deinit"));
     EXPECT_EQ(sampleClipURLForLibrary("/b/X.appex/Contents/MacOS/libQuorvelExtension.so"),
-              QUrl::fromLocalFile("/b/X.appex/Contents/Resources/QuorvelSample.mp4"));
+        QUrl::fromLocalFile("/b/X.appex/Contents/Resources/QuorvelSample.mp4"));
 }
 
 } // namespace
