@@ -67,12 +67,9 @@ QCoro::Task<> ClipCache::cacheClips(
             co_return;
         if (cache->cachedFileURL(video))
             continue;
-        if (!isRemoteClipURL(video.url)) {
-            platform::log::error(LogCategory::View,
-                QStringLiteral("cache failed %1: %2")
-                    .arg(lastPathComponent(video.url), QStringLiteral("not an http(s) URL")));
+        // The built-in clip and anything a feed names outside http(s) are never fetched.
+        if (!isRemoteClipURL(video.url))
             continue;
-        }
         co_await cache->download(video.url, owner);
     }
     if (!owner)
