@@ -48,18 +48,6 @@ TEST(FeedModel, ManifestDecodesOnlyWhenEveryEntryDoes)
     }
 }
 
-TEST(FeedModel, ManifestKeepsOrderAndFields)
-{
-    const auto decoded = decodeManifest(
-        R"({"videos":[{"url":"https://h/b.mp4","title":"B"},{"url":"https://h/a.mp4","location":""}]})");
-    const auto& videos = std::get<Manifest>(decoded).videos;
-    ASSERT_EQ(videos.size(), 2u);
-    EXPECT_EQ(videos[0].url, QUrl("https://h/b.mp4"));
-    EXPECT_EQ(videos[0].title, QString("B"));
-    EXPECT_EQ(videos[0].author, std::nullopt);
-    EXPECT_EQ(videos[1].location, QString(""));
-}
-
 TEST(FeedModel, CacheFileNames)
 {
     struct Case {

@@ -260,15 +260,5 @@ TEST_F(PlaybackTest, SessionsOpenOnlyForFullScreenViewsWithoutSettings)
     EXPECT_TRUE(log.contains("stopAnimation()"));
 }
 
-TEST_F(PlaybackTest, LogsItsCreationAndReadiness)
-{
-    auto playback = makePlayback(true);
-    EXPECT_TRUE(log.contains("init(frame:isPreview: 1)"));
-    EXPECT_EQ(playback->instanceID().size(), 4);
-    playback->setPlaylist({ remote("0.mp4") });
-    players[0]->becomeReady();
-    EXPECT_TRUE(log.contains("item ready, duration=4.000000s vol=0.000000 audioTracks=0"));
-}
-
 } // namespace
 } // namespace quorvel::extension

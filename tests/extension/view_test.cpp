@@ -77,15 +77,6 @@ TEST_F(ViewTest, DrawsTitleAndCaptionAsPlainTextOverBlack)
     EXPECT_EQ(brightPixels(image, QRect(0, 0, 30, 450)), 0) << "text starts at the 32-point margin";
 }
 
-TEST_F(ViewTest, TextFramesFollowTheViewSize)
-{
-    auto view = makeView(QRect(0, 0, 300, 200), true);
-    EXPECT_EQ(view->titleFrame(), QRectF(32, 200 - 72 - 44, 300 - 64, 44));
-    EXPECT_EQ(view->captionFrame(), QRectF(32, 200 - 32 - 36, 300 - 64, 36));
-    view->resize(1000, 600);
-    EXPECT_EQ(view->titleFrame(), QRectF(32, 600 - 116, 936, 44));
-}
-
 TEST_F(ViewTest, PausesOnlyForTheWindowItIsIn)
 {
     QWidget first, second;
