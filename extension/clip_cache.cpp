@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryFile>
 
@@ -88,11 +89,21 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
         return false;
     };
 
+    if (inFlight_.contains(name))
+        co_return false;
+
     // The clip streams into a hidden file beside its destination and is renamed into place only
     // when complete, so nothing half-downloaded is ever taken for a cached clip.
     QTemporaryFile partial(QDir(dir).filePath(QStringLiteral(".partial-XXXXXX")));
     if (!partial.open())
         co_return fail(partial.errorString());
+    const QStringList claimed { name, QFileInfo(partial.fileName()).fileName() };
+    for (const QString& entry : claimed)
+        inFlight_.insert(entry);
+    const auto release = qScopeGuard([this, claimed] {
+        for (const QString& entry : claimed)
+            inFlight_.remove(entry);
+    });
 
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(stallTimeout_.count()));
@@ -151,7 +162,8 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
 
 void ClipCache::prune(const std::vector<Video>& playlist) const
 {
-    QSet<QString> keep { QLatin1String(kLastGoodFeedName) };
+    QSet<QString> keep = inFlight_;
+    keep.insert(QLatin1String(kLastGoodFeedName));
     for (const Video& video : playlist)
         keep.insert(cacheFileName(video.url));
     QDir dir(directory_);

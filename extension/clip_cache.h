@@ -6,6 +6,7 @@
 #include <QCoroTask>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QSet>
 
 #include <chrono>
 #include <functional>
@@ -15,6 +16,8 @@
 
 namespace quorvel::extension {
 
+// One per process: several views (one per display) fill the same directory, and a download in
+// flight for one of them is neither fetched again nor pruned by another.
 class ClipCache {
 public:
     ClipCache(
@@ -32,7 +35,8 @@ public:
     static QCoro::Task<> cacheClips(
         std::shared_ptr<ClipCache> cache, QPointer<QObject> owner, std::function<std::vector<Video>()> playlist);
 
-    // Downloads one clip into place; false when it did not land (the reason is logged).
+    // Downloads one clip into place; false when it did not land (the reason is logged) or when
+    // another view is already fetching it.
     QCoro::Task<bool> download(QUrl url, QPointer<QObject> owner);
 
     // Removes every entry that is neither a clip of `playlist` nor the last good feed.
@@ -42,6 +46,8 @@ private:
     QString directory_;
     std::shared_ptr<QNetworkAccessManager> network_;
     std::chrono::milliseconds stallTimeout_;
+    // Cache names and partial-file names of the downloads now running.
+    QSet<QString> inFlight_;
 };
 
 } // namespace quorvel::extension

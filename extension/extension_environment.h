@@ -2,6 +2,7 @@
 // The process-wide objects of the extension, created once by the principal and handed to every
 // view; tests build their own with doubles.
 
+#include "extension/clip_cache.h"
 #include "platform/clock.h"
 #include "platform/machine_identity.h"
 #include "platform/media_player.h"
@@ -35,6 +36,8 @@ struct ExtensionEnvironment {
     // Resets whenever bytes arrive, so only a stalled server hits it, never a slow large clip.
     std::chrono::milliseconds clipStallTimeout { 60000 };
     std::chrono::milliseconds failureBackoff { 30000 };
+    // Over `cacheDirectory`, shared by every view of the process.
+    std::shared_ptr<ClipCache> clipCache;
 };
 
 } // namespace quorvel::extension

@@ -48,10 +48,23 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
     const ReplyPtr reply(network->get(request));
+    // A feed is a few kilobytes; a body far beyond that is not one and must not fill memory.
+    bool tooLarge = false;
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),
+        [&tooLarge, raw = reply.get()](qint64 received, qint64) {
+            if (received > kMaxFeedBytes && !tooLarge) {
+                tooLarge = true;
+                raw->abort();
+            }
+        });
     co_await reply.get();
+    QObject::disconnect(reply.get(), &QNetworkReply::downloadProgress, nullptr, nullptr);
 
     std::optional<std::vector<Video>> videos;
-    if (reply->error() != QNetworkReply::NoError
+    if (tooLarge) {
+        platform::log::error(
+            LogCategory::View, QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes));
+    } else if (reply->error() != QNetworkReply::NoError
         && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()) {
         platform::log::error(LogCategory::View, QStringLiteral("manifest failed: %1").arg(reply->errorString()));
     } else {

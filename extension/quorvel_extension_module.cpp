@@ -20,6 +20,8 @@ std::unique_ptr<saver::SaverPrincipal> QuorvelExtensionModule::makePrincipal()
     environment->machineIdentity = std::make_shared<platform::LinuxMachineIdentity>();
     environment->serviceBaseUrl = platform::serviceBaseUrl();
     environment->cacheDirectory = platform::extensionCacheDirectory();
+    environment->clipCache
+        = std::make_shared<ClipCache>(environment->cacheDirectory, environment->network, environment->clipStallTimeout);
     environment->sampleClipURL
         = sampleClipURLForLibrary(platform::moduleFilePath(reinterpret_cast<const void*>(&sampleClipURLForLibrary)));
     return std::make_unique<QuorvelExtension>(std::move(environment));

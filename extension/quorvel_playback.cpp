@@ -47,8 +47,7 @@ QuorvelPlayback::QuorvelPlayback(std::shared_ptr<ExtensionEnvironment> environme
     : QObject(parent)
     , environment_(std::move(environment))
     , player_(std::move(player))
-    , cache_(std::make_shared<ClipCache>(
-          environment_->cacheDirectory, environment_->network, environment_->clipStallTimeout))
+    , cache_(environment_->clipCache)
     , retention_(std::move(retentionStorage), *environment_->clock)
     , isPreview_(isPreview)
     , instanceID_(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().left(4))

@@ -53,6 +53,8 @@ struct ExtensionFixture {
         environment->sampleClipURL
             = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));
         environment->makePlayer = [] { return std::make_unique<FakeMediaPlayer>(); };
+        environment->clipCache = std::make_shared<extension::ClipCache>(
+            environment->cacheDirectory, environment->network, environment->clipStallTimeout);
     }
 
     std::shared_ptr<MemoryPreferenceSuite> sharedSuite()

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace quorvel::extension {
 namespace {
@@ -126,6 +127,18 @@ TEST_F(FeedTest, AnEmptyFeedReplacesTheLastGoodAndPlaysTheSampleClip)
     EXPECT_TRUE(log.contains("using last-good feed (0 videos)"));
 }
 
+TEST_F(FeedTest, AnOversizedBodyIsRefusedUnread)
+{
+    writeFile(lastGoodPath(), kOneClip);
+    QByteArray huge = R"({"videos":[],"pad":")";
+    huge += QByteArray(kMaxFeedBytes + 1024, 'x') + R"("})";
+    server.route("/feed", { 200, huge });
+    const auto videos = load(server.url("/feed"));
+    EXPECT_EQ(videos.size(), 1u);
+    EXPECT_EQ(readFile(lastGoodPath()), kOneClip);
+    EXPECT_TRUE(log.contains(QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes)));
+}
+
 TEST_F(FeedTest, AnUndecodableLastGoodFeedIsIgnored)
 {
     writeFile(lastGoodPath(), "{\"videos\":");
@@ -211,6 +224,28 @@ TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
             logged = logged || line.startsWith(c.logPrefix);
         EXPECT_TRUE(logged) << log.messages().join('\n').toStdString();
     }
+}
+
+TEST_F(CacheTest, TwoViewsShareTheCacheWithoutUndoingEachOther)
+{
+    // The first view's clip is slow to arrive; the second view finishes and prunes meanwhile.
+    cache = std::make_shared<ClipCache>(cacheDir.path(), network, 10s);
+    server.route("/s/slow.mp4", { 200, {}, {}, -1, true });
+    server.route("/s/fast.mp4", { 200, "fast", "video/mp4" });
+    const Video slow = clip("/s/slow.mp4"), fast = clip("/s/fast.mp4");
+    auto first = std::make_unique<QObject>();
+    auto firstRun = ClipCache::cacheClips(cache, first.get(), [&] { return std::vector<Video> { slow, fast }; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests.contains("/s/slow.mp4"); }, 2000));
+
+    QObject second;
+    await(ClipCache::cacheClips(cache, &second, [&] { return std::vector<Video> { slow, fast }; }));
+    EXPECT_EQ(server.requests.count("/s/slow.mp4"), 1) << "a clip another view is fetching is not fetched twice";
+    EXPECT_EQ(entries().filter(".partial-").size(), 1) << "the other view's download in flight is not pruned";
+
+    // The first view goes away: its download stops and leaves nothing behind.
+    first.reset();
+    await(std::move(firstRun));
+    EXPECT_EQ(entries(), QStringList { cacheFileName(fast.url) });
 }
 
 TEST_F(CacheTest, NeverFetchesOrKeepsNonHttpClips)
