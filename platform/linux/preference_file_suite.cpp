@@ -9,6 +9,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace quorvel::platform::detail {
 
 namespace {
@@ -16,6 +19,30 @@ constexpr quint32 kMagic = 0x51505246;  // "QPRF"
 constexpr quint32 kFormatVersion = 1;
 constexpr auto kStreamVersion = QDataStream::Qt_6_4;
 constexpr int kLockWaitMs = 5000;
+// QDataStream reports nothing when a value's type has no stream operators (it writes a header
+// that no reader can get past), so each value is checked before it goes in.
+bool isStorable(const QVariant& value)
+{
+    if (!value.isValid())
+        return false;
+    switch (value.typeId()) {
+    case QMetaType::QVariantList: {
+        const QVariantList list = value.toList();
+        return std::all_of(list.cbegin(), list.cend(), [](const QVariant& v) { return isStorable(v); });
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = value.toMap();
+        return std::all_of(map.cbegin(), map.cend(), [](const QVariant& v) { return isStorable(v); });
+    }
+    default: {
+        QByteArray scratch;
+        QDataStream out(&scratch, QIODevice::WriteOnly);
+        out.setVersion(kStreamVersion);
+        return value.metaType().hasRegisteredDataStreamOperators() && value.metaType().save(out, value.constData());
+    }
+    }
+}
+
 } // namespace
 
 std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes)
@@ -33,12 +60,16 @@ std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes)
     return values;
 }
 
-QByteArray encodePreferenceFile(const QVariantMap& values)
+std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values)
 {
+    if (!std::all_of(values.cbegin(), values.cend(), [](const QVariant& v) { return isStorable(v); }))
+        return std::nullopt;
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(kStreamVersion);
     out << kMagic << kFormatVersion << values;
+    if (out.status() != QDataStream::Ok)
+        return std::nullopt;
     return bytes;
 }
 
@@ -64,6 +95,17 @@ QVariant PreferenceFileSuite::value(const QString& key) const
 
 void PreferenceFileSuite::setValue(const QString& key, const QVariant& value)
 {
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
+    // One value that cannot be written would make every later write of the whole file fail.
+    if (!encodePreferenceFile({{key, value}})) {
+        qWarning("Preference \"%s\" not stored: its type cannot be saved.", qPrintable(key));
+        QMutexLocker lock(&mutex_);
+        refusedValue_ = true;
+        return;
+    }
     QMutexLocker lock(&mutex_);
     pendingRemovals_.remove(key);
     pendingSets_.insert(key, value);
@@ -83,8 +125,11 @@ void PreferenceFileSuite::remove(const QString& key)
 bool PreferenceFileSuite::synchronize()
 {
     QMutexLocker lock(&mutex_);
+    const bool refused = std::exchange(refusedValue_, false);
     if (!pendingSets_.isEmpty() || !pendingRemovals_.isEmpty())
-        return flush();
+        return flush() && !refused;
+    if (refused)
+        return false;
     loaded_ = {};
     reloadIfChanged();
     // Nothing to write, but the caller also asks whether the store could take a write.
@@ -139,11 +184,11 @@ bool PreferenceFileSuite::flush()
     for (const auto& key : pendingRemovals_)
         merged.remove(key);
 
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
+    const auto bytes = encodePreferenceFile(merged);
+    if (!bytes)
         return false;
-    const QByteArray bytes = encodePreferenceFile(merged);
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
         return false;
 
     pendingSets_.clear();

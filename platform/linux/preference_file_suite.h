@@ -12,13 +12,16 @@
 namespace quorvel::platform::detail {
 
 // Reads and writes a whole suite file: a magic header, a format version, then a QVariantMap in
-// QDataStream form, so every value keeps its type. None when the bytes are not such a file.
+// QDataStream form, so every value keeps its type. None when the bytes are not such a file, or
+// when a value has a type that cannot be stored.
 std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes);
-QByteArray encodePreferenceFile(const QVariantMap& values);
+std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values);
 
 // Every change is written through at once (under a lock file, merged with what other processes
 // wrote meanwhile); a change that could not be written stays pending until a later write or
-// synchronize succeeds. Reads notice other processes' writes when the file changes.
+// synchronize succeeds. Reads notice other processes' writes when the file changes. Setting an
+// invalid QVariant removes the key; a value of a type that cannot be stored is refused, and the
+// next synchronize reports it.
 class PreferenceFileSuite final : public PreferenceSuite {
 public:
     explicit PreferenceFileSuite(QString path);
@@ -51,6 +54,7 @@ private:
     mutable FileStamp loaded_;
     QVariantMap pendingSets_;
     QSet<QString> pendingRemovals_;
+    bool refusedValue_ = false;
 };
 
 } // namespace quorvel::platform::detail

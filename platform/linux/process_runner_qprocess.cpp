@@ -66,7 +66,8 @@ QCoro::Task<ProcessResult> QProcessRunner::run(QString program, QStringList argu
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &completion, [&result, p = process.get()] {
         result.timedOut = true;
-        if (const qint64 pid = p->processId(); pid > 0)
+        // The child leads its own group; a pid of 1 or less would make this signal far more than it.
+        if (const qint64 pid = p->processId(); pid > 1)
             ::kill(static_cast<pid_t>(-pid), SIGKILL);
         p->kill();
     });
@@ -78,8 +79,7 @@ QCoro::Task<ProcessResult> QProcessRunner::run(QString program, QStringList argu
     }
     deadline.stop();
 
-    if (process->error() == QProcess::FailedToStart && process->exitStatus() == QProcess::NormalExit
-        && process->state() == QProcess::NotRunning && process->processId() == 0) {
+    if (process->error() == QProcess::FailedToStart) {
         result.errorText = process->errorString();
         co_return result;
     }

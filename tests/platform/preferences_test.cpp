@@ -135,11 +135,35 @@ TEST_F(FilePreferencesTest, ADamagedFileReadsAsEmptyAndIsReplacedByTheNextWrite)
     EXPECT_EQ(FilePreferences(QStringLiteral("com.quorvel.Quorvel"), dir.path()).standard()->value("volume").toDouble(), 0.4);
 }
 
+struct NotStorable {
+    int x = 0;
+};
+
+TEST_F(FilePreferencesTest, AValueThatCannotBeStoredIsRefusedWithoutLosingTheOthers)
+{
+    auto suite = preferences.standard();
+    suite->setValue("kept", 1);
+    suite->setValue("odd", QVariant::fromValue(NotStorable{}));
+    suite->setValue("nested", QVariantMap{{"inner", QVariantList{1, QVariant::fromValue(NotStorable{})}}});
+    EXPECT_FALSE(suite->value("odd").isValid());
+    EXPECT_FALSE(suite->value("nested").isValid());
+    EXPECT_FALSE(suite->synchronize());  // the refusal is reported once
+    suite->setValue("later", 2);
+    EXPECT_TRUE(suite->synchronize());
+    auto fresh = FilePreferences(QStringLiteral("com.quorvel.Quorvel"), dir.path()).standard();
+    EXPECT_EQ(fresh->value("kept").toInt(), 1);
+    EXPECT_EQ(fresh->value("later").toInt(), 2);
+
+    suite->setValue("kept", QVariant());  // an invalid value removes, as a nil default would
+    EXPECT_TRUE(suite->synchronize());
+    EXPECT_FALSE(FilePreferences(QStringLiteral("com.quorvel.Quorvel"), dir.path()).standard()->value("kept").isValid());
+}
+
 TEST(PreferenceFileCodec, RejectsTruncatedAndForeignBytes)
 {
     using quorvel::platform::detail::decodePreferenceFile;
     using quorvel::platform::detail::encodePreferenceFile;
-    const QByteArray good = encodePreferenceFile({{"k", QVariantList{1, QStringLiteral("x")}}});
+    const QByteArray good = encodePreferenceFile({{"k", QVariantList{1, QStringLiteral("x")}}}).value();
     ASSERT_TRUE(decodePreferenceFile(good).has_value());
     for (qsizetype cut = 0; cut < good.size(); ++cut)
         EXPECT_FALSE(decodePreferenceFile(good.left(cut)).has_value()) << "cut at " << cut;
