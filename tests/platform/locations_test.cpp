@@ -21,6 +21,7 @@ TEST(Locations, EnvironmentOverridesBaseUrlsAndNormalisesTheirSlashes)
     qputenv("QUORVEL_CDN_URL", "http://127.0.0.1:4040/cdn");
     EXPECT_EQ(quorvel::platform::serviceBaseUrl(), "http://127.0.0.1:4040");
     EXPECT_EQ(quorvel::platform::cdnBaseUrl(), "http://127.0.0.1:4040/cdn/");
+    EXPECT_EQ(quorvel::platform::appcastUrl(), "http://127.0.0.1:4040/appcast.xml");
 }
 
 TEST(Locations, BuildDefaultsApplyWithoutOverrides)

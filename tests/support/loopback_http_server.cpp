@@ -64,7 +64,12 @@ LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent)
 
 LoopbackHttpServer::~LoopbackHttpServer() { server_.close(); }
 
-void LoopbackHttpServer::serve(const QString& path, CannedReply reply) { replies_.insert(path, std::move(reply)); }
+void LoopbackHttpServer::serve(const QString& path, CannedReply reply)
+{
+    handlers_.insert(path, [reply = std::move(reply)](const ReceivedRequest&) { return reply; });
+}
+
+void LoopbackHttpServer::serve(const QString& path, Handler handler) { handlers_.insert(path, std::move(handler)); }
 
 quint16 LoopbackHttpServer::port() const { return server_.serverPort(); }
 
@@ -92,7 +97,10 @@ void LoopbackHttpServer::accept()
             requests_.append(*request);
 
             const QString path = request->path.section(QLatin1Char('?'), 0, 0);
-            const CannedReply reply = replies_.value(path, CannedReply{404, {}, "not found", CannedReply::Mode::Whole});
+            const auto handler = handlers_.constFind(path);
+            const CannedReply reply = handler != handlers_.cend()
+                ? (*handler)(*request)
+                : CannedReply{404, {}, "not found", CannedReply::Mode::Whole};
             if (reply.mode == CannedReply::Mode::Stall)
                 return;
             QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";

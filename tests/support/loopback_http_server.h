@@ -11,6 +11,8 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <functional>
+
 namespace quorvel::testing {
 
 struct CannedReply {
@@ -39,8 +41,12 @@ public:
     explicit LoopbackHttpServer(QObject* parent = nullptr);
     ~LoopbackHttpServer() override;
 
+    using Handler = std::function<CannedReply(const ReceivedRequest&)>;
+
     // Replies for `path` (the request path without its query); unknown paths get 404.
     void serve(const QString& path, CannedReply reply);
+    // Computes each reply for `path` from the request (method, headers, body).
+    void serve(const QString& path, Handler handler);
     quint16 port() const;
     // "http://127.0.0.1:<port>" followed by `path`.
     QUrl url(const QString& path = {}) const;
@@ -49,7 +55,7 @@ public:
 private:
     void accept();
     QTcpServer server_;
-    QMap<QString, CannedReply> replies_;
+    QMap<QString, Handler> handlers_;
     QList<ReceivedRequest> requests_;
 };
 
