@@ -2,7 +2,6 @@
 
 #include <plist/plist.h>
 
-#include <cstdlib>
 #include <limits>
 
 namespace quorvel::platform::detail {
@@ -32,13 +31,16 @@ std::optional<QString> PlistDocument::rootString(const char* key) const
     plist_t node = plist_dict_get_item(root, key);
     if (!node || plist_get_node_type(node) != PLIST_STRING)
         return std::nullopt;
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
-    if (!text)
+    // Not plist_get_string_val: libplist asserts (aborting the process) on a string with a NUL inside.
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    if (!text || length > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
         return std::nullopt;
-    QString value = QString::fromUtf8(text);
-    free(text);
-    return value;
+    const QByteArray bytes(text, static_cast<qsizetype>(length));
+    // An identifier or file name with a NUL inside is not one.
+    if (bytes.contains('\0'))
+        return std::nullopt;
+    return QString::fromUtf8(bytes);
 }
 
 } // namespace quorvel::platform::detail

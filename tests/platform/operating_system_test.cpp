@@ -112,6 +112,16 @@ TEST(PlistDocument, TheRootMustBeADictionaryOfStrings)
     EXPECT_EQ(xml->rootString("CFBundleExecutable"), QStringLiteral("Quorvel"));
 }
 
+// Found by fuzzing: a binary plist whose string holds a NUL made libplist abort the process.
+TEST(PlistDocument, AStringWithANulInsideIsRefusedNotFatal)
+{
+    const QByteArray bytes = QByteArray::fromBase64(
+        "AGJwbGlzdDAw0gECAwRfEBJDRkJ1bmRsZUV4ZWN1dGFibGVRbmx4pQUGBwgJEAEjQAQAAAAAAAAJQmFi0QoLUWtRdggNIiQmLC43ODs+QAAAAAAAAAEBAAAAAAAAAAwAAAAAAAAAAAAAAAAAAABC").mid(1);
+    const auto document = PlistDocument::parse(bytes);
+    ASSERT_TRUE(document.has_value());
+    EXPECT_FALSE(document->rootString("CFBundleExecutable").has_value());
+}
+
 TEST(BundleReader, FindsTheBundleOfAnExecutable)
 {
     EXPECT_EQ(bundlePathForExecutable("/opt/Quorvel.app/Contents/MacOS/Quorvel"), QStringLiteral("/opt/Quorvel.app"));
