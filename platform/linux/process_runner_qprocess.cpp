@@ -73,6 +73,8 @@ QCoro::Task<ProcessResult> QProcessRunner::run(QString program, QStringList argu
     });
 
     process->start(QIODevice::ReadWrite);
+    // Tools get no input; one that waits for some sees end of file instead of hanging until the timeout.
+    process->closeWriteChannel();
     if (!completion.fired) {
         deadline.start(timeout);
         co_await qCoro(&completion, &Completion::done);

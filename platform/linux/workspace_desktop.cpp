@@ -14,7 +14,9 @@
 #include <QSaveFile>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace quorvel::platform {
 
@@ -43,6 +45,14 @@ private:
 
 // A declaration whose file could not be written: the process simply is not listed.
 class NoDeclaration final : public RunningDeclaration {};
+
+// Runtime files decide which processes get SIGTERM, so only a real folder of our own is trusted.
+bool isOwnFolder(const QString& path, bool requirePrivate)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+        && (!requirePrivate || (info.st_mode & (S_IWGRP | S_IWOTH)) == 0);
+}
 
 bool sameTarget(const QUrl& url, QLatin1String path)
 {
@@ -81,6 +91,8 @@ bool DesktopWorkspace::openApplication(const QString& bundlePath, const QStringL
 QList<RunningApplication> DesktopWorkspace::runningApplications() const
 {
     QList<RunningApplication> running;
+    if (!isOwnFolder(runtimeDirectory_, true))
+        return running;
     const QDir folder(runtimeDirectory_);
     const QStringList names = folder.entryList({QStringLiteral("*") + kRuntimeSuffix}, QDir::Files);
     for (const QString& name : names) {
@@ -121,7 +133,9 @@ std::unique_ptr<RunningDeclaration> DesktopWorkspace::declareRunning(const QStri
     const qint64 pid = QCoreApplication::applicationPid();
     if (!QDir().mkpath(runtimeDirectory_))
         return std::make_unique<NoDeclaration>();
-    QFile::setPermissions(runtimeDirectory_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!isOwnFolder(runtimeDirectory_, false)
+        || !QFile::setPermissions(runtimeDirectory_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        return std::make_unique<NoDeclaration>();
 
     QJsonObject object{{QStringLiteral("bundleIdentifier"), bundleIdentifier},
                        {QStringLiteral("bundlePath"), bundlePath},

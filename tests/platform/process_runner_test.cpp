@@ -90,6 +90,14 @@ TEST(QProcessRunner, ArgumentsReachTheChildVerbatimWithoutAShell)
     EXPECT_EQ(result.output, "a b|$HOME|; rm -rf /|");
 }
 
+TEST(QProcessRunner, AChildReadingItsInputSeesEndOfFile)
+{
+    QProcessRunner runner;
+    const ProcessResult result = await(runner.run(QStringLiteral("/bin/cat"), {}, 5s));
+    EXPECT_TRUE(result.succeeded());
+    EXPECT_FALSE(result.timedOut);
+}
+
 TEST(QProcessRunner, TheEventLoopKeepsRunningWhileAChildRuns)
 {
     int ticks = 0;

@@ -94,6 +94,23 @@ TEST(DesktopWorkspace, NeverSignalsProcessGroups)
     EXPECT_TRUE(workspace.isTerminated(0));
 }
 
+TEST(DesktopWorkspace, IgnoresARuntimeFolderOthersCouldWriteTo)
+{
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath("runtime");
+    DesktopWorkspace workspace(QStringLiteral("/nonexistent"), runtime);
+    auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/opt/Quorvel.app");
+    ASSERT_EQ(workspace.runningApplications().size(), 1);
+    // A planted entry could otherwise steer SIGTERM at any of our processes.
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                       | QFileDevice::WriteOther | QFileDevice::ExeOther | QFileDevice::ReadOther);
+    EXPECT_TRUE(workspace.runningApplications().isEmpty());
+
+    const QString link = dir.filePath("link");
+    ASSERT_TRUE(QFile::link(runtime, link));
+    EXPECT_TRUE(DesktopWorkspace(QStringLiteral("/nonexistent"), link).runningApplications().isEmpty());
+}
+
 TEST(DesktopWorkspace, SpecialUrlsStartTheSaver)
 {
     QTemporaryDir dir;
