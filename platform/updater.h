@@ -13,10 +13,10 @@ namespace quorvel::platform {
 struct UpdateCheckResult {
     enum class Kind { UpToDate, UpdateAvailable, Failed };
     Kind kind = Kind::Failed;
-    QString latestVersion;   // newest version the appcast offers
-    QUrl downloadUrl;        // its download link
-    QString errorText;       // why the check failed
-    bool userInitiated = false;  // from checkForUpdates(); the launch check stays quiet unless there is news
+    QString latestVersion; // newest version the appcast offers
+    QUrl downloadUrl; // its download link
+    QString errorText; // why the check failed
+    bool userInitiated = false; // from checkForUpdates(); the launch check stays quiet unless there is news
 };
 
 class Updater : public QObject {

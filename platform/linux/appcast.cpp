@@ -34,9 +34,9 @@ std::variant<QList<AppcastItem>, QString> parseAppcast(const QByteArray& bytes)
                 ++itemDepth;
             else if (itemDepth > 0 && reader.name() == QLatin1String("enclosure")) {
                 const auto attributes = reader.attributes();
-                AppcastItem item{attributes.value(ns, QStringLiteral("version")).toString().trimmed(),
-                                 attributes.value(ns, QStringLiteral("shortVersionString")).toString().trimmed(),
-                                 QUrl(attributes.value(QStringLiteral("url")).toString().trimmed())};
+                AppcastItem item { attributes.value(ns, QStringLiteral("version")).toString().trimmed(),
+                    attributes.value(ns, QStringLiteral("shortVersionString")).toString().trimmed(),
+                    QUrl(attributes.value(QStringLiteral("url")).toString().trimmed()) };
                 const QString scheme = item.downloadUrl.scheme();
                 if (!item.version.isEmpty() && item.downloadUrl.isValid()
                     && (scheme == QLatin1String("https") || scheme == QLatin1String("http")))

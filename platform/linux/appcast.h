@@ -15,9 +15,9 @@ namespace quorvel::platform::detail {
 inline constexpr const char* kAppcastNamespace = "https://quorvel.com/xml-namespaces/appcast";
 
 struct AppcastItem {
-    QString version;       // compared against the running build
-    QString shortVersion;  // shown to people; may be empty
-    QUrl downloadUrl;      // always http or https
+    QString version; // compared against the running build
+    QString shortVersion; // shown to people; may be empty
+    QUrl downloadUrl; // always http or https
 };
 
 // Items with a version and an http(s) download link, in document order; an error text when the

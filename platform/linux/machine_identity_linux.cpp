@@ -41,7 +41,8 @@ std::optional<QString> pickHardwareAddress(const QList<InterfaceEntry>& interfac
     const bool firstUsable = name == QLatin1String("en0");
     for (const auto& entry : interfaces) {
         if (firstUsable) {
-            const bool allZero = entry.hardwareAddress.count(QLatin1Char('0')) + entry.hardwareAddress.count(QLatin1Char(':'))
+            const bool allZero
+                = entry.hardwareAddress.count(QLatin1Char('0')) + entry.hardwareAddress.count(QLatin1Char(':'))
                 == entry.hardwareAddress.size();
             if (entry.isLoopback || entry.hardwareAddress.isEmpty() || allZero)
                 continue;
@@ -55,7 +56,10 @@ std::optional<QString> pickHardwareAddress(const QList<InterfaceEntry>& interfac
 
 } // namespace detail
 
-LinuxMachineIdentity::LinuxMachineIdentity(QString machineIdPath) : machineIdPath_(std::move(machineIdPath)) {}
+LinuxMachineIdentity::LinuxMachineIdentity(QString machineIdPath)
+    : machineIdPath_(std::move(machineIdPath))
+{
+}
 
 QString LinuxMachineIdentity::machineIdentifier() const
 {
@@ -70,9 +74,10 @@ std::optional<QString> LinuxMachineIdentity::hardwareAddress(const QString& inte
 {
     QList<detail::InterfaceEntry> entries;
     for (const auto& interface : QNetworkInterface::allInterfaces())
-        entries.append({interface.name(), interface.type() == QNetworkInterface::Loopback
-                                              || interface.flags().testFlag(QNetworkInterface::IsLoopBack),
-                        interface.hardwareAddress()});
+        entries.append({ interface.name(),
+            interface.type() == QNetworkInterface::Loopback
+                || interface.flags().testFlag(QNetworkInterface::IsLoopBack),
+            interface.hardwareAddress() });
     return detail::pickHardwareAddress(entries, interfaceName);
 }
 

@@ -20,7 +20,7 @@ std::optional<QString> appSpecificMachineId(const QByteArray& machineIdFileConte
 struct InterfaceEntry {
     QString name;
     bool isLoopback = false;
-    QString hardwareAddress;  // as Qt reports it, "AA:BB:CC:DD:EE:FF"; empty when none
+    QString hardwareAddress; // as Qt reports it, "AA:BB:CC:DD:EE:FF"; empty when none
 };
 
 // "en0" names the first non-loopback interface with a real hardware address; any other name

@@ -19,8 +19,8 @@ std::optional<bool> animationsEnabledFromDesktop()
     if (tool.isEmpty())
         return std::nullopt;
     QProcess process;
-    process.start(tool, {QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"),
-                         QStringLiteral("enable-animations")});
+    process.start(tool,
+        { QStringLiteral("get"), QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations") });
     if (!process.waitForFinished(kSettingsToolTimeoutMs)) {
         process.kill();
         process.waitForFinished(kSettingsToolTimeoutMs);
@@ -44,8 +44,8 @@ OperatingSystemVersion LinuxOperatingSystem::version() const
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,4})\\.(\\d{1,4})\\.(\\d{1,4})$"));
     const auto match = pattern.match(qEnvironmentVariable("QUORVEL_OS_VERSION"));
     if (match.hasMatch())
-        return {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()};
-    return {14, 0, 0};
+        return { match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt() };
+    return { 14, 0, 0 };
 }
 
 bool LinuxOperatingSystem::reduceMotion() const

@@ -6,7 +6,10 @@
 
 namespace quorvel::platform::detail {
 
-void PlistDocument::Free::operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+void PlistDocument::Free::operator()(void* node) const
+{
+    plist_free(static_cast<plist_t>(node));
+}
 
 std::optional<PlistDocument> PlistDocument::parse(const QByteArray& bytes)
 {

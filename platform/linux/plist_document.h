@@ -22,7 +22,10 @@ private:
     struct Free {
         void operator()(void* node) const;
     };
-    explicit PlistDocument(void* root) : root_(root) {}
+    explicit PlistDocument(void* root)
+        : root_(root)
+    {
+    }
     std::unique_ptr<void, Free> root_;
 };
 

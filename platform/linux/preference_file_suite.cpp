@@ -15,7 +15,7 @@
 namespace quorvel::platform::detail {
 
 namespace {
-constexpr quint32 kMagic = 0x51505246;  // "QPRF"
+constexpr quint32 kMagic = 0x51505246; // "QPRF"
 constexpr quint32 kFormatVersion = 1;
 constexpr auto kStreamVersion = QDataStream::Qt_6_4;
 constexpr int kLockWaitMs = 5000;
@@ -73,7 +73,8 @@ std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values)
     return bytes;
 }
 
-PreferenceFileSuite::PreferenceFileSuite(QString path) : path_(std::move(path))
+PreferenceFileSuite::PreferenceFileSuite(QString path)
+    : path_(std::move(path))
 {
     QMutexLocker lock(&mutex_);
     reloadIfChanged();
@@ -100,7 +101,7 @@ void PreferenceFileSuite::setValue(const QString& key, const QVariant& value)
         return;
     }
     // One value that cannot be written would make every later write of the whole file fail.
-    if (!encodePreferenceFile({{key, value}})) {
+    if (!encodePreferenceFile({ { key, value } })) {
         qWarning("Preference \"%s\" not stored: its type cannot be saved.", qPrintable(key));
         QMutexLocker lock(&mutex_);
         refusedValue_ = true;
@@ -139,11 +140,11 @@ bool PreferenceFileSuite::synchronize()
 
 PreferenceFileSuite::FileStamp PreferenceFileSuite::stamp() const
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(QFile::encodeName(path_).constData(), &info) != 0)
         return {};
-    return {static_cast<qint64>(info.st_ino), info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec,
-            static_cast<qint64>(info.st_size)};
+    return { static_cast<qint64>(info.st_ino), info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec,
+        static_cast<qint64>(info.st_size) };
 }
 
 void PreferenceFileSuite::reloadIfChanged() const

@@ -15,7 +15,11 @@ namespace {
 // are not kept; a synchronize after one reports the failure instead of pretending.
 class DocumentSuite final : public PreferenceSuite {
 public:
-    explicit DocumentSuite(std::function<QVariantMap()> document) : document_(std::move(document)), values_(document_()) {}
+    explicit DocumentSuite(std::function<QVariantMap()> document)
+        : document_(std::move(document))
+        , values_(document_())
+    {
+    }
     QVariant value(const QString& key) const override { return values_.value(key); }
     void setValue(const QString&, const QVariant&) override { refusedWrite_ = true; }
     void remove(const QString&) override { refusedWrite_ = true; }
@@ -34,27 +38,34 @@ private:
 // Suite names become file names; anything that could climb out of the folder or hide a file is refused.
 bool isSafeName(const QString& name)
 {
-    return !name.isEmpty() && name.size() <= 200 && !name.startsWith(QLatin1Char('.')) && !name.contains(QLatin1Char('/'))
-        && !name.contains(QChar(0));
+    return !name.isEmpty() && name.size() <= 200 && !name.startsWith(QLatin1Char('.'))
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 } // namespace
 
 FilePreferences::FilePreferences(QString standardSuiteName, QString directory, std::shared_ptr<Spaces> spaces)
-    : standardSuiteName_(std::move(standardSuiteName)),
-      directory_(directory.isEmpty() ? defaultDirectory() : std::move(directory)),
-      spaces_(std::move(spaces))
+    : standardSuiteName_(std::move(standardSuiteName))
+    , directory_(directory.isEmpty() ? defaultDirectory() : std::move(directory))
+    , spaces_(std::move(spaces))
 {
 }
 
 QString FilePreferences::defaultDirectory()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/quorvel/Preferences");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/quorvel/Preferences");
 }
 
-std::shared_ptr<PreferenceSuite> FilePreferences::suite(const QString& name) { return domain(name, false); }
+std::shared_ptr<PreferenceSuite> FilePreferences::suite(const QString& name)
+{
+    return domain(name, false);
+}
 
-std::shared_ptr<PreferenceSuite> FilePreferences::standard() { return suite(standardSuiteName_); }
+std::shared_ptr<PreferenceSuite> FilePreferences::standard()
+{
+    return suite(standardSuiteName_);
+}
 
 std::shared_ptr<PreferenceSuite> FilePreferences::domain(const QString& name, bool currentHostOnly)
 {

@@ -37,7 +37,8 @@ QString notAbsoluteText(const QString& program)
 
 } // namespace
 
-QCoro::Task<ProcessResult> QProcessRunner::run(QString program, QStringList arguments, std::chrono::milliseconds timeout)
+QCoro::Task<ProcessResult> QProcessRunner::run(
+    QString program, QStringList arguments, std::chrono::milliseconds timeout)
 {
     ProcessResult result;
     if (!QDir::isAbsolutePath(program)) {
@@ -55,7 +56,7 @@ QCoro::Task<ProcessResult> QProcessRunner::run(QString program, QStringList argu
 
     // Drained as it arrives: a chatty child must never block on a full pipe.
     QObject::connect(process.get(), &QProcess::readyReadStandardOutput, &completion,
-                     [&result, p = process.get()] { result.output += p->readAllStandardOutput(); });
+        [&result, p = process.get()] { result.output += p->readAllStandardOutput(); });
     QObject::connect(process.get(), &QProcess::finished, &completion, [&completion] { completion.fire(); });
     QObject::connect(process.get(), &QProcess::errorOccurred, &completion, [&completion](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -88,7 +89,8 @@ QCoro::Task<ProcessResult> QProcessRunner::run(QString program, QStringList argu
     result.started = true;
     result.output += process->readAllStandardOutput();
     if (result.timedOut) {
-        result.errorText = QStringLiteral("\"%1\" did not finish within %2 ms and was killed.").arg(program).arg(timeout.count());
+        result.errorText
+            = QStringLiteral("\"%1\" did not finish within %2 ms and was killed.").arg(program).arg(timeout.count());
     } else if (process->exitStatus() == QProcess::CrashExit) {
         result.crashed = true;
         result.errorText = QStringLiteral("\"%1\" ended abnormally: %2").arg(program, process->errorString());

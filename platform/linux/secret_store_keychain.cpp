@@ -13,11 +13,9 @@ struct JobDeleter {
     void operator()(QKeychain::Job* job) const { job->deleteLater(); }
 };
 
-template <typename JobType>
-using JobPtr = std::unique_ptr<JobType, JobDeleter>;
+template <typename JobType> using JobPtr = std::unique_ptr<JobType, JobDeleter>;
 
-template <typename JobType>
-JobPtr<JobType> makeJob(const QString& service, const QString& account)
+template <typename JobType> JobPtr<JobType> makeJob(const QString& service, const QString& account)
 {
     JobPtr<JobType> job(new JobType(service));
     job->setAutoDelete(false);
@@ -57,7 +55,7 @@ QCoro::Task<SecretReadResult> KeychainSecretStore::read(QString service, QString
     auto job = makeJob<QKeychain::ReadPasswordJob>(service, account);
     co_await runJob(*job);
     const int status = statusFor(job->error());
-    co_return SecretReadResult{status, status == secret_status::success ? job->binaryData() : QByteArray()};
+    co_return SecretReadResult { status, status == secret_status::success ? job->binaryData() : QByteArray() };
 }
 
 QCoro::Task<int> KeychainSecretStore::remove(QString service, QString account)

@@ -44,15 +44,19 @@ UpdateCheckResult evaluate(const QByteArray& body, const QString& currentVersion
     UpdateCheckResult result;
     result.latestVersion = newest->shortVersion.isEmpty() ? newest->version : newest->shortVersion;
     result.downloadUrl = newest->downloadUrl;
-    result.kind = detail::compareVersions(newest->version, currentVersion) > 0 ? UpdateCheckResult::Kind::UpdateAvailable
-                                                                               : UpdateCheckResult::Kind::UpToDate;
+    result.kind = detail::compareVersions(newest->version, currentVersion) > 0
+        ? UpdateCheckResult::Kind::UpdateAvailable
+        : UpdateCheckResult::Kind::UpToDate;
     return result;
 }
 
 } // namespace
 
 AppcastUpdater::AppcastUpdater(QNetworkAccessManager& network, QUrl appcastUrl, QString currentVersion, QObject* parent)
-    : Updater(parent), network_(network), appcastUrl_(std::move(appcastUrl)), currentVersion_(std::move(currentVersion))
+    : Updater(parent)
+    , network_(network)
+    , appcastUrl_(std::move(appcastUrl))
+    , currentVersion_(std::move(currentVersion))
 {
 }
 
@@ -63,7 +67,10 @@ void AppcastUpdater::start()
     check(false);
 }
 
-void AppcastUpdater::checkForUpdates() { check(true); }
+void AppcastUpdater::checkForUpdates()
+{
+    check(true);
+}
 
 QCoro::Task<> AppcastUpdater::check(bool userInitiated)
 {

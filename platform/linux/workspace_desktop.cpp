@@ -36,7 +36,10 @@ QString runtimeFileName(qint64 pid, const QString& bundleIdentifier)
 
 class RuntimeFileDeclaration final : public RunningDeclaration {
 public:
-    explicit RuntimeFileDeclaration(QString path) : path_(std::move(path)) {}
+    explicit RuntimeFileDeclaration(QString path)
+        : path_(std::move(path))
+    {
+    }
     ~RuntimeFileDeclaration() override { QFile::remove(path_); }
 
 private:
@@ -44,14 +47,14 @@ private:
 };
 
 // A declaration whose file could not be written: the process simply is not listed.
-class NoDeclaration final : public RunningDeclaration {};
+class NoDeclaration final : public RunningDeclaration { };
 
 // Runtime files decide which processes get SIGTERM, so only a real folder of our own is trusted.
 bool isOwnFolder(const QString& path, bool requirePrivate)
 {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
-        && (!requirePrivate || (info.st_mode & (S_IWGRP | S_IWOTH)) == 0);
+    struct stat info { };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_uid == ::geteuid() && (!requirePrivate || (info.st_mode & (S_IWGRP | S_IWOTH)) == 0);
 }
 
 bool sameTarget(const QUrl& url, QLatin1String path)
@@ -62,9 +65,10 @@ bool sameTarget(const QUrl& url, QLatin1String path)
 } // namespace
 
 DesktopWorkspace::DesktopWorkspace(QString saverPath, QString runtimeDirectory)
-    : saverPath_(saverPath.isEmpty() ? saverToolPath() : std::move(saverPath)),
-      runtimeDirectory_(runtimeDirectory.isEmpty() ? qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/quorvel")
-                                                   : std::move(runtimeDirectory))
+    : saverPath_(saverPath.isEmpty() ? saverToolPath() : std::move(saverPath))
+    , runtimeDirectory_(runtimeDirectory.isEmpty()
+              ? qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/quorvel")
+              : std::move(runtimeDirectory))
 {
     // Without XDG_RUNTIME_DIR the folder would land in the file system root.
     if (runtimeDirectory_ == QLatin1String("/quorvel"))
@@ -74,7 +78,7 @@ DesktopWorkspace::DesktopWorkspace(QString saverPath, QString runtimeDirectory)
 bool DesktopWorkspace::openURL(const QUrl& url)
 {
     if (url.toString() == kSettingsUrl)
-        return QProcess::startDetached(saverPath_, {QStringLiteral("--settings")});
+        return QProcess::startDetached(saverPath_, { QStringLiteral("--settings") });
     if (sameTarget(url, kScreenSaverEnginePath))
         return QProcess::startDetached(saverPath_, {});
     return QDesktopServices::openUrl(url);
@@ -94,7 +98,7 @@ QList<RunningApplication> DesktopWorkspace::runningApplications() const
     if (!isOwnFolder(runtimeDirectory_, true))
         return running;
     const QDir folder(runtimeDirectory_);
-    const QStringList names = folder.entryList({QStringLiteral("*") + kRuntimeSuffix}, QDir::Files);
+    const QStringList names = folder.entryList({ QStringLiteral("*") + kRuntimeSuffix }, QDir::Files);
     for (const QString& name : names) {
         const QString path = folder.filePath(name);
         QFile file(path);
@@ -112,7 +116,7 @@ QList<RunningApplication> DesktopWorkspace::runningApplications() const
             QFile::remove(path);
             continue;
         }
-        running.append({identifier, object.value(QStringLiteral("bundlePath")).toString(), pid});
+        running.append({ identifier, object.value(QStringLiteral("bundlePath")).toString(), pid });
     }
     return running;
 }
@@ -125,21 +129,24 @@ bool DesktopWorkspace::terminate(qint64 pid)
     return ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
 }
 
-bool DesktopWorkspace::isTerminated(qint64 pid) const { return !detail::processIsAlive(pid); }
+bool DesktopWorkspace::isTerminated(qint64 pid) const
+{
+    return !detail::processIsAlive(pid);
+}
 
-std::unique_ptr<RunningDeclaration> DesktopWorkspace::declareRunning(const QString& bundleIdentifier,
-                                                                      const QString& bundlePath)
+std::unique_ptr<RunningDeclaration> DesktopWorkspace::declareRunning(
+    const QString& bundleIdentifier, const QString& bundlePath)
 {
     const qint64 pid = QCoreApplication::applicationPid();
     if (!QDir().mkpath(runtimeDirectory_))
         return std::make_unique<NoDeclaration>();
     if (!isOwnFolder(runtimeDirectory_, false)
-        || !QFile::setPermissions(runtimeDirectory_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        || !QFile::setPermissions(
+            runtimeDirectory_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
         return std::make_unique<NoDeclaration>();
 
-    QJsonObject object{{QStringLiteral("bundleIdentifier"), bundleIdentifier},
-                       {QStringLiteral("bundlePath"), bundlePath},
-                       {QStringLiteral("pid"), pid}};
+    QJsonObject object { { QStringLiteral("bundleIdentifier"), bundleIdentifier },
+        { QStringLiteral("bundlePath"), bundlePath }, { QStringLiteral("pid"), pid } };
     if (const auto startTime = detail::processStartTime(pid))
         object.insert(QStringLiteral("startTime"), QString::number(*startTime));
     const QString path = runtimeDirectory_ + QLatin1Char('/') + runtimeFileName(pid, bundleIdentifier);

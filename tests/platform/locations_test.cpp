@@ -7,7 +7,12 @@
 namespace {
 
 struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name) : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {}
+    explicit EnvironmentGuard(const char* name)
+        : name(name)
+        , had(qEnvironmentVariableIsSet(name))
+        , old(qgetenv(name))
+    {
+    }
     ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
     const char* name;
     bool had;

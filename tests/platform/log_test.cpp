@@ -19,7 +19,7 @@ TEST(Log, LinesLandInTheirCategoryAndLevel)
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].category, "com.quorvel.Quorvel.View");
     EXPECT_EQ(lines[0].type, QtInfoMsg);
-    EXPECT_EQ(lines[0].message, "[A1] playing \"x\"");  // no quoting added
+    EXPECT_EQ(lines[0].message, "[A1] playing \"x\""); // no quoting added
     EXPECT_EQ(lines[1].category, "com.quorvel.Quorvel.AppLocation");
     EXPECT_EQ(lines[1].type, QtCriticalMsg);
     EXPECT_EQ(lines[2].category, "com.quorvel.Quorvel.PluginManager");

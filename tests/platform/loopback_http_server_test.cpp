@@ -16,8 +16,8 @@ using quorvel::testing::CannedReply;
 using quorvel::testing::LoopbackHttpServer;
 using quorvel::testing::ReceivedRequest;
 
-std::unique_ptr<QNetworkReply> fetch(QNetworkAccessManager& network, const QUrl& url, int timeoutMs = 10'000,
-                                     const QByteArray& postBody = {})
+std::unique_ptr<QNetworkReply> fetch(
+    QNetworkAccessManager& network, const QUrl& url, int timeoutMs = 10'000, const QByteArray& postBody = {})
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
@@ -32,11 +32,11 @@ TEST(LoopbackHttpServer, ServesCutsAndStallsAsAsked)
 {
     LoopbackHttpServer server;
     QNetworkAccessManager network;
-    server.serve("/whole", {201, {{"X-Test", "yes"}}, "hello"});
-    server.serve("/cut", {200, {}, QByteArray(100'000, 'x'), CannedReply::Mode::CutMidBody});
-    server.serve("/stall", {200, {}, "never", CannedReply::Mode::Stall});
+    server.serve("/whole", { 201, { { "X-Test", "yes" } }, "hello" });
+    server.serve("/cut", { 200, {}, QByteArray(100'000, 'x'), CannedReply::Mode::CutMidBody });
+    server.serve("/stall", { 200, {}, "never", CannedReply::Mode::Stall });
     server.serve("/echo", [](const ReceivedRequest& request) {
-        return CannedReply{200, {}, request.method + ' ' + request.path.toUtf8() + ' ' + request.body};
+        return CannedReply { 200, {}, request.method + ' ' + request.path.toUtf8() + ' ' + request.body };
     });
 
     auto whole = fetch(network, server.url("/whole?user=A"));

@@ -18,9 +18,10 @@ using quorvel::platform::detail::pickHardwareAddress;
 TEST(MachineIdentity, DerivesTheAppSpecificIdLikeSystemd)
 {
     EXPECT_EQ(appSpecificMachineId("0123456789abcdef0123456789abcdef\n"),
-              QStringLiteral("93C9051B-65CF-49BB-A175-14D57F1FD4FD"));
+        QStringLiteral("93C9051B-65CF-49BB-A175-14D57F1FD4FD"));
     // Upper-case hex names the same id.
-    EXPECT_EQ(appSpecificMachineId("0123456789ABCDEF0123456789ABCDEF"), QStringLiteral("93C9051B-65CF-49BB-A175-14D57F1FD4FD"));
+    EXPECT_EQ(appSpecificMachineId("0123456789ABCDEF0123456789ABCDEF"),
+        QStringLiteral("93C9051B-65CF-49BB-A175-14D57F1FD4FD"));
 }
 
 TEST(MachineIdentity, RefusesContentsThatAreNotAMachineId)
@@ -29,13 +30,13 @@ TEST(MachineIdentity, RefusesContentsThatAreNotAMachineId)
         const char* name;
         QByteArray contents;
     } rows[] = {
-        {"empty", ""},
-        {"only a newline", "\n"},
-        {"one digit short", "0123456789abcdef0123456789abcde\n"},
-        {"one digit long", "0123456789abcdef0123456789abcdef0\n"},
-        {"not hex", "0123456789abcdef0123456789abcdeg\n"},
-        {"a uuid with dashes", "01234567-89ab-cdef-0123-456789abcdef"},
-        {"all zero, shared by unprovisioned images", "00000000000000000000000000000000\n"},
+        { "empty", "" },
+        { "only a newline", "\n" },
+        { "one digit short", "0123456789abcdef0123456789abcde\n" },
+        { "one digit long", "0123456789abcdef0123456789abcdef0\n" },
+        { "not hex", "0123456789abcdef0123456789abcdeg\n" },
+        { "a uuid with dashes", "01234567-89ab-cdef-0123-456789abcdef" },
+        { "all zero, shared by unprovisioned images", "00000000000000000000000000000000\n" },
     };
     for (const auto& row : rows)
         EXPECT_FALSE(appSpecificMachineId(row.contents).has_value()) << row.name;
@@ -45,7 +46,7 @@ TEST(MachineIdentity, ReadsTheInjectedFileAndFallsBackToUnknown)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("machine-id"));
-    EXPECT_EQ(LinuxMachineIdentity(path).machineIdentifier(), "unknown");  // missing
+    EXPECT_EQ(LinuxMachineIdentity(path).machineIdentifier(), "unknown"); // missing
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -57,7 +58,7 @@ TEST(MachineIdentity, ReadsTheInjectedFileAndFallsBackToUnknown)
 
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.close();
-    EXPECT_EQ(identity.machineIdentifier(), "unknown");  // empty
+    EXPECT_EQ(identity.machineIdentifier(), "unknown"); // empty
 }
 
 TEST(MachineIdentity, TheRealMachineGivesAnUpperCaseUuidOrUnknown)
@@ -73,11 +74,11 @@ TEST(MachineIdentity, TheRealMachineGivesAnUpperCaseUuidOrUnknown)
 TEST(MachineIdentity, PicksHardwareAddresses)
 {
     const QList<InterfaceEntry> interfaces = {
-        {"lo", true, "00:00:00:00:00:00"},
-        {"tun0", false, ""},
-        {"dummy0", false, "00:00:00:00:00:00"},
-        {"eth0", false, "AA:BB:CC:DD:EE:01"},
-        {"wlan0", false, "AA:BB:CC:DD:EE:02"},
+        { "lo", true, "00:00:00:00:00:00" },
+        { "tun0", false, "" },
+        { "dummy0", false, "00:00:00:00:00:00" },
+        { "eth0", false, "AA:BB:CC:DD:EE:01" },
+        { "wlan0", false, "AA:BB:CC:DD:EE:02" },
     };
     EXPECT_EQ(pickHardwareAddress(interfaces, "en0"), QStringLiteral("aa:bb:cc:dd:ee:01"));
     EXPECT_EQ(pickHardwareAddress(interfaces, "wlan0"), QStringLiteral("aa:bb:cc:dd:ee:02"));

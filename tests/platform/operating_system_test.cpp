@@ -32,7 +32,7 @@ QByteArray binaryInfo()
 {
     plist_t dict = plist_new_dict();
     plist_dict_set_item(dict, "CFBundleIdentifier", plist_new_string("com.quorvel.Quorvel.Extension"));
-    plist_dict_set_item(dict, "CFBundleVersion", plist_new_uint(7));  // wrong type: counts as absent
+    plist_dict_set_item(dict, "CFBundleVersion", plist_new_uint(7)); // wrong type: counts as absent
     plist_dict_set_item(dict, "CFBundleExecutable", plist_new_string("QuorvelExtension"));
     char* bytes = nullptr;
     uint32_t length = 0;
@@ -90,14 +90,15 @@ TEST(BundleReader, MissingKeysAndBrokenFiles)
         const char* name;
         QByteArray bytes;
     } broken[] = {
-        {"empty", ""},
-        {"garbage", "\x01\x02 not a plist at all \xff"},
-        {"truncated xml", kXmlInfo.left(kXmlInfo.size() / 2)},
-        {"truncated binary", binaryInfo().left(20)},
-        {"binary header only", "bplist00"},
+        { "empty", "" },
+        { "garbage", "\x01\x02 not a plist at all \xff" },
+        { "truncated xml", kXmlInfo.left(kXmlInfo.size() / 2) },
+        { "truncated binary", binaryInfo().left(20) },
+        { "binary header only", "bplist00" },
     };
     for (const auto& row : broken)
-        EXPECT_FALSE(readBundle(makeBundle(dir, QStringLiteral("%1.app").arg(row.name), row.bytes)).has_value()) << row.name;
+        EXPECT_FALSE(readBundle(makeBundle(dir, QStringLiteral("%1.app").arg(row.name), row.bytes)).has_value())
+            << row.name;
     EXPECT_FALSE(readBundle(dir.filePath("Nowhere.app")).has_value());
     EXPECT_FALSE(readBundle(QString()).has_value());
 }
@@ -115,8 +116,10 @@ TEST(PlistDocument, TheRootMustBeADictionaryOfStrings)
 // Found by fuzzing: a binary plist whose string holds a NUL made libplist abort the process.
 TEST(PlistDocument, AStringWithANulInsideIsRefusedNotFatal)
 {
-    const QByteArray bytes = QByteArray::fromBase64(
-        "AGJwbGlzdDAw0gECAwRfEBJDRkJ1bmRsZUV4ZWN1dGFibGVRbmx4pQUGBwgJEAEjQAQAAAAAAAAJQmFi0QoLUWtRdggNIiQmLC43ODs+QAAAAAAAAAEBAAAAAAAAAAwAAAAAAAAAAAAAAAAAAABC").mid(1);
+    const QByteArray bytes
+        = QByteArray::fromBase64("AGJwbGlzdDAw0gECAwRfEBJDRkJ1bmRsZUV4ZWN1dGFibGVRbmx4pQUGBwgJEAEjQAQAAAAAAAAJQmFi0QoLU"
+                                 "WtRdggNIiQmLC43ODs+QAAAAAAAAAEBAAAAAAAAAAwAAAAAAAAAAAAAAAAAAABC")
+              .mid(1);
     const auto document = PlistDocument::parse(bytes);
     ASSERT_TRUE(document.has_value());
     EXPECT_FALSE(document->rootString("CFBundleExecutable").has_value());
@@ -134,7 +137,12 @@ TEST(BundleReader, FindsTheBundleOfAnExecutable)
 }
 
 struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name) : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {}
+    explicit EnvironmentGuard(const char* name)
+        : name(name)
+        , had(qEnvironmentVariableIsSet(name))
+        , old(qgetenv(name))
+    {
+    }
     ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
     const char* name;
     bool had;
@@ -151,7 +159,7 @@ TEST(LinuxOperatingSystem, VersionAndReduceMotionFollowTheirOverrides)
     qputenv("QUORVEL_OS_VERSION", "13.6.1");
     EXPECT_FALSE(os.version().atLeast(14, 0));
     EXPECT_TRUE(os.version().atLeast(13, 6, 1));
-    for (const char* bad : {"13", "13.6", "x.y.z", "13.6.1.2", ""}) {
+    for (const char* bad : { "13", "13.6", "x.y.z", "13.6.1.2", "" }) {
         qputenv("QUORVEL_OS_VERSION", bad);
         EXPECT_EQ(os.version().major, 14) << bad;
     }

@@ -20,7 +20,7 @@ TEST(KeychainSecretStore, KeepsDeleteThenAddSemanticsOnTheRealSecretService)
     KeychainSecretStore store;
     const QString service = QStringLiteral("com.quorvel.test.") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString account = QStringLiteral("developer");
-    const QByteArray secret("tok\0en\xff", 7);  // binary, with a NUL and a non-UTF-8 byte
+    const QByteArray secret("tok\0en\xff", 7); // binary, with a NUL and a non-UTF-8 byte
 
     EXPECT_EQ(await(store.read(service, account)).status, secret_status::itemNotFound);
     EXPECT_EQ(await(store.remove(service, account)), secret_status::itemNotFound);
@@ -31,7 +31,7 @@ TEST(KeychainSecretStore, KeepsDeleteThenAddSemanticsOnTheRealSecretService)
     EXPECT_EQ(read.data, secret);
 
     EXPECT_EQ(await(store.add(service, account, "other")), secret_status::duplicateItem);
-    EXPECT_EQ(await(store.read(service, account)).data, secret);  // the refused add changed nothing
+    EXPECT_EQ(await(store.read(service, account)).data, secret); // the refused add changed nothing
 
     EXPECT_EQ(await(store.remove(service, account)), secret_status::success);
     EXPECT_EQ(await(store.read(service, account)).status, secret_status::itemNotFound);
@@ -45,12 +45,13 @@ TEST(KeychainSecretStore, ReportsUnavailableQuicklyWhenNoSessionBusAnswers)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/quorvel-bus"));
+    environment.insert(
+        QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/quorvel-bus"));
     child.setProcessEnvironment(environment);
     QElapsedTimer elapsed;
     elapsed.start();
     child.start(QStringLiteral(QUORVEL_BIN_DIR "/platform_test_child"),
-                {QStringLiteral("keychain-read"), QStringLiteral("com.quorvel.test"), QStringLiteral("developer")});
+        { QStringLiteral("keychain-read"), QStringLiteral("com.quorvel.test"), QStringLiteral("developer") });
     ASSERT_TRUE(child.waitForFinished(20'000));
     EXPECT_EQ(child.readAllStandardOutput().trimmed(), QByteArray::number(secret_status::unavailable));
     EXPECT_LT(elapsed.elapsed(), 10'000);

@@ -14,7 +14,7 @@ TEST(DynamicSymbolLoader, FindsSymbolsAndAnswersNullForWhatIsMissing)
     EXPECT_EQ(length("four"), 4u);
     EXPECT_EQ(loader.load("libc.so.6", "SecTranslocateIsTranslocatedURL"), nullptr);
     EXPECT_EQ(loader.load("/System/Library/Frameworks/Security.framework/Security", "SecTranslocateIsTranslocatedURL"),
-              nullptr);
+        nullptr);
     // An empty path would otherwise search the running program itself.
     EXPECT_EQ(loader.load(QString(), "main"), nullptr);
     EXPECT_EQ(loader.load("libc.so.6", ""), nullptr);

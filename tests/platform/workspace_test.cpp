@@ -64,7 +64,7 @@ TEST(DesktopWorkspace, AChildDeclaresItselfIsTerminatedAndItsLeftoverIsDropped)
     DesktopWorkspace workspace(QStringLiteral("/nonexistent"), runtime);
     QProcess child;
     child.start(QStringLiteral(QUORVEL_BIN_DIR "/platform_test_child"),
-                {"declare", runtime, "com.apple.Wallpaper-Settings.extension", "/opt/saver"});
+        { "declare", runtime, "com.apple.Wallpaper-Settings.extension", "/opt/saver" });
     ASSERT_TRUE(child.waitForReadyRead(10'000));
     ASSERT_EQ(child.readLine().trimmed(), "ready");
 
@@ -102,8 +102,9 @@ TEST(DesktopWorkspace, IgnoresARuntimeFolderOthersCouldWriteTo)
     auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/opt/Quorvel.app");
     ASSERT_EQ(workspace.runningApplications().size(), 1);
     // A planted entry could otherwise steer SIGTERM at any of our processes.
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                       | QFileDevice::WriteOther | QFileDevice::ExeOther | QFileDevice::ReadOther);
+    QFile::setPermissions(runtime,
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::WriteOther
+            | QFileDevice::ExeOther | QFileDevice::ReadOther);
     EXPECT_TRUE(workspace.runningApplications().isEmpty());
 
     const QString link = dir.filePath("link");
@@ -140,7 +141,7 @@ TEST(DesktopWorkspace, OpensApplicationsThroughTheirInfoPlist)
     info.close();
 
     DesktopWorkspace workspace(QStringLiteral("/nonexistent"), dir.filePath("runtime"));
-    ASSERT_TRUE(workspace.openApplication(bundle, {"--relaunched"}));
+    ASSERT_TRUE(workspace.openApplication(bundle, { "--relaunched" }));
     ASSERT_TRUE(waitFor([&] { return QFile::exists(marker); }));
     EXPECT_EQ(readMarker(marker), "--relaunched");
     EXPECT_FALSE(workspace.openApplication(dir.filePath("Missing.app"), {}));

@@ -15,18 +15,30 @@ constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -56,22 +68,32 @@ std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
 
 } // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent)
+LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
+    : QObject(parent)
 {
     connect(&server_, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
     server_.listen(QHostAddress::LocalHost, 0);
 }
 
-LoopbackHttpServer::~LoopbackHttpServer() { server_.close(); }
+LoopbackHttpServer::~LoopbackHttpServer()
+{
+    server_.close();
+}
 
 void LoopbackHttpServer::serve(const QString& path, CannedReply reply)
 {
     handlers_.insert(path, [reply = std::move(reply)](const ReceivedRequest&) { return reply; });
 }
 
-void LoopbackHttpServer::serve(const QString& path, Handler handler) { handlers_.insert(path, std::move(handler)); }
+void LoopbackHttpServer::serve(const QString& path, Handler handler)
+{
+    handlers_.insert(path, std::move(handler));
+}
 
-quint16 LoopbackHttpServer::port() const { return server_.serverPort(); }
+quint16 LoopbackHttpServer::port() const
+{
+    return server_.serverPort();
+}
 
 QUrl LoopbackHttpServer::url(const QString& path) const
 {
@@ -100,10 +122,11 @@ void LoopbackHttpServer::accept()
             const auto handler = handlers_.constFind(path);
             const CannedReply reply = handler != handlers_.cend()
                 ? (*handler)(*request)
-                : CannedReply{404, {}, "not found", CannedReply::Mode::Whole};
+                : CannedReply { 404, {}, "not found", CannedReply::Mode::Whole };
             if (reply.mode == CannedReply::Mode::Stall)
                 return;
-            QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+            QByteArray head
+                = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
             for (const auto& [name, value] : reply.headers)
                 head += name + ": " + value + "\r\n";
             head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";

@@ -17,20 +17,20 @@ namespace quorvel::testing {
 
 struct CannedReply {
     enum class Mode {
-        Whole,       // status, headers and the whole body
-        CutMidBody,  // announces the whole length, sends half the body, closes
-        Stall,       // reads the request and never answers
+        Whole, // status, headers and the whole body
+        CutMidBody, // announces the whole length, sends half the body, closes
+        Stall, // reads the request and never answers
     };
     int status = 200;
-    QList<QPair<QByteArray, QByteArray>> headers;  // Content-Length is added
+    QList<QPair<QByteArray, QByteArray>> headers; // Content-Length is added
     QByteArray body;
     Mode mode = Mode::Whole;
 };
 
 struct ReceivedRequest {
     QByteArray method;
-    QString path;  // with its query
-    QMap<QByteArray, QByteArray> headers;  // names in lower case
+    QString path; // with its query
+    QMap<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 };
 
