@@ -19,12 +19,14 @@ constexpr quint32 kMagic = 0x51505246; // "QPRF"
 constexpr quint32 kFormatVersion = 1;
 constexpr auto kStreamVersion = QDataStream::Qt_6_4;
 constexpr int kLockWaitMs = 5000;
+
 // QDataStream reports nothing when a value's type has no stream operators (it writes a header
 // that no reader can get past), so each value is checked before it goes in.
 bool isStorable(const QVariant& value)
 {
+    // An empty entry inside a list or map streams fine; at the top level it never gets here.
     if (!value.isValid())
-        return false;
+        return true;
     switch (value.typeId()) {
     case QMetaType::QVariantList: {
         const QVariantList list = value.toList();

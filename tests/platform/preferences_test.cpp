@@ -62,6 +62,7 @@ TEST_F(FilePreferencesTest, ValuesKeepTheirTypesAcrossInstances)
     EXPECT_EQ(suite->value("bytes").toByteArray(), QByteArray("\0\x01\xff", 3));
     EXPECT_EQ(suite->value("record").toMap(), record);
     EXPECT_EQ(suite->value("list").toList(), (QVariantList { 1, 2.5, QStringLiteral("three") }));
+    EXPECT_EQ(suite->value("holes").toList().size(), 2);
     EXPECT_FALSE(suite->value("absent").isValid());
 }
 
