@@ -47,6 +47,7 @@ TEST_F(FilePreferencesTest, ValuesKeepTheirTypesAcrossInstances)
         suite->setValue("bytes", QByteArray("\0\x01\xff", 3));
         suite->setValue("record", record);
         suite->setValue("list", QVariantList { 1, 2.5, QStringLiteral("three") });
+        suite->setValue("holes", QVariantList { QVariant(), 1 });
         EXPECT_TRUE(suite->synchronize());
     }
     FilePreferences other(QStringLiteral("com.quorvel.Quorvel.Extension"), dir.path());
