@@ -1,9 +1,9 @@
 #include "extension/clip_cache.h"
 #include "extension/feed_loader.h"
-#include "test_http_server.h"
 
 #include "support/coro.h"
 #include "support/log_capture.h"
+#include "support/loopback_http_server.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,21 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::await;
+using Mode = testing::CannedReply::Mode;
+
+testing::CannedReply reply(int status, QByteArray body, Mode mode = Mode::Whole)
+{
+    return { status, {}, std::move(body), mode };
+}
+
+// Request targets (path and query) in arrival order.
+QStringList paths(const testing::LoopbackHttpServer& server)
+{
+    QStringList result;
+    for (const testing::ReceivedRequest& request : server.requests())
+        result << request.path;
+    return result;
+}
 
 const QByteArray kOneClip = R"({"videos":[{"url":"https://cdn.example/s/one.mp4","author":"A"}]})";
 const QByteArray kTwoClips
@@ -53,7 +68,7 @@ protected:
     }
     QString lastGoodPath() const { return QDir(cacheDir.path()).filePath("last-good-feed.json"); }
 
-    testing::TestHttpServer server;
+    testing::LoopbackHttpServer server;
     std::shared_ptr<QNetworkAccessManager> network = std::make_shared<QNetworkAccessManager>();
     QTemporaryDir cacheDir;
     Video fallback = makeFallbackVideo(QUrl::fromLocalFile("/bundle/Contents/Resources/QuorvelSample.mp4"));
@@ -62,30 +77,30 @@ protected:
 
 TEST_F(FeedTest, AnyStatusWithAManifestBodyIsUsedAndSaved)
 {
-    server.route("/feed", { 500, kTwoClips });
+    server.serve("/feed", reply(500, kTwoClips));
     const auto videos = load(server.url("/feed?t=1&user=unknown"));
     ASSERT_EQ(videos.size(), 2u);
     EXPECT_EQ(videos[1].url, QUrl("https://cdn.example/s/two.mp4"));
     EXPECT_EQ(readFile(lastGoodPath()), kTwoClips) << "the body is kept byte for byte";
     EXPECT_TRUE(log.contains("manifest: 2 videos"));
-    EXPECT_EQ(server.requests, QStringList { "/feed?t=1&user=unknown" });
+    EXPECT_EQ(paths(server), QStringList { "/feed?t=1&user=unknown" });
 }
 
 TEST_F(FeedTest, UnusableAnswersFallBackToTheLastGoodFeed)
 {
     struct Case {
         const char* name;
-        testing::CannedResponse response;
+        testing::CannedReply response;
     } cases[] = {
-        { "200 with an invalid body", { 200, "<html>oops</html>" } },
-        { "entry without url", { 200, R"({"videos":[{"url":"https://cdn.example/a.mp4"},{"title":"x"}]})" } },
-        { "truncated body", { 200, kTwoClips, "application/json", 20 } },
+        { "200 with an invalid body", reply(200, "<html>oops</html>") },
+        { "entry without url", reply(200, R"({"videos":[{"url":"https://cdn.example/a.mp4"},{"title":"x"}]})") },
+        { "truncated body", reply(200, kTwoClips, Mode::CutMidBody) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         writeFile(lastGoodPath(), kOneClip);
         log.clear();
-        server.route("/feed", c.response);
+        server.serve("/feed", c.response);
         const auto videos = load(server.url("/feed"));
         ASSERT_EQ(videos.size(), 1u);
         EXPECT_EQ(videos[0].author, QString("A"));
@@ -106,7 +121,7 @@ TEST_F(FeedTest, TransportFailuresFallBackAndEndInTheSampleClip)
 
     // A stalled server hits the request's own timeout, then the last good feed plays.
     writeFile(lastGoodPath(), kTwoClips);
-    server.route("/feed", { 200, {}, {}, -1, true });
+    server.serve("/feed", reply(200, {}, Mode::Stall));
     videos = load(server.url("/feed"), 200ms);
     EXPECT_EQ(videos.size(), 2u);
 }
@@ -114,7 +129,7 @@ TEST_F(FeedTest, TransportFailuresFallBackAndEndInTheSampleClip)
 TEST_F(FeedTest, AnEmptyFeedReplacesTheLastGoodAndPlaysTheSampleClip)
 {
     writeFile(lastGoodPath(), kTwoClips);
-    server.route("/feed", { 200, R"({"videos":[]})" });
+    server.serve("/feed", reply(200, R"({"videos":[]})"));
     auto videos = load(server.url("/feed"));
     ASSERT_EQ(videos.size(), 1u);
     EXPECT_EQ(videos[0], fallback);
@@ -132,7 +147,7 @@ TEST_F(FeedTest, AnOversizedBodyIsRefusedUnread)
     writeFile(lastGoodPath(), kOneClip);
     QByteArray huge = R"({"videos":[],"pad":")";
     huge += QByteArray(kMaxFeedBytes + 1024, 'x') + R"("})";
-    server.route("/feed", { 200, huge });
+    server.serve("/feed", reply(200, huge));
     const auto videos = load(server.url("/feed"));
     EXPECT_EQ(videos.size(), 1u);
     EXPECT_EQ(readFile(lastGoodPath()), kOneClip);
@@ -167,8 +182,8 @@ protected:
 
 TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
 {
-    server.route("/s/one.mp4", { 200, QByteArray(300'000, 'a'), "video/mp4" });
-    server.route("/s/two.mp4", { 200, "two", "video/mp4" });
+    server.serve("/s/one.mp4", reply(200, QByteArray(300'000, 'a')));
+    server.serve("/s/two.mp4", reply(200, "two"));
     const std::vector<Video> playlist { clip("/s/one.mp4"), clip("/s/two.mp4"), clip("/s/gone.mp4") };
     writeFile(lastGoodPath(), kOneClip);
     writeFile(QDir(cacheDir.path()).filePath("0badcafe_old_clip.mp4"), "stale");
@@ -186,14 +201,14 @@ TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
     EXPECT_EQ(cache->cachedFileURL(playlist[1]), QUrl::fromLocalFile(pathOf(playlist[1])));
 
     // A second run finds both cached and downloads nothing.
-    server.requests.clear();
+    const qsizetype before = server.requests().size();
     cacheAll(playlist);
-    EXPECT_EQ(server.requests, QStringList { "/s/gone.mp4" });
+    EXPECT_EQ(paths(server).mid(before), QStringList { "/s/gone.mp4" });
 }
 
 TEST_F(CacheTest, ZeroByteFilesCountAsAbsentAndAreFetchedAgain)
 {
-    server.route("/s/one.mp4", { 200, "bytes", "video/mp4" });
+    server.serve("/s/one.mp4", reply(200, "bytes"));
     const Video one = clip("/s/one.mp4");
     writeFile(pathOf(one), "");
     EXPECT_EQ(cache->cachedFileURL(one), std::nullopt);
@@ -206,17 +221,17 @@ TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
 {
     struct Case {
         const char* name;
-        testing::CannedResponse response;
+        testing::CannedReply response;
         const char* logPrefix;
     } cases[] = {
-        { "cut off mid-body", { 200, QByteArray(200'000, 'x'), "video/mp4", 50'000 }, "cache failed one.mp4: " },
-        { "server stalls", { 200, {}, {}, -1, true }, "cache failed one.mp4: " },
-        { "server error", { 500, "boom", "text/plain" }, "cache skip " },
+        { "cut off mid-body", reply(200, QByteArray(200'000, 'x'), Mode::CutMidBody), "cache failed one.mp4: " },
+        { "server stalls", reply(200, {}, Mode::Stall), "cache failed one.mp4: " },
+        { "server error", reply(500, "boom"), "cache skip " },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         log.clear();
-        server.route("/s/one.mp4", c.response);
+        server.serve("/s/one.mp4", c.response);
         cacheAll({ clip("/s/one.mp4") });
         EXPECT_EQ(entries(), QStringList {}) << "no partial file and no clip";
         bool logged = false;
@@ -230,16 +245,16 @@ TEST_F(CacheTest, TwoViewsShareTheCacheWithoutUndoingEachOther)
 {
     // The first view's clip is slow to arrive; the second view finishes and prunes meanwhile.
     cache = std::make_shared<ClipCache>(cacheDir.path(), network, 10s);
-    server.route("/s/slow.mp4", { 200, {}, {}, -1, true });
-    server.route("/s/fast.mp4", { 200, "fast", "video/mp4" });
+    server.serve("/s/slow.mp4", reply(200, {}, Mode::Stall));
+    server.serve("/s/fast.mp4", reply(200, "fast"));
     const Video slow = clip("/s/slow.mp4"), fast = clip("/s/fast.mp4");
     auto first = std::make_unique<QObject>();
     auto firstRun = ClipCache::cacheClips(cache, first.get(), [&] { return std::vector<Video> { slow, fast }; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests.contains("/s/slow.mp4"); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paths(server).contains("/s/slow.mp4"); }, 2000));
 
     QObject second;
     await(ClipCache::cacheClips(cache, &second, [&] { return std::vector<Video> { slow, fast }; }));
-    EXPECT_EQ(server.requests.count("/s/slow.mp4"), 1) << "a clip another view is fetching is not fetched twice";
+    EXPECT_EQ(paths(server).count("/s/slow.mp4"), 1) << "a clip another view is fetching is not fetched twice";
     EXPECT_EQ(entries().filter(".partial-").size(), 1) << "the other view's download in flight is not pruned";
 
     // The first view goes away: its download stops and leaves nothing behind.
@@ -254,7 +269,7 @@ TEST_F(CacheTest, NeverFetchesOrKeepsNonHttpClips)
     const Video local { QUrl::fromLocalFile(QDir(cacheDir.path()).filePath("secret.txt")), {}, {}, {}, {} };
     cacheAll({ local });
     EXPECT_EQ(entries(), QStringList {}) << "the local file is not copied in, and the stray file is pruned";
-    EXPECT_TRUE(server.requests.isEmpty());
+    EXPECT_TRUE(server.requests().isEmpty());
 }
 
 TEST_F(CacheTest, OnlyFilesDirectlyInsideTheCacheAreCacheFiles)

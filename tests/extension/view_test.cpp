@@ -3,9 +3,9 @@
 #include "extension/quorvel_view.h"
 #include "extension/quorvel_view_controller.h"
 #include "extension_fixture.h"
-#include "test_http_server.h"
 
 #include "support/log_capture.h"
+#include "support/loopback_http_server.h"
 
 #include <gtest/gtest.h>
 
@@ -38,11 +38,11 @@ class ViewTest : public ::testing::Test {
 protected:
     ViewTest()
     {
-        server.route("/feed",
-            { 200,
+        server.serve("/feed",
+            testing::CannedReply { 200, {},
                 R"({"videos":[{"url":"https://cdn.example/s/a.mp4","author":"Ada","location":"Oslo",)"
                 R"("date":"2025-03-07","title":"<b>Sunrise</b> &amp; fjord"}]})" });
-        fixture.environment->serviceBaseUrl = server.baseUrl();
+        fixture.environment->serviceBaseUrl = server.url().toString();
     }
     std::unique_ptr<QuorvelView> makeView(const QRect& frame, bool isPreview)
     {
@@ -52,7 +52,7 @@ protected:
         return view;
     }
 
-    testing::TestHttpServer server;
+    testing::LoopbackHttpServer server;
     testing::ExtensionFixture fixture;
     testing::LogCapture log;
 };
@@ -63,9 +63,10 @@ TEST_F(ViewTest, DrawsTitleAndCaptionAsPlainTextOverBlack)
     EXPECT_EQ(view->titleText(), "<b>Sunrise</b> &amp; fjord") << "remote text is never rich text";
     EXPECT_EQ(view->captionText(), QString("Ada  \u00B7  Oslo  \u00B7  Mar 7, 2025"));
     EXPECT_TRUE(view->isTitleShown());
-    EXPECT_EQ(server.requests.size(), 1);
-    EXPECT_TRUE(server.requests.first().startsWith("/feed?t=")) << server.requests.first().toStdString();
-    EXPECT_TRUE(server.requests.first().endsWith("&user=unknown"));
+    ASSERT_EQ(server.requests().size(), 1);
+    const QString target = server.requests().first().path;
+    EXPECT_TRUE(target.startsWith("/feed?t=")) << target.toStdString();
+    EXPECT_TRUE(target.endsWith("&user=unknown"));
 
     const QImage image = view->grab().toImage();
     image.save(QDir::temp().filePath("quorvel-view.png"));
