@@ -147,7 +147,9 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
     const QVariant declaredLength = reply->header(QNetworkRequest::ContentLengthHeader);
     if (!partial.flush())
         co_return fail(partial.errorString());
-    if (declaredLength.isValid() && declaredLength.toLongLong() != partial.size())
+    // A compressed transfer is inflated on the way, so only an identity body has to match its length.
+    const bool identity = reply->rawHeader("Content-Encoding").isEmpty();
+    if (identity && declaredLength.isValid() && declaredLength.toLongLong() != partial.size())
         co_return fail(QStringLiteral("the transfer ended after %1 of %2 bytes")
                            .arg(partial.size())
                            .arg(declaredLength.toLongLong()));
