@@ -40,7 +40,7 @@ std::optional<std::vector<Video>> readLastGoodFeed(const QString& cacheDirectory
 }
 
 QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManager> network, QUrl feedURL,
-    QString cacheDirectory, Video fallback, std::chrono::milliseconds timeout)
+    QString cacheDirectory, Video fallback, std::chrono::milliseconds timeout, QPointer<QObject> owner)
 {
     QNetworkRequest request(feedURL);
     request.setTransferTimeout(static_cast<int>(timeout.count()));
@@ -57,8 +57,12 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
                 raw->abort();
             }
         });
+    if (owner)
+        QObject::connect(owner, &QObject::destroyed, reply.get(), &QNetworkReply::abort);
     co_await reply.get();
     QObject::disconnect(reply.get(), &QNetworkReply::downloadProgress, nullptr, nullptr);
+    if (!owner)
+        co_return std::vector<Video> {};
 
     std::optional<std::vector<Video>> videos;
     if (tooLarge) {

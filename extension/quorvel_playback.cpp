@@ -73,7 +73,7 @@ QCoro::Task<> QuorvelPlayback::loadFeed()
     const QUrl feedURL = feedRequestURL(
         environment->serviceBaseUrl, environment->clock->now(), environment->machineIdentity->machineIdentifier());
     std::vector<Video> videos = co_await loadPlaylist(environment->network, feedURL, environment->cacheDirectory,
-        makeFallbackVideo(environment->sampleClipURL), environment->feedTimeout);
+        makeFallbackVideo(environment->sampleClipURL), environment->feedTimeout, QPointer<QObject>(this));
     if (!self)
         co_return;
     setPlaylist(std::move(videos));

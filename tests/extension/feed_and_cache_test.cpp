@@ -64,11 +64,12 @@ class FeedTest : public ::testing::Test {
 protected:
     std::vector<Video> load(const QUrl& url, std::chrono::milliseconds timeout = 8000ms)
     {
-        return await(loadPlaylist(network, url, cacheDir.path(), fallback, timeout));
+        return await(loadPlaylist(network, url, cacheDir.path(), fallback, timeout, &owner));
     }
     QString lastGoodPath() const { return QDir(cacheDir.path()).filePath("last-good-feed.json"); }
 
     testing::LoopbackHttpServer server;
+    QObject owner;
     std::shared_ptr<QNetworkAccessManager> network = std::make_shared<QNetworkAccessManager>();
     QTemporaryDir cacheDir;
     Video fallback = makeFallbackVideo(QUrl::fromLocalFile("/bundle/Contents/Resources/QuorvelSample.mp4"));
@@ -152,6 +153,18 @@ TEST_F(FeedTest, AnOversizedBodyIsRefusedUnread)
     EXPECT_EQ(videos.size(), 1u);
     EXPECT_EQ(readFile(lastGoodPath()), kOneClip);
     EXPECT_TRUE(log.contains(QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes)));
+}
+
+TEST_F(FeedTest, ARequestDiesWithItsView)
+{
+    writeFile(lastGoodPath(), kTwoClips);
+    server.serve("/feed", reply(200, {}, Mode::Stall));
+    auto view = std::make_unique<QObject>();
+    auto task = loadPlaylist(network, server.url("/feed"), cacheDir.path(), fallback, 8000ms, view.get());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().isEmpty(); }, 2000));
+    view.reset();
+    EXPECT_TRUE(await(std::move(task)).empty()) << "nothing is played for a view that is gone";
+    EXPECT_TRUE(log.messages().isEmpty());
 }
 
 TEST_F(FeedTest, AnUndecodableLastGoodFeedIsIgnored)
