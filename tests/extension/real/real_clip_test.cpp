@@ -24,7 +24,7 @@ TEST(RealClip, TheBundledSampleClipPlaysToItsEndAndLoops)
     testing::LogCapture log;
 
     QuorvelPlayback playback(fixture.environment, std::make_unique<platform::QtMediaPlayer>(), false,
-                             std::make_shared<PreferenceRetentionStorage>(nullptr));
+        std::make_shared<PreferenceRetentionStorage>(nullptr));
     QVideoSink sink;
     int frames = 0;
     QObject::connect(&sink, &QVideoSink::videoFrameChanged, &sink, [&](const QVideoFrame& frame) {
@@ -32,7 +32,7 @@ TEST(RealClip, TheBundledSampleClipPlaysToItsEndAndLoops)
             ++frames;
     });
     playback.player().setVideoSink(&sink);
-    playback.setPlaylist({makeFallbackVideo(fixture.environment->sampleClipURL)});
+    playback.setPlaylist({ makeFallbackVideo(fixture.environment->sampleClipURL) });
 
     // Its own end of item starts the clip again (a one-clip playlist loops).
     EXPECT_TRUE(QTest::qWaitFor([&] { return playback.index() >= 2; }, 30000));
