@@ -1,0 +1,47 @@
+#pragma once
+// The listening side: turns each parsed request into a Request value and hands it to one handler
+// together with a Reply that may be answered at once or later (the socket may be gone by then).
+
+#include "service/http_types.h"
+
+#include <QAbstractHttpServer>
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+
+namespace quorvel::service {
+
+class Reply {
+public:
+    Reply(QTcpSocket* socket, bool keepAlive, bool headOnly);
+    // Writes the response once; later calls and calls after the client left do nothing.
+    void send(const Response& response) const;
+    bool connected() const { return !socket_.isNull(); }
+
+private:
+    QPointer<QTcpSocket> socket_;
+    bool keepAlive_;
+    bool headOnly_;
+    std::shared_ptr<bool> sent_;
+};
+
+class HttpServer final : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(const Request&, const Reply&)>;
+    explicit HttpServer(Handler handler, QObject* parent = nullptr);
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    Handler handler_;
+};
+
+// Reason phrase of a status ("Not Found").
+QByteArray reasonPhrase(int status);
+
+} // namespace quorvel::service
