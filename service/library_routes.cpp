@@ -3,6 +3,7 @@
 #include "service/service_api.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace quorvel::service {
 
@@ -20,6 +21,7 @@ void ServiceApi::updateClip(const QString& action, const Request& request, const
                                                                             : store_.publish(id, machine, title, clock_.nowMs()));
     if (!updated)
         throw ApiError::notFound(QStringLiteral("This Mac has no finished clip at that address."));
+    feedCache_.clear();
     reply.send(Response::json(200, {{"ok", true}}));
 }
 
@@ -48,7 +50,19 @@ void ServiceApi::history(const Request& request, const Reply& reply)
 
 void ServiceApi::feed(const Request&, const Reply& reply)
 {
-    // The feed is public: the extension sends no token, only the time and its machine.
+    // The feed is public: the extension sends no token, only the time and its machine, so every
+    // screensaver start asks for the same bytes until a clip is titled or published.
+    if (feedCache_.isEmpty())
+        feedCache_ = buildFeed();
+    Response response;
+    response.contentType = "application/json";
+    response.body = feedCache_;
+    response.headers.emplace_back("Cache-Control", "no-store");
+    reply.send(response);
+}
+
+QByteArray ServiceApi::buildFeed()
+{
     QJsonArray videos;
     for (const JobRecord& job : store_.feed(kFeedSize)) {
         QJsonObject video{
@@ -61,9 +75,7 @@ void ServiceApi::feed(const Request&, const Reply& reply)
             video.insert("title", job.title);
         videos.append(video);
     }
-    Response response = Response::json(200, {{"videos", videos}});
-    response.headers.emplace_back("Cache-Control", "no-store");
-    reply.send(response);
+    return QJsonDocument(QJsonObject{{"videos", videos}}).toJson(QJsonDocument::Compact);
 }
 
 } // namespace quorvel::service

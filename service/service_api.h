@@ -45,6 +45,7 @@ private:
     void updateClip(const QString& action, const Request& request, const Reply& reply);
     void history(const Request& request, const Reply& reply);
     void feed(const Request& request, const Reply& reply);
+    QByteArray buildFeed();
     // static files and pages
     void cdn(const Request& request, const Reply& reply);
     void appcast(const Request& request, const Reply& reply);
@@ -66,6 +67,8 @@ private:
     RateLimiter vetLimiter_{kVetCallsPerSecond, 1000};
     // Replies held back until their clip is rendered (instant mode).
     QHash<QString, QList<Reply>> waiting_;
+    // The feed body as last built; dropped whenever a title or a publication changes.
+    QByteArray feedCache_;
 };
 
 // A 32-hex-digit job or clip id, or empty when `text` is not one.

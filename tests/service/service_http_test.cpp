@@ -270,6 +270,9 @@ TEST_F(ApiTest, TitlePublishHistoryAndFeedFollowEachOther)
     EXPECT_EQ(top.value("author").toString(), "foxfan");
     EXPECT_EQ(top.value("location").toString(), "Test Bench");
     EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d{2}-\\d{2}$").match(top.value("date").toString()).hasMatch());
+    ASSERT_EQ(client->patchJson("/title", {{"url", second}, {"title", "Renamed"}, {"user", machine}}, token).status, 200);
+    EXPECT_EQ(client->get("/feed?t=2&user=x").json().value("videos").toArray().at(0).toObject().value("title").toString(), "Renamed")
+        << "a new title reaches the feed at once";
     videos = client->get("/history?user=" + machine, token).json().value("videos").toArray();
     EXPECT_TRUE(videos.at(1).toObject().value("approved").toBool());
     EXPECT_EQ(videos.at(1).toObject().value("title").toString(), "  Spaced <b>title</b>  ") << "empty publish title keeps it";
