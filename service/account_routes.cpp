@@ -32,8 +32,10 @@ struct Plan {
 Plan planFor(const QString& key)
 {
     if (key == QLatin1String("yearly"))
-        return {QStringLiteral("Yearly"), QStringLiteral("$19.99"), QStringLiteral("/year"), QStringLiteral("$1.67/mo, billed yearly")};
-    return {QStringLiteral("Monthly"), QStringLiteral("$1.99"), QStringLiteral("/month"), QStringLiteral("Billed monthly")};
+        return { QStringLiteral("Yearly"), QStringLiteral("$19.99"), QStringLiteral("/year"),
+            QStringLiteral("$1.67/mo, billed yearly") };
+    return { QStringLiteral("Monthly"), QStringLiteral("$1.99"), QStringLiteral("/month"),
+        QStringLiteral("Billed monthly") };
 }
 
 QByteArray page(const QString& title, const QString& body)
@@ -57,7 +59,7 @@ void ServiceApi::enroll(const Request& request, const Reply& reply)
     store_.ensureAccount(machine, config_.freeCredits, isoDay(clock_.nowMs()));
     const QString token = newToken();
     store_.addToken(token, machine);
-    reply.send(Response::json(200, {{"token", token}}));
+    reply.send(Response::json(200, { { "token", token } }));
 }
 
 void ServiceApi::balance(const Request& request, const Reply& reply)
@@ -68,7 +70,8 @@ void ServiceApi::balance(const Request& request, const Reply& reply)
     store_.ensureAccount(machine, config_.freeCredits, today);
     store_.refillIfDue(machine, kMonthlyCredits, today);
     const Account account = store_.account(machine).value();
-    reply.send(Response::json(200, {{"credits", account.credits}, {"paid", account.paid}, {"resets", account.resets}}));
+    reply.send(Response::json(
+        200, { { "credits", account.credits }, { "paid", account.paid }, { "resets", account.resets } }));
 }
 
 bool ServiceApi::debugPairMatches(const QString& machine, const QString& token) const
@@ -87,16 +90,17 @@ void ServiceApi::debugAccess(const Request& request, const Reply& reply)
     const QJsonObject body = jsonBody(request);
     const QString machine = stringField(body, QStringLiteral("machine"), 256);
     const QString token = stringField(body, QStringLiteral("token"), 1024);
-    reply.send(Response::json(200, {{"allowed", debugPairMatches(machine, token)}}));
+    reply.send(Response::json(200, { { "allowed", debugPairMatches(machine, token) } }));
 }
 
 void ServiceApi::checkoutPage(const QString& planKey, const Request& request, const Reply& reply)
 {
     const Plan plan = planFor(planKey);
     const QString reference = request.queryValue(QStringLiteral("client_reference_id")).value_or(QString());
-    QString body = QStringLiteral("<h1>Quorvel %1</h1><p class=\"price\">%2<small>%3</small></p><p>%4 · %5 wumble credits every month</p>")
+    QString body = QStringLiteral(
+        "<h1>Quorvel %1</h1><p class=\"price\">%2<small>%3</small></p><p>%4 · %5 wumble credits every month</p>")
                        .arg(plan.name.toHtmlEscaped(), plan.price.toHtmlEscaped(), plan.period.toHtmlEscaped(),
-                            plan.note.toHtmlEscaped())
+                           plan.note.toHtmlEscaped())
                        .arg(kMonthlyCredits);
     if (reference.isEmpty()) {
         body += QStringLiteral("<p>No Mac was named for this checkout. Open it from the Quorvel app.</p>");
@@ -116,18 +120,21 @@ void ServiceApi::checkoutConfirm(const QString& planKey, const Request& request,
     // A form post: application/x-www-form-urlencoded, where "+" stands for a space.
     QByteArray form = request.body;
     form.replace('+', ' ');
-    const QString reference = QUrlQuery(QString::fromUtf8(form)).queryItemValue(QStringLiteral("client_reference_id"), QUrl::FullyDecoded);
+    const QString reference
+        = QUrlQuery(QString::fromUtf8(form)).queryItemValue(QStringLiteral("client_reference_id"), QUrl::FullyDecoded);
     if (reference.isEmpty() || !store_.subscribe(reference, planKey, kMonthlyCredits, isoDay(clock_.nowMs()))) {
-        reply.send(Response::html(404, page(QStringLiteral("Checkout"),
-                                            QStringLiteral("<h1>Unknown Mac</h1><p>This Mac hasn't been set up with Quorvel yet.</p>"))));
+        reply.send(Response::html(404,
+            page(QStringLiteral("Checkout"),
+                QStringLiteral("<h1>Unknown Mac</h1><p>This Mac hasn't been set up with Quorvel yet.</p>"))));
         return;
     }
-    reply.send(Response::html(200, page(QStringLiteral("Subscribed"),
-                                         QStringLiteral("<h1>You're on the %1 plan</h1><p>%2 wumble credits are loaded for "
-                                                        "<code>%3</code>. You can close this page.</p>")
-                                             .arg(plan.name.toHtmlEscaped())
-                                             .arg(kMonthlyCredits)
-                                             .arg(reference.toHtmlEscaped()))));
+    reply.send(Response::html(200,
+        page(QStringLiteral("Subscribed"),
+            QStringLiteral("<h1>You're on the %1 plan</h1><p>%2 wumble credits are loaded for "
+                           "<code>%3</code>. You can close this page.</p>")
+                .arg(plan.name.toHtmlEscaped())
+                .arg(kMonthlyCredits)
+                .arg(reference.toHtmlEscaped()))));
 }
 
 } // namespace quorvel::service

@@ -29,14 +29,14 @@ void drawMotif(QPainter& p, const QString& style, int size, const QColor& a, con
     const int index = qMax(0, vocabulary::styles().indexOf(style));
     p.setPen(Qt::NoPen);
     switch (index % 6) {
-    case 0:  // sun and horizon lines
+    case 0: // sun and horizon lines
         p.setBrush(b.lighter(120));
         p.drawEllipse(QPointF(size / 2.0, size * 0.55), size * 0.25, size * 0.25);
         p.setBrush(a);
         for (int i = 0; i < 5; ++i)
             p.drawRect(QRectF(0, size * (0.55 + i * 0.06), size, size * 0.02 + i * 1.5));
         break;
-    case 1:  // pixel grid
+    case 1: // pixel grid
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x)
                 if ((x * 7 + y * 3 + index) % 5 < 2) {
@@ -44,32 +44,34 @@ void drawMotif(QPainter& p, const QString& style, int size, const QColor& a, con
                     p.drawRect(QRectF(x * size / 8.0, y * size / 8.0, size / 8.0, size / 8.0));
                 }
         break;
-    case 2:  // concentric rings
+    case 2: // concentric rings
         p.setBrush(Qt::NoBrush);
         for (int i = 1; i <= 5; ++i) {
             p.setPen(QPen(i % 2 ? a : b, size * 0.03));
             p.drawEllipse(QPointF(size / 2.0, size / 2.0), size * 0.08 * i, size * 0.08 * i);
         }
         break;
-    case 3:  // stacked hills
+    case 3: // stacked hills
         for (int i = 0; i < 3; ++i) {
             QPainterPath hill;
             hill.moveTo(0, size);
-            hill.cubicTo(size * 0.3, size * (0.45 + 0.12 * i), size * 0.7, size * (0.75 - 0.1 * i), size, size * (0.5 + 0.1 * i));
+            hill.cubicTo(size * 0.3, size * (0.45 + 0.12 * i), size * 0.7, size * (0.75 - 0.1 * i), size,
+                size * (0.5 + 0.1 * i));
             hill.lineTo(size, size);
             hill.closeSubpath();
             p.setBrush(i % 2 ? a.darker(110 + 20 * i) : b.darker(110 + 20 * i));
             p.drawPath(hill);
         }
         break;
-    case 4:  // diagonal stripes
+    case 4: // diagonal stripes
         p.setBrush(b);
         for (int i = -size; i < size * 2; i += size / 6) {
-            QPolygonF stripe{QPointF(i, 0), QPointF(i + size / 12.0, 0), QPointF(i + size / 12.0 - size, size), QPointF(i - size, size)};
+            QPolygonF stripe { QPointF(i, 0), QPointF(i + size / 12.0, 0), QPointF(i + size / 12.0 - size, size),
+                QPointF(i - size, size) };
             p.drawPolygon(stripe);
         }
         break;
-    default:  // tiles of glass
+    default: // tiles of glass
         for (int i = 0; i < 9; ++i) {
             p.setBrush(i % 3 == 0 ? a : (i % 3 == 1 ? b : a.lighter(150)));
             const qreal cell = size / 3.0;

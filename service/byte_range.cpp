@@ -16,7 +16,10 @@ std::optional<qint64> parseNumber(const QByteArray& text)
     return text.toLongLong();
 }
 
-RangeRequest unsatisfiable() { return {RangeRequest::Kind::Unsatisfiable, 0, 0}; }
+RangeRequest unsatisfiable()
+{
+    return { RangeRequest::Kind::Unsatisfiable, 0, 0 };
+}
 
 } // namespace
 
@@ -39,12 +42,12 @@ RangeRequest parseRange(const QByteArray& header, qint64 size)
     const QByteArray first = spec.left(dash).trimmed();
     const QByteArray last = spec.mid(dash + 1).trimmed();
 
-    if (first.isEmpty()) {  // suffix: the last N bytes
+    if (first.isEmpty()) { // suffix: the last N bytes
         const auto suffix = parseNumber(last);
         if (!suffix || *suffix == 0 || size == 0)
             return unsatisfiable();
         const qint64 length = qMin(*suffix, size);
-        return {RangeRequest::Kind::Partial, size - length, length};
+        return { RangeRequest::Kind::Partial, size - length, length };
     }
     const auto start = parseNumber(first);
     if (!start || *start >= size)
@@ -56,7 +59,7 @@ RangeRequest parseRange(const QByteArray& header, qint64 size)
             return unsatisfiable();
         end = qMin(*requestedEnd, size - 1);
     }
-    return {RangeRequest::Kind::Partial, *start, end - *start + 1};
+    return { RangeRequest::Kind::Partial, *start, end - *start + 1 };
 }
 
 } // namespace quorvel::service

@@ -8,9 +8,9 @@ namespace quorvel::service {
 
 struct RangeRequest {
     enum class Kind {
-        Whole,          // no usable Range: send the whole file with 200
-        Partial,        // send [offset, offset + length) with 206
-        Unsatisfiable,  // answer 416 with "Content-Range: bytes */size"
+        Whole, // no usable Range: send the whole file with 200
+        Partial, // send [offset, offset + length) with 206
+        Unsatisfiable, // answer 416 with "Content-Range: bytes */size"
     };
     Kind kind = Kind::Whole;
     qint64 offset = 0;

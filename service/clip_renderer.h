@@ -14,8 +14,8 @@ class QProcess;
 namespace quorvel::service {
 
 struct ClipOrder {
-    QString id;      // file name stem of the clip
-    QString prompt;  // drawn on the clip
+    QString id; // file name stem of the clip
+    QString prompt; // drawn on the clip
     QColor from, to; // gradient colours
 };
 

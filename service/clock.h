@@ -18,6 +18,9 @@ public:
 };
 
 // "yyyy-MM-dd" of a moment, in UTC.
-inline QString isoDay(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).date().toString(Qt::ISODate); }
+inline QString isoDay(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).date().toString(Qt::ISODate);
+}
 
 } // namespace quorvel::service

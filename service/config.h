@@ -16,21 +16,21 @@ inline constexpr int kMonthlyCredits = 8;
 inline constexpr int kDefaultFreeCredits = 1;
 
 struct Release {
-    int build = 0;          // the app's CFBundleVersion
-    QString shortVersion;   // "1.0.0"
+    int build = 0; // the app's CFBundleVersion
+    QString shortVersion; // "1.0.0"
 };
 
 struct ServiceConfig {
     QString dataDir;
     quint16 port = 0;
     bool instant = false;
-    QString debugMachine;  // both empty: no developer machine is allowed
+    QString debugMachine; // both empty: no developer machine is allowed
     QString debugToken;
     std::optional<int> minBuild;
     int freeCredits = kDefaultFreeCredits;
-    QString publicUrl;  // origin the replies point at; defaults to http://127.0.0.1:<port>
+    QString publicUrl; // origin the replies point at; defaults to http://127.0.0.1:<port>
     QString location = QStringLiteral("Localhost");
-    QList<Release> releases{{1, QStringLiteral("1.0.0")}};
+    QList<Release> releases { { 1, QStringLiteral("1.0.0") } };
     QString ffmpegPath = QStringLiteral("/usr/bin/ffmpeg");
 };
 

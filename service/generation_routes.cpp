@@ -20,7 +20,9 @@ QString outOfCreditsText(int credits, int cost)
 {
     if (credits <= 0)
         return QStringLiteral("You're fresh out of wumble credits. Pick a plan to keep creating.");
-    return QStringLiteral("Standard costs %1 wumble credits and you have %2. Try Lite, or pick a plan.").arg(cost).arg(credits);
+    return QStringLiteral("Standard costs %1 wumble credits and you have %2. Try Lite, or pick a plan.")
+        .arg(cost)
+        .arg(credits);
 }
 
 } // namespace
@@ -32,13 +34,15 @@ void ServiceApi::generate(const Request& request, const Reply& reply)
         bool numeric = false;
         const int build = request.header("X-Quorvel-Build").trimmed().toInt(&numeric);
         if (!numeric || build < *config_.minBuild)
-            throw ApiError{ApiError::Code::UpdateRequired, QStringLiteral("This build of Quorvel is too old to create wumbles."), {}};
+            throw ApiError { ApiError::Code::UpdateRequired,
+                QStringLiteral("This build of Quorvel is too old to create wumbles."), {} };
     }
     const QJsonObject body = jsonBody(request);
     const bool debug = boolField(body, QStringLiteral("debug"), false);
-    if (debug && !debugPairMatches(body.value(QStringLiteral("debug_machine")).toString(),
-                                   body.value(QStringLiteral("debug_token")).toString()))
-        throw ApiError{ApiError::Code::DebugDenied, QStringLiteral("Debug access denied."), {}};
+    if (debug
+        && !debugPairMatches(body.value(QStringLiteral("debug_machine")).toString(),
+            body.value(QStringLiteral("debug_token")).toString()))
+        throw ApiError { ApiError::Code::DebugDenied, QStringLiteral("Debug access denied."), {} };
     requireSameUser(machine, stringField(body, QStringLiteral("user"), 256));
 
     JobRecord job;
@@ -71,22 +75,25 @@ void ServiceApi::generate(const Request& request, const Reply& reply)
     store_.refillIfDue(machine, kMonthlyCredits, today);
     if (!store_.createJob(job)) {
         const int credits = store_.account(machine).value().credits;
-        throw ApiError{ApiError::Code::OutOfCredits, outOfCreditsText(credits, job.cost), {}};
+        throw ApiError { ApiError::Code::OutOfCredits, outOfCreditsText(credits, job.cost), {} };
     }
     if (job.refused) {
-        store_.refund(job.id);  // a refused prompt costs nothing
+        store_.refund(job.id); // a refused prompt costs nothing
         sendJob(reply, job.id);
         return;
     }
     const auto [from, to] = vocabulary::vibeColors(job.vibe);
     if (config_.instant)
-        waiting_[job.id].append(reply);  // answered once the clip exists, so the job is done at once
+        waiting_[job.id].append(reply); // answered once the clip exists, so the job is done at once
     else
         sendJob(reply, job.id);
-    renderer_.render({job.id, job.prompt, from, to});
+    renderer_.render({ job.id, job.prompt, from, to });
 }
 
-void ServiceApi::sendJob(const Reply& reply, const QString& id) { reply.send(Response::json(200, {{"job", id}})); }
+void ServiceApi::sendJob(const Reply& reply, const QString& id)
+{
+    reply.send(Response::json(200, { { "job", id } }));
+}
 
 void ServiceApi::renderFinished(const QString& id, bool ok, const QString& error)
 {
@@ -105,7 +112,7 @@ void ServiceApi::resumePendingRenders()
 {
     for (const JobRecord& job : store_.pendingRenders()) {
         const auto [from, to] = vocabulary::vibeColors(job.vibe);
-        renderer_.render({job.id, job.prompt, from, to});
+        renderer_.render({ job.id, job.prompt, from, to });
     }
 }
 
@@ -123,7 +130,7 @@ void ServiceApi::jobStatus(const Request& request, const Reply& reply)
     facts.renderError = job->renderError;
     const JobStatus status = quorvel::service::jobStatus(facts);
     // No "error" key here: the app counts any reply that has one as a failed poll.
-    QJsonObject body{{"log", status.log}, {"done", status.done}, {"ok", status.ok}};
+    QJsonObject body { { "log", status.log }, { "done", status.done }, { "ok", status.ok } };
     if (status.ok)
         body.insert("clip", clipUrl(job->id));
     reply.send(Response::json(200, body));
@@ -134,12 +141,14 @@ void ServiceApi::vetPrompt(const Request& request, const Reply& reply)
     const QString machine = authenticate(request);
     const QJsonObject body = jsonBody(request);
     const QString prompt = stringField(body, QStringLiteral("prompt"), 64 * 1024);
-    for (const QString& key : {QStringLiteral("style"), QStringLiteral("motion"), QStringLiteral("vibe"), QStringLiteral("soundscape")})
+    for (const QString& key :
+        { QStringLiteral("style"), QStringLiteral("motion"), QStringLiteral("vibe"), QStringLiteral("soundscape") })
         stringField(body, key, 64);
     requireSameUser(machine, stringField(body, QStringLiteral("user"), 256));
     if (const auto wait = vetLimiter_.hit(machine, clock_.nowMs()))
-        throw ApiError{ApiError::Code::RateLimited, QStringLiteral("Too many prompt checks; try again shortly."), *wait};
-    reply.send(Response::json(200, {{"checked", true}, {"ok", !vocabulary::isRefused(prompt)}}));
+        throw ApiError { ApiError::Code::RateLimited, QStringLiteral("Too many prompt checks; try again shortly."),
+            *wait };
+    reply.send(Response::json(200, { { "checked", true }, { "ok", !vocabulary::isRefused(prompt) } }));
 }
 
 } // namespace quorvel::service

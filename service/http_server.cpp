@@ -10,16 +10,26 @@ QByteArray methodName(QHttpServerRequest::Method method)
 {
     using M = QHttpServerRequest::Method;
     switch (method) {
-    case M::Get: return "GET";
-    case M::Put: return "PUT";
-    case M::Delete: return "DELETE";
-    case M::Post: return "POST";
-    case M::Head: return "HEAD";
-    case M::Options: return "OPTIONS";
-    case M::Patch: return "PATCH";
-    case M::Connect: return "CONNECT";
-    case M::Trace: return "TRACE";
-    default: return "UNKNOWN";
+    case M::Get:
+        return "GET";
+    case M::Put:
+        return "PUT";
+    case M::Delete:
+        return "DELETE";
+    case M::Post:
+        return "POST";
+    case M::Head:
+        return "HEAD";
+    case M::Options:
+        return "OPTIONS";
+    case M::Patch:
+        return "PATCH";
+    case M::Connect:
+        return "CONNECT";
+    case M::Trace:
+        return "TRACE";
+    default:
+        return "UNKNOWN";
     }
 }
 
@@ -28,7 +38,11 @@ QByteArray methodName(QHttpServerRequest::Method method)
 class FileStreamer final : public QObject {
 public:
     FileStreamer(QTcpSocket* socket, const QString& path, qint64 offset, qint64 length, bool keepAlive)
-        : QObject(socket), socket_(socket), file_(path), remaining_(length), keepAlive_(keepAlive)
+        : QObject(socket)
+        , socket_(socket)
+        , file_(path)
+        , remaining_(length)
+        , keepAlive_(keepAlive)
     {
         if (!file_.open(QIODevice::ReadOnly) || !file_.seek(offset)) {
             // Headers already promised a length; a short body is all that is left to do.
@@ -49,7 +63,7 @@ private:
         while (remaining_ > 0 && socket_->bytesToWrite() < kHighWater) {
             const QByteArray chunk = file_.read(qMin(kChunk, remaining_));
             if (chunk.isEmpty()) {
-                socket_->disconnectFromHost();  // the file shrank under us
+                socket_->disconnectFromHost(); // the file shrank under us
                 finish();
                 return;
             }
@@ -81,26 +95,44 @@ private:
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 303: return "See Other";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 402: return "Payment Required";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 413: return "Payload Too Large";
-    case 416: return "Range Not Satisfiable";
-    case 426: return "Upgrade Required";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 303:
+        return "See Other";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 402:
+        return "Payment Required";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 413:
+        return "Payload Too Large";
+    case 416:
+        return "Range Not Satisfiable";
+    case 426:
+        return "Upgrade Required";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
 Reply::Reply(QTcpSocket* socket, bool keepAlive, bool headOnly)
-    : socket_(socket), keepAlive_(keepAlive), headOnly_(headOnly), sent_(std::make_shared<bool>(false))
+    : socket_(socket)
+    , keepAlive_(keepAlive)
+    , headOnly_(headOnly)
+    , sent_(std::make_shared<bool>(false))
 {
 }
 
@@ -135,7 +167,11 @@ void Reply::send(const Response& response) const
         socket_->disconnectFromHost();
 }
 
-HttpServer::HttpServer(Handler handler, QObject* parent) : QAbstractHttpServer(parent), handler_(std::move(handler)) {}
+HttpServer::HttpServer(Handler handler, QObject* parent)
+    : QAbstractHttpServer(parent)
+    , handler_(std::move(handler))
+{
+}
 
 bool HttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {

@@ -17,8 +17,8 @@ namespace quorvel::service {
 using HeaderList = std::vector<std::pair<QByteArray, QByteArray>>;
 
 struct Request {
-    QByteArray method;  // upper case: "GET", "POST", ...
-    QString path;       // decoded path, no query
+    QByteArray method; // upper case: "GET", "POST", ...
+    QString path; // decoded path, no query
     QUrlQuery query;
     HeaderList headers;
     QByteArray body;

@@ -9,7 +9,7 @@ namespace quorvel::service {
 JobStatus jobStatus(const JobFacts& facts)
 {
     const qint64 elapsed = facts.instant ? std::numeric_limits<qint64>::max() : facts.elapsedMs;
-    QStringList lines{QStringLiteral("queued: recipe received")};
+    QStringList lines { QStringLiteral("queued: recipe received") };
     JobStatus status;
 
     if (elapsed >= kVettedAtMs && facts.refused) {

@@ -9,15 +9,15 @@ namespace quorvel::service {
 enum class RenderState { Pending, Done, Failed };
 
 struct JobFacts {
-    qint64 elapsedMs = 0;   // since the job was accepted
-    bool instant = false;   // skip the stage delays
-    bool refused = false;   // the prompt failed vetting
+    qint64 elapsedMs = 0; // since the job was accepted
+    bool instant = false; // skip the stage delays
+    bool refused = false; // the prompt failed vetting
     RenderState render = RenderState::Pending;
-    QString renderError;    // why the render failed
+    QString renderError; // why the render failed
 };
 
 struct JobStatus {
-    QString log;  // newline-separated lines, newest last
+    QString log; // newline-separated lines, newest last
     bool done = false;
     bool ok = false;
 };

@@ -17,12 +17,13 @@ void ServiceApi::updateClip(const QString& action, const Request& request, const
     if (title.size() > kMaxTitle)
         throw ApiError::badRequest(QStringLiteral("Keep the title under %1 characters.").arg(kMaxTitle));
     const QString id = clipIdFromUrl(url);
-    const bool updated = !id.isEmpty() && (action == QLatin1String("title") ? store_.setTitle(id, machine, title)
-                                                                            : store_.publish(id, machine, title, clock_.nowMs()));
+    const bool updated = !id.isEmpty()
+        && (action == QLatin1String("title") ? store_.setTitle(id, machine, title)
+                                             : store_.publish(id, machine, title, clock_.nowMs()));
     if (!updated)
         throw ApiError::notFound(QStringLiteral("This Mac has no finished clip at that address."));
     feedCache_.clear();
-    reply.send(Response::json(200, {{"ok", true}}));
+    reply.send(Response::json(200, { { "ok", true } }));
 }
 
 void ServiceApi::history(const Request& request, const Reply& reply)
@@ -31,21 +32,21 @@ void ServiceApi::history(const Request& request, const Reply& reply)
     requireSameUser(machine, requiredQuery(request, QStringLiteral("user")));
     QJsonArray videos;
     for (const JobRecord& job : store_.history(machine)) {
-        videos.append(QJsonObject{
-            {"url", clipUrl(job.id)},
-            {"author", job.handle.isEmpty() ? QStringLiteral("anonymous") : job.handle},
-            {"date", isoDay(job.createdMs)},
-            {"title", job.title},
-            {"prompt", job.prompt},
-            {"style", job.style},
-            {"motion", job.motion},
-            {"vibe", job.vibe},
-            {"tier", job.lite ? QStringLiteral("Lite") : QStringLiteral("Standard")},
-            {"soundscape", job.soundscape},
-            {"approved", job.approved},
+        videos.append(QJsonObject {
+            { "url", clipUrl(job.id) },
+            { "author", job.handle.isEmpty() ? QStringLiteral("anonymous") : job.handle },
+            { "date", isoDay(job.createdMs) },
+            { "title", job.title },
+            { "prompt", job.prompt },
+            { "style", job.style },
+            { "motion", job.motion },
+            { "vibe", job.vibe },
+            { "tier", job.lite ? QStringLiteral("Lite") : QStringLiteral("Standard") },
+            { "soundscape", job.soundscape },
+            { "approved", job.approved },
         });
     }
-    reply.send(Response::json(200, {{"videos", videos}}));
+    reply.send(Response::json(200, { { "videos", videos } }));
 }
 
 void ServiceApi::feed(const Request&, const Reply& reply)
@@ -65,17 +66,17 @@ QByteArray ServiceApi::buildFeed()
 {
     QJsonArray videos;
     for (const JobRecord& job : store_.feed(kFeedSize)) {
-        QJsonObject video{
-            {"url", clipUrl(job.id)},
-            {"author", job.handle.isEmpty() ? QStringLiteral("anonymous") : job.handle},
-            {"location", config_.location},
-            {"date", isoDay(job.publishedMs)},
+        QJsonObject video {
+            { "url", clipUrl(job.id) },
+            { "author", job.handle.isEmpty() ? QStringLiteral("anonymous") : job.handle },
+            { "location", config_.location },
+            { "date", isoDay(job.publishedMs) },
         };
         if (!job.title.trimmed().isEmpty())
             video.insert("title", job.title);
         videos.append(video);
     }
-    return QJsonDocument(QJsonObject{{"videos", videos}}).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { "videos", videos } }).toJson(QJsonDocument::Compact);
 }
 
 } // namespace quorvel::service

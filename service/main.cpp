@@ -20,14 +20,14 @@
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
+int signalPipe[2] = { -1, -1 };
 
 // SIGTERM and SIGINT end the event loop normally, so renders are stopped and the database closed.
 void installQuitOnSignal(QCoreApplication& app)
 {
     if (::pipe(signalPipe) != 0)
         return;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = [](int) {
         const char byte = 1;
         [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
@@ -70,7 +70,8 @@ int main(int argc, char** argv)
 
         auto* tcp = new QTcpServer(&server);
         if (!tcp->listen(QHostAddress::LocalHost, config.port)) {
-            std::fprintf(stderr, "quorvel-service: can't listen on 127.0.0.1:%u: %s\n", config.port, qPrintable(tcp->errorString()));
+            std::fprintf(stderr, "quorvel-service: can't listen on 127.0.0.1:%u: %s\n", config.port,
+                qPrintable(tcp->errorString()));
             return 1;
         }
         server.bind(tcp);
@@ -84,8 +85,8 @@ int main(int argc, char** argv)
 
         std::printf("%u\n", port);
         std::fflush(stdout);
-        std::fprintf(stderr, "quorvel-service: listening on http://127.0.0.1:%u, data in %s%s\n", port, qPrintable(data),
-                     config.instant ? " (instant jobs)" : "");
+        std::fprintf(stderr, "quorvel-service: listening on http://127.0.0.1:%u, data in %s%s\n", port,
+            qPrintable(data), config.instant ? " (instant jobs)" : "");
         installQuitOnSignal(app);
         return app.exec();
     } catch (const ApiError& failure) {

@@ -11,7 +11,11 @@ namespace quorvel::service {
 
 class RateLimiter {
 public:
-    RateLimiter(int limit, qint64 windowMs) : limit_(limit), windowMs_(windowMs) {}
+    RateLimiter(int limit, qint64 windowMs)
+        : limit_(limit)
+        , windowMs_(windowMs)
+    {
+    }
     // Records a call at `nowMs`. Returns the seconds to wait when the call exceeds the limit
     // (refused calls are not counted), nullopt when it is allowed.
     std::optional<double> hit(const QString& key, qint64 nowMs);

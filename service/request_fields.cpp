@@ -7,12 +7,13 @@ namespace quorvel::service {
 
 QJsonObject jsonBody(const Request& request)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
     if (error.error != QJsonParseError::NoError)
-        throw ApiError{ApiError::Code::BadJson, QStringLiteral("The request body is not valid JSON: %1.").arg(error.errorString()), {}};
+        throw ApiError { ApiError::Code::BadJson,
+            QStringLiteral("The request body is not valid JSON: %1.").arg(error.errorString()), {} };
     if (!document.isObject())
-        throw ApiError{ApiError::Code::BadJson, QStringLiteral("The request body must be a JSON object."), {}};
+        throw ApiError { ApiError::Code::BadJson, QStringLiteral("The request body must be a JSON object."), {} };
     return document.object();
 }
 
@@ -25,7 +26,8 @@ QString stringField(const QJsonObject& object, const QString& key, qsizetype max
         throw ApiError::badRequest(QStringLiteral("The field \"%1\" must be a string.").arg(key));
     const QString text = value.toString();
     if (text.size() > maxLength)
-        throw ApiError::badRequest(QStringLiteral("The field \"%1\" is longer than %2 characters.").arg(key).arg(maxLength));
+        throw ApiError::badRequest(
+            QStringLiteral("The field \"%1\" is longer than %2 characters.").arg(key).arg(maxLength));
     return text;
 }
 

@@ -17,8 +17,8 @@ class ServiceApi final : public QObject {
     Q_OBJECT
 public:
     // `config.publicUrl` must be set (the origin clips and pages are served from).
-    ServiceApi(ServiceConfig config, Store& store, ClipRenderer& renderer, const ServiceClock& clock,
-               QString assetsDir, QObject* parent = nullptr);
+    ServiceApi(ServiceConfig config, Store& store, ClipRenderer& renderer, const ServiceClock& clock, QString assetsDir,
+        QObject* parent = nullptr);
     void install(Router& router);
     // Renders again what an earlier run accepted but never finished.
     void resumePendingRenders();
@@ -64,7 +64,7 @@ private:
     ClipRenderer& renderer_;
     const ServiceClock& clock_;
     QString assetsDir_;
-    RateLimiter vetLimiter_{kVetCallsPerSecond, 1000};
+    RateLimiter vetLimiter_ { kVetCallsPerSecond, 1000 };
     // Replies held back until their clip is rendered (instant mode).
     QHash<QString, QList<Reply>> waiting_;
     // The feed body as last built; dropped whenever a title or a publication changes.

@@ -15,7 +15,7 @@ namespace {
 [[noreturn]] void fail(const QString& what, const QSqlError& error)
 {
     qCritical("store: %s: %s", qPrintable(what), qPrintable(error.text()));
-    throw ApiError{ApiError::Code::Internal, QStringLiteral("The service couldn't read or write its data."), {}};
+    throw ApiError { ApiError::Code::Internal, QStringLiteral("The service couldn't read or write its data."), {} };
 }
 
 // Prepares and runs one statement with positional values; throws on any failure.
@@ -41,9 +41,9 @@ QString tokenDigest(const QString& token)
     return QString::fromLatin1(QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-const char* kJobColumns =
-    "id, machine, prompt, style, motion, vibe, soundscape, handle, lite, debug, cost, created_ms, refused, "
-    "render, render_error, title, approved, published_ms";
+const char* kJobColumns
+    = "id, machine, prompt, style, motion, vibe, soundscape, handle, lite, debug, cost, created_ms, refused, "
+      "render, render_error, title, approved, published_ms";
 
 JobRecord readJob(const QSqlQuery& q)
 {
@@ -71,7 +71,8 @@ JobRecord readJob(const QSqlQuery& q)
 
 class Transaction {
 public:
-    explicit Transaction(QSqlDatabase& db) : db_(db)
+    explicit Transaction(QSqlDatabase& db)
+        : db_(db)
     {
         if (!db_.transaction())
             fail(QStringLiteral("begin"), db_.lastError());
@@ -117,17 +118,19 @@ Store::~Store()
 void Store::migrate()
 {
     Transaction tx(db_);
-    run(db_, QStringLiteral("CREATE TABLE IF NOT EXISTS accounts (machine TEXT PRIMARY KEY, credits INTEGER NOT NULL, "
-                            "paid INTEGER NOT NULL DEFAULT 0, plan TEXT NOT NULL DEFAULT '', resets TEXT NOT NULL)"));
+    run(db_,
+        QStringLiteral("CREATE TABLE IF NOT EXISTS accounts (machine TEXT PRIMARY KEY, credits INTEGER NOT NULL, "
+                       "paid INTEGER NOT NULL DEFAULT 0, plan TEXT NOT NULL DEFAULT '', resets TEXT NOT NULL)"));
     run(db_, QStringLiteral("CREATE TABLE IF NOT EXISTS tokens (digest TEXT PRIMARY KEY, machine TEXT NOT NULL)"));
-    run(db_, QStringLiteral(
-                 "CREATE TABLE IF NOT EXISTS jobs (id TEXT PRIMARY KEY, machine TEXT NOT NULL, prompt TEXT NOT NULL, "
-                 "style TEXT NOT NULL, motion TEXT NOT NULL, vibe TEXT NOT NULL, soundscape TEXT NOT NULL, "
-                 "handle TEXT NOT NULL, lite INTEGER NOT NULL, debug INTEGER NOT NULL, cost INTEGER NOT NULL, "
-                 "created_ms INTEGER NOT NULL, refused INTEGER NOT NULL, render INTEGER NOT NULL, "
-                 "render_error TEXT NOT NULL DEFAULT '', refunded INTEGER NOT NULL DEFAULT 0, "
-                 "title TEXT NOT NULL DEFAULT '', approved INTEGER NOT NULL DEFAULT 0, "
-                 "published_ms INTEGER NOT NULL DEFAULT 0)"));
+    run(db_,
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS jobs (id TEXT PRIMARY KEY, machine TEXT NOT NULL, prompt TEXT NOT NULL, "
+            "style TEXT NOT NULL, motion TEXT NOT NULL, vibe TEXT NOT NULL, soundscape TEXT NOT NULL, "
+            "handle TEXT NOT NULL, lite INTEGER NOT NULL, debug INTEGER NOT NULL, cost INTEGER NOT NULL, "
+            "created_ms INTEGER NOT NULL, refused INTEGER NOT NULL, render INTEGER NOT NULL, "
+            "render_error TEXT NOT NULL DEFAULT '', refunded INTEGER NOT NULL DEFAULT 0, "
+            "title TEXT NOT NULL DEFAULT '', approved INTEGER NOT NULL DEFAULT 0, "
+            "published_ms INTEGER NOT NULL DEFAULT 0)"));
     run(db_, QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_machine ON jobs (machine, created_ms)"));
     run(db_, QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_feed ON jobs (approved, published_ms)"));
     tx.commit();
@@ -136,15 +139,16 @@ void Store::migrate()
 void Store::ensureAccount(const QString& machine, int freeCredits, const QString& today)
 {
     run(db_, QStringLiteral("INSERT OR IGNORE INTO accounts (machine, credits, resets) VALUES (?, ?, ?)"),
-        {machine, freeCredits, today});
+        { machine, freeCredits, today });
 }
 
 std::optional<Account> Store::account(const QString& machine)
 {
-    QSqlQuery q = run(db_, QStringLiteral("SELECT credits, paid, plan, resets FROM accounts WHERE machine = ?"), {machine});
+    QSqlQuery q
+        = run(db_, QStringLiteral("SELECT credits, paid, plan, resets FROM accounts WHERE machine = ?"), { machine });
     if (!q.next())
         return std::nullopt;
-    return Account{machine, q.value(0).toInt(), q.value(1).toBool(), q.value(2).toString(), q.value(3).toString()};
+    return Account { machine, q.value(0).toInt(), q.value(1).toBool(), q.value(2).toString(), q.value(3).toString() };
 }
 
 void Store::refillIfDue(const QString& machine, int monthlyCredits, const QString& today)
@@ -156,25 +160,27 @@ void Store::refillIfDue(const QString& machine, int monthlyCredits, const QStrin
     const QDate now = QDate::fromString(today, Qt::ISODate);
     if (last.isValid() && now < last.addMonths(1))
         return;
-    run(db_, QStringLiteral("UPDATE accounts SET credits = ?, resets = ? WHERE machine = ?"), {monthlyCredits, today, machine});
+    run(db_, QStringLiteral("UPDATE accounts SET credits = ?, resets = ? WHERE machine = ?"),
+        { monthlyCredits, today, machine });
 }
 
 bool Store::subscribe(const QString& machine, const QString& plan, int monthlyCredits, const QString& today)
 {
-    QSqlQuery q = run(db_, QStringLiteral("UPDATE accounts SET paid = 1, plan = ?, credits = MAX(credits, ?), resets = ? "
-                                          "WHERE machine = ?"),
-                      {plan, monthlyCredits, today, machine});
+    QSqlQuery q = run(db_,
+        QStringLiteral("UPDATE accounts SET paid = 1, plan = ?, credits = MAX(credits, ?), resets = ? "
+                       "WHERE machine = ?"),
+        { plan, monthlyCredits, today, machine });
     return q.numRowsAffected() > 0;
 }
 
 void Store::addToken(const QString& token, const QString& machine)
 {
-    run(db_, QStringLiteral("INSERT INTO tokens (digest, machine) VALUES (?, ?)"), {tokenDigest(token), machine});
+    run(db_, QStringLiteral("INSERT INTO tokens (digest, machine) VALUES (?, ?)"), { tokenDigest(token), machine });
 }
 
 std::optional<QString> Store::machineForToken(const QString& token)
 {
-    QSqlQuery q = run(db_, QStringLiteral("SELECT machine FROM tokens WHERE digest = ?"), {tokenDigest(token)});
+    QSqlQuery q = run(db_, QStringLiteral("SELECT machine FROM tokens WHERE digest = ?"), { tokenDigest(token) });
     if (!q.next())
         return std::nullopt;
     return q.value(0).toString();
@@ -184,23 +190,26 @@ bool Store::createJob(const JobRecord& job)
 {
     Transaction tx(db_);
     if (job.cost > 0) {
-        QSqlQuery charge = run(db_, QStringLiteral("UPDATE accounts SET credits = credits - ? WHERE machine = ? AND credits >= ?"),
-                               {job.cost, job.machine, job.cost});
+        QSqlQuery charge
+            = run(db_, QStringLiteral("UPDATE accounts SET credits = credits - ? WHERE machine = ? AND credits >= ?"),
+                { job.cost, job.machine, job.cost });
         if (charge.numRowsAffected() != 1)
             return false;
     }
     run(db_,
-        QStringLiteral("INSERT INTO jobs (id, machine, prompt, style, motion, vibe, soundscape, handle, lite, debug, cost, "
-                       "created_ms, refused, render) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {job.id, job.machine, job.prompt, job.style, job.motion, job.vibe, job.soundscape, job.handle, job.lite ? 1 : 0,
-         job.debug ? 1 : 0, job.cost, job.createdMs, job.refused ? 1 : 0, static_cast<int>(job.render)});
+        QStringLiteral(
+            "INSERT INTO jobs (id, machine, prompt, style, motion, vibe, soundscape, handle, lite, debug, cost, "
+            "created_ms, refused, render) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        { job.id, job.machine, job.prompt, job.style, job.motion, job.vibe, job.soundscape, job.handle,
+            job.lite ? 1 : 0, job.debug ? 1 : 0, job.cost, job.createdMs, job.refused ? 1 : 0,
+            static_cast<int>(job.render) });
     tx.commit();
     return true;
 }
 
 std::optional<JobRecord> Store::job(const QString& id)
 {
-    QSqlQuery q = run(db_, QStringLiteral("SELECT %1 FROM jobs WHERE id = ?").arg(QLatin1String(kJobColumns)), {id});
+    QSqlQuery q = run(db_, QStringLiteral("SELECT %1 FROM jobs WHERE id = ?").arg(QLatin1String(kJobColumns)), { id });
     if (!q.next())
         return std::nullopt;
     return readJob(q);
@@ -209,10 +218,11 @@ std::optional<JobRecord> Store::job(const QString& id)
 void Store::refund(const QString& id)
 {
     Transaction tx(db_);
-    QSqlQuery q = run(db_, QStringLiteral("SELECT machine, cost FROM jobs WHERE id = ? AND refunded = 0"), {id});
+    QSqlQuery q = run(db_, QStringLiteral("SELECT machine, cost FROM jobs WHERE id = ? AND refunded = 0"), { id });
     if (q.next() && q.value(1).toInt() > 0) {
-        run(db_, QStringLiteral("UPDATE accounts SET credits = credits + ? WHERE machine = ?"), {q.value(1), q.value(0)});
-        run(db_, QStringLiteral("UPDATE jobs SET refunded = 1 WHERE id = ?"), {id});
+        run(db_, QStringLiteral("UPDATE accounts SET credits = credits + ? WHERE machine = ?"),
+            { q.value(1), q.value(0) });
+        run(db_, QStringLiteral("UPDATE jobs SET refunded = 1 WHERE id = ?"), { id });
     }
     tx.commit();
 }
@@ -220,7 +230,7 @@ void Store::refund(const QString& id)
 void Store::finishRender(const QString& id, bool ok, const QString& error)
 {
     run(db_, QStringLiteral("UPDATE jobs SET render = ?, render_error = ? WHERE id = ?"),
-        {static_cast<int>(ok ? RenderState::Done : RenderState::Failed), error, id});
+        { static_cast<int>(ok ? RenderState::Done : RenderState::Failed), error, id });
     if (!ok)
         refund(id);
 }
@@ -228,9 +238,10 @@ void Store::finishRender(const QString& id, bool ok, const QString& error)
 QList<JobRecord> Store::pendingRenders()
 {
     QList<JobRecord> jobs;
-    QSqlQuery q = run(db_, QStringLiteral("SELECT %1 FROM jobs WHERE render = ? AND refused = 0 ORDER BY created_ms")
-                               .arg(QLatin1String(kJobColumns)),
-                      {static_cast<int>(RenderState::Pending)});
+    QSqlQuery q = run(db_,
+        QStringLiteral("SELECT %1 FROM jobs WHERE render = ? AND refused = 0 ORDER BY created_ms")
+            .arg(QLatin1String(kJobColumns)),
+        { static_cast<int>(RenderState::Pending) });
     while (q.next())
         jobs << readJob(q);
     return jobs;
@@ -239,9 +250,10 @@ QList<JobRecord> Store::pendingRenders()
 QList<JobRecord> Store::history(const QString& machine)
 {
     QList<JobRecord> jobs;
-    QSqlQuery q = run(db_, QStringLiteral("SELECT %1 FROM jobs WHERE machine = ? AND render = ? ORDER BY created_ms DESC, id")
-                               .arg(QLatin1String(kJobColumns)),
-                      {machine, static_cast<int>(RenderState::Done)});
+    QSqlQuery q = run(db_,
+        QStringLiteral("SELECT %1 FROM jobs WHERE machine = ? AND render = ? ORDER BY created_ms DESC, id")
+            .arg(QLatin1String(kJobColumns)),
+        { machine, static_cast<int>(RenderState::Done) });
     while (q.next())
         jobs << readJob(q);
     return jobs;
@@ -250,10 +262,11 @@ QList<JobRecord> Store::history(const QString& machine)
 QList<JobRecord> Store::feed(int limit)
 {
     QList<JobRecord> jobs;
-    QSqlQuery q = run(db_, QStringLiteral("SELECT %1 FROM jobs WHERE approved = 1 AND render = ? "
-                                          "ORDER BY published_ms DESC, id LIMIT ?")
-                               .arg(QLatin1String(kJobColumns)),
-                      {static_cast<int>(RenderState::Done), limit});
+    QSqlQuery q = run(db_,
+        QStringLiteral("SELECT %1 FROM jobs WHERE approved = 1 AND render = ? "
+                       "ORDER BY published_ms DESC, id LIMIT ?")
+            .arg(QLatin1String(kJobColumns)),
+        { static_cast<int>(RenderState::Done), limit });
     while (q.next())
         jobs << readJob(q);
     return jobs;
@@ -262,7 +275,7 @@ QList<JobRecord> Store::feed(int limit)
 bool Store::setTitle(const QString& id, const QString& machine, const QString& title)
 {
     QSqlQuery q = run(db_, QStringLiteral("UPDATE jobs SET title = ? WHERE id = ? AND machine = ? AND render = ?"),
-                      {title, id, machine, static_cast<int>(RenderState::Done)});
+        { title, id, machine, static_cast<int>(RenderState::Done) });
     return q.numRowsAffected() > 0;
 }
 
@@ -270,10 +283,10 @@ bool Store::publish(const QString& id, const QString& machine, const QString& ti
 {
     // An empty title keeps the one saved before; publishing twice keeps the first date.
     QSqlQuery q = run(db_,
-                      QStringLiteral("UPDATE jobs SET approved = 1, title = CASE WHEN ? = '' THEN title ELSE ? END, "
-                                     "published_ms = CASE WHEN approved = 1 THEN published_ms ELSE ? END "
-                                     "WHERE id = ? AND machine = ? AND render = ?"),
-                      {title, title, nowMs, id, machine, static_cast<int>(RenderState::Done)});
+        QStringLiteral("UPDATE jobs SET approved = 1, title = CASE WHEN ? = '' THEN title ELSE ? END, "
+                       "published_ms = CASE WHEN approved = 1 THEN published_ms ELSE ? END "
+                       "WHERE id = ? AND machine = ? AND render = ?"),
+        { title, title, nowMs, id, machine, static_cast<int>(RenderState::Done) });
     return q.numRowsAffected() > 0;
 }
 

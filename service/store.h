@@ -16,17 +16,17 @@ struct Account {
     QString machine;
     int credits = 0;
     bool paid = false;
-    QString plan;    // "monthly", "yearly" or empty
-    QString resets;  // "yyyy-MM-dd" of the last credit reset
+    QString plan; // "monthly", "yearly" or empty
+    QString resets; // "yyyy-MM-dd" of the last credit reset
 };
 
 struct JobRecord {
-    QString id;  // 32 lowercase hex digits; also the clip's file name
+    QString id; // 32 lowercase hex digits; also the clip's file name
     QString machine;
     QString prompt, style, motion, vibe, soundscape, handle;
     bool lite = true;
     bool debug = false;
-    int cost = 0;  // credits charged (refunded when the job fails)
+    int cost = 0; // credits charged (refunded when the job fails)
     qint64 createdMs = 0;
     bool refused = false;
     RenderState render = RenderState::Pending;

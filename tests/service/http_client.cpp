@@ -16,10 +16,13 @@ QByteArray HttpResult::header(const QByteArray& name) const
     return {};
 }
 
-QJsonObject HttpResult::json() const { return QJsonDocument::fromJson(body).object(); }
+QJsonObject HttpResult::json() const
+{
+    return QJsonDocument::fromJson(body).object();
+}
 
 HttpResult HttpClient::send(const QByteArray& method, const QString& path, const QByteArray& body,
-                            const std::vector<std::pair<QByteArray, QByteArray>>& headers)
+    const std::vector<std::pair<QByteArray, QByteArray>>& headers)
 {
     QNetworkRequest request(QUrl(base_ + path));
     request.setTransferTimeout(15000);
@@ -55,7 +58,7 @@ HttpResult HttpClient::get(const QString& path, const QString& token)
 
 HttpResult HttpClient::postJson(const QString& path, const QJsonObject& body, const QString& token)
 {
-    std::vector<std::pair<QByteArray, QByteArray>> headers{{"Content-Type", "application/json"}};
+    std::vector<std::pair<QByteArray, QByteArray>> headers { { "Content-Type", "application/json" } };
     if (!token.isEmpty())
         headers.emplace_back("Authorization", "Bearer " + token.toUtf8());
     return send("POST", path, QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
@@ -63,7 +66,7 @@ HttpResult HttpClient::postJson(const QString& path, const QJsonObject& body, co
 
 HttpResult HttpClient::patchJson(const QString& path, const QJsonObject& body, const QString& token)
 {
-    std::vector<std::pair<QByteArray, QByteArray>> headers{{"Content-Type", "application/json"}};
+    std::vector<std::pair<QByteArray, QByteArray>> headers { { "Content-Type", "application/json" } };
     if (!token.isEmpty())
         headers.emplace_back("Authorization", "Bearer " + token.toUtf8());
     return send("PATCH", path, QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
@@ -71,7 +74,7 @@ HttpResult HttpClient::patchJson(const QString& path, const QJsonObject& body, c
 
 QString HttpClient::enroll(const QString& machine)
 {
-    return postJson(QStringLiteral("/enroll"), {{"machine", machine}}).json().value("token").toString();
+    return postJson(QStringLiteral("/enroll"), { { "machine", machine } }).json().value("token").toString();
 }
 
 } // namespace quorvel::testing

@@ -12,7 +12,7 @@
 namespace quorvel::testing {
 
 struct HttpResult {
-    int status = 0;  // 0 when no HTTP reply arrived
+    int status = 0; // 0 when no HTTP reply arrived
     QByteArray body;
     std::vector<std::pair<QByteArray, QByteArray>> headers;
     QString networkError;
@@ -24,10 +24,13 @@ struct HttpResult {
 
 class HttpClient {
 public:
-    explicit HttpClient(QString baseUrl) : base_(std::move(baseUrl)) {}
+    explicit HttpClient(QString baseUrl)
+        : base_(std::move(baseUrl))
+    {
+    }
 
     HttpResult send(const QByteArray& method, const QString& path, const QByteArray& body = {},
-                    const std::vector<std::pair<QByteArray, QByteArray>>& headers = {});
+        const std::vector<std::pair<QByteArray, QByteArray>>& headers = {});
     HttpResult get(const QString& path, const QString& token = {});
     HttpResult postJson(const QString& path, const QJsonObject& body, const QString& token = {});
     HttpResult patchJson(const QString& path, const QJsonObject& body, const QString& token = {});

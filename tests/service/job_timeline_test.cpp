@@ -11,10 +11,14 @@ namespace {
 // The app picks its stage line from these substrings, most advanced first.
 QString stageOf(const QString& log)
 {
-    if (log.contains("animating...")) return "animating";
-    if (log.contains("keyframe:")) return "keyframe ready";
-    if (log.contains("keyframe...")) return "keyframe";
-    if (log.contains("vetting:")) return "vetted";
+    if (log.contains("animating..."))
+        return "animating";
+    if (log.contains("keyframe:"))
+        return "keyframe ready";
+    if (log.contains("keyframe..."))
+        return "keyframe";
+    if (log.contains("vetting:"))
+        return "vetted";
     return "checking";
 }
 
@@ -24,30 +28,29 @@ struct StageCase {
     const char* stage;
 };
 
-class JobStageTest : public ::testing::TestWithParam<StageCase> {};
+class ServiceJobStageTest : public ::testing::TestWithParam<StageCase> { };
 
-TEST_P(JobStageTest, LogReachesTheStageOnTheClock)
+TEST_P(ServiceJobStageTest, LogReachesTheStageOnTheClock)
 {
     JobFacts facts;
     facts.elapsedMs = GetParam().elapsedMs;
-    facts.render = RenderState::Done;  // even a finished render waits for the clock
+    facts.render = RenderState::Done; // even a finished render waits for the clock
     const JobStatus status = jobStatus(facts);
     EXPECT_EQ(stageOf(status.log), QString(GetParam().stage));
     EXPECT_FALSE(status.done);
     EXPECT_FALSE(status.log.contains("INAPPROPRIATE"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Clock, JobStageTest,
-                         ::testing::Values(StageCase{"just_accepted", 0, "checking"},
-                                           StageCase{"before_vetting", kVettedAtMs - 1, "checking"},
-                                           StageCase{"vetted", kVettedAtMs, "vetted"},
-                                           StageCase{"keyframe", kKeyframeStartAtMs, "keyframe"},
-                                           StageCase{"keyframe_ready", kKeyframeReadyAtMs, "keyframe ready"},
-                                           StageCase{"animating", kAnimatingAtMs, "animating"},
-                                           StageCase{"just_before_the_end", kFinishedAtMs - 1, "animating"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Clock, ServiceJobStageTest,
+    ::testing::Values(StageCase { "just_accepted", 0, "checking" },
+        StageCase { "before_vetting", kVettedAtMs - 1, "checking" }, StageCase { "vetted", kVettedAtMs, "vetted" },
+        StageCase { "keyframe", kKeyframeStartAtMs, "keyframe" },
+        StageCase { "keyframe_ready", kKeyframeReadyAtMs, "keyframe ready" },
+        StageCase { "animating", kAnimatingAtMs, "animating" },
+        StageCase { "just_before_the_end", kFinishedAtMs - 1, "animating" }),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(JobTimelineTest, EndsWellOnlyWhenTheClipExists)
+TEST(ServiceJobTimelineTest, EndsWellOnlyWhenTheClipExists)
 {
     JobFacts facts;
     facts.elapsedMs = kFinishedAtMs + 60000;
@@ -62,7 +65,7 @@ TEST(JobTimelineTest, EndsWellOnlyWhenTheClipExists)
     EXPECT_TRUE(finished.ok);
 }
 
-TEST(JobTimelineTest, FailedRenderEndsWithTheReasonAsLastLine)
+TEST(ServiceJobTimelineTest, FailedRenderEndsWithTheReasonAsLastLine)
 {
     JobFacts facts;
     facts.instant = true;
@@ -75,7 +78,7 @@ TEST(JobTimelineTest, FailedRenderEndsWithTheReasonAsLastLine)
     EXPECT_FALSE(status.log.contains("INAPPROPRIATE"));
 }
 
-TEST(JobTimelineTest, RefusedPromptEndsAtVettingWithTheMarker)
+TEST(ServiceJobTimelineTest, RefusedPromptEndsAtVettingWithTheMarker)
 {
     JobFacts facts;
     facts.refused = true;
@@ -90,7 +93,7 @@ TEST(JobTimelineTest, RefusedPromptEndsAtVettingWithTheMarker)
     EXPECT_FALSE(status.log.contains("keyframe")) << "a refused job never reaches the keyframe";
 }
 
-TEST(JobTimelineTest, InstantSkipsTheDelays)
+TEST(ServiceJobTimelineTest, InstantSkipsTheDelays)
 {
     JobFacts facts;
     facts.instant = true;

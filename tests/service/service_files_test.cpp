@@ -10,16 +10,19 @@ using namespace quorvel::testing;
 
 namespace {
 
-using FilesTest = ServiceFixture<>;
+using ServiceFilesTest = ServiceFixture<>;
 
-QByteArray clipPathOf(const QString& url) { return QUrl(url).path().toUtf8(); }
-
-TEST_F(FilesTest, LogoAndEveryStyleThumbnailArePngs)
+QByteArray clipPathOf(const QString& url)
 {
-    QStringList paths{"/cdn/logo.png"};
-    for (const char* style : {"cinematic", "anime", "realistic", "retro", "watercolor", "clay", "synthwave", "pixel", "oilpaint",
-                              "papercraft", "noir", "vaporwave", "storybook", "ukiyoe", "toon", "risograph", "stainedglass",
-                              "isometric"})
+    return QUrl(url).path().toUtf8();
+}
+
+TEST_F(ServiceFilesTest, LogoAndEveryStyleThumbnailArePngs)
+{
+    QStringList paths { "/cdn/logo.png" };
+    for (const char* style : { "cinematic", "anime", "realistic", "retro", "watercolor", "clay", "synthwave", "pixel",
+             "oilpaint", "papercraft", "noir", "vaporwave", "storybook", "ukiyoe", "toon", "risograph", "stainedglass",
+             "isometric" })
         paths << QString("/cdn/styles/%1.png").arg(style);
     for (const QString& path : paths) {
         const HttpResult result = client->get(path);
@@ -30,18 +33,18 @@ TEST_F(FilesTest, LogoAndEveryStyleThumbnailArePngs)
     EXPECT_NE(client->get("/cdn/styles/noir.png").body, client->get("/cdn/styles/pixel.png").body);
 }
 
-TEST_F(FilesTest, UnknownOrEscapingCdnPathsAre404)
+TEST_F(ServiceFilesTest, UnknownOrEscapingCdnPathsAre404)
 {
-    for (const QString& path : {QString("/cdn/styles/unknown.png"), QString("/cdn/styles/noir.jpg"), QString("/cdn/quorvel.sqlite"),
-                                QString("/cdn/clips/%1.mp4").arg(QString(32, 'a')), QString("/cdn/styles/..%2F..%2Fquorvel.sqlite"),
-                                QString("/cdn/clips/..%2F..%2Fquorvel.sqlite")}) {
+    for (const QString& path : { QString("/cdn/styles/unknown.png"), QString("/cdn/styles/noir.jpg"),
+             QString("/cdn/quorvel.sqlite"), QString("/cdn/clips/%1.mp4").arg(QString(32, 'a')),
+             QString("/cdn/styles/..%2F..%2Fquorvel.sqlite"), QString("/cdn/clips/..%2F..%2Fquorvel.sqlite") }) {
         const HttpResult result = client->get(path);
         EXPECT_EQ(result.status, 404) << path.toStdString();
         EXPECT_EQ(result.json().value("error").toString(), "not_found") << path.toStdString();
     }
 }
 
-TEST_F(FilesTest, ClipIsAFastStartH264Mp4)
+TEST_F(ServiceFilesTest, ClipIsAFastStartH264Mp4)
 {
     const QString clip = makeClip();
     const HttpResult result = client->get(QUrl(clip).path());
@@ -57,7 +60,7 @@ TEST_F(FilesTest, ClipIsAFastStartH264Mp4)
     EXPECT_EQ(result.header("Content-Length").toLongLong(), result.body.size());
 }
 
-TEST_F(FilesTest, RangesFollowWhatAMediaPlayerAsks)
+TEST_F(ServiceFilesTest, RangesFollowWhatAMediaPlayerAsks)
 {
     const QString clip = makeClip();
     const QByteArray whole = client->get(QUrl(clip).path()).body;
@@ -68,30 +71,32 @@ TEST_F(FilesTest, RangesFollowWhatAMediaPlayerAsks)
         QByteArray range;
         int status;
         qint64 from;
-        qint64 to;  // inclusive
+        qint64 to; // inclusive
     };
-    const std::vector<Case> cases{
-        {"open ended from zero (first request of a player)", "bytes=0-", 206, 0, size - 1},
-        {"open ended seek", "bytes=1000-", 206, 1000, size - 1},
-        {"closed", "bytes=100-199", 206, 100, 199},
-        {"suffix (index at the end)", "bytes=-500", 206, size - 500, size - 1},
-        {"end past the file", "bytes=10-99999999", 206, 10, size - 1},
+    const std::vector<Case> cases {
+        { "open ended from zero (first request of a player)", "bytes=0-", 206, 0, size - 1 },
+        { "open ended seek", "bytes=1000-", 206, 1000, size - 1 },
+        { "closed", "bytes=100-199", 206, 100, 199 },
+        { "suffix (index at the end)", "bytes=-500", 206, size - 500, size - 1 },
+        { "end past the file", "bytes=10-99999999", 206, 10, size - 1 },
     };
     for (const Case& c : cases) {
-        const HttpResult result = client->send("GET", QUrl(clip).path(), {}, {{"Range", c.range}});
+        const HttpResult result = client->send("GET", QUrl(clip).path(), {}, { { "Range", c.range } });
         EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(result.body, whole.mid(c.from, c.to - c.from + 1)) << c.name;
-        EXPECT_EQ(result.header("Content-Range"), QString("bytes %1-%2/%3").arg(c.from).arg(c.to).arg(size).toUtf8()) << c.name;
+        EXPECT_EQ(result.header("Content-Range"), QString("bytes %1-%2/%3").arg(c.from).arg(c.to).arg(size).toUtf8())
+            << c.name;
         EXPECT_EQ(result.header("Accept-Ranges"), "bytes") << c.name;
     }
-    for (const QByteArray& bad : {QByteArray("bytes=99999999-"), QByteArray("bytes=abc"), QByteArray("bytes=50-10")}) {
-        const HttpResult result = client->send("GET", QUrl(clip).path(), {}, {{"Range", bad}});
+    for (const QByteArray& bad :
+        { QByteArray("bytes=99999999-"), QByteArray("bytes=abc"), QByteArray("bytes=50-10") }) {
+        const HttpResult result = client->send("GET", QUrl(clip).path(), {}, { { "Range", bad } });
         EXPECT_EQ(result.status, 416) << bad.toStdString();
         EXPECT_EQ(result.header("Content-Range"), "bytes */" + QByteArray::number(size)) << bad.toStdString();
     }
 }
 
-TEST_F(FilesTest, KeepAliveConnectionServesRangesBackToBackAndHeadSendsNoBody)
+TEST_F(ServiceFilesTest, KeepAliveConnectionServesRangesBackToBackAndHeadSendsNoBody)
 {
     const QString clip = makeClip();
     QTcpSocket socket;
@@ -126,7 +131,7 @@ TEST_F(FilesTest, KeepAliveConnectionServesRangesBackToBackAndHeadSendsNoBody)
     EXPECT_EQ(socket.state(), QAbstractSocket::ConnectedState);
 }
 
-TEST_F(FilesTest, CheckoutPagesShowThePlanAndTheEscapedReference)
+TEST_F(ServiceFilesTest, CheckoutPagesShowThePlanAndTheEscapedReference)
 {
     const HttpResult monthly = client->get("/checkout/monthly?client_reference_id=" + machine);
     EXPECT_EQ(monthly.status, 200);
@@ -138,16 +143,17 @@ TEST_F(FilesTest, CheckoutPagesShowThePlanAndTheEscapedReference)
     EXPECT_TRUE(yearly.body.contains("Yearly"));
     EXPECT_TRUE(yearly.body.contains("$19.99"));
 
-    const HttpResult hostile = client->get("/checkout/monthly?client_reference_id=%3Cscript%3Ealert(1)%3C/script%3E%22");
+    const HttpResult hostile
+        = client->get("/checkout/monthly?client_reference_id=%3Cscript%3Ealert(1)%3C/script%3E%22");
     EXPECT_EQ(hostile.status, 200);
     EXPECT_FALSE(hostile.body.contains("<script>"));
     EXPECT_TRUE(hostile.body.contains("&lt;script&gt;alert(1)&lt;/script&gt;&quot;"));
 }
 
-TEST_F(FilesTest, SubscribingMakesTheMachinePaidWithAMonthOfCredits)
+TEST_F(ServiceFilesTest, SubscribingMakesTheMachinePaidWithAMonthOfCredits)
 {
     const HttpResult page = client->send("POST", "/checkout/yearly", "client_reference_id=" + machine.toUtf8(),
-                                         {{"Content-Type", "application/x-www-form-urlencoded"}});
+        { { "Content-Type", "application/x-www-form-urlencoded" } });
     EXPECT_EQ(page.status, 200);
     const QJsonObject balance = client->get("/balance?user=" + machine, token).json();
     EXPECT_TRUE(balance.value("paid").toBool());
@@ -155,7 +161,7 @@ TEST_F(FilesTest, SubscribingMakesTheMachinePaidWithAMonthOfCredits)
     EXPECT_EQ(client->send("POST", "/checkout/monthly", "client_reference_id=nobody").status, 404);
 }
 
-TEST_F(FilesTest, AppcastListsReleasesInTheUpdaterNamespace)
+TEST_F(ServiceFilesTest, AppcastListsReleasesInTheUpdaterNamespace)
 {
     const HttpResult result = client->get("/appcast.xml");
     ASSERT_EQ(result.status, 200);

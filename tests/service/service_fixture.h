@@ -19,12 +19,11 @@ inline const QString kDebugToken = "dev-token-1";
 // a minimum build that the helpers satisfy.
 inline QStringList sharedServiceArguments()
 {
-    return {"--instant", "--free-credits", "20", "--debug-machine", kDebugMachine, "--debug-token", kDebugToken,
-            "--min-build", "5", "--location", "Test Bench"};
+    return { "--instant", "--free-credits", "20", "--debug-machine", kDebugMachine, "--debug-token", kDebugToken,
+        "--min-build", "5", "--location", "Test Bench" };
 }
 
-template <QStringList (*Arguments)() = sharedServiceArguments>
-class ServiceFixture : public ::testing::Test {
+template <QStringList (*Arguments)() = sharedServiceArguments> class ServiceFixture : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -47,14 +46,14 @@ protected:
 
     QJsonObject recipe(const QString& prompt = "a fox asleep in a peony", bool lite = true) const
     {
-        return {{"prompt", prompt}, {"style", "noir"},     {"motion", "slow pan"}, {"vibe", "dreamy"},
-                {"lite", lite},     {"handle", "foxfan"}, {"soundscape", "none"}, {"user", machine}};
+        return { { "prompt", prompt }, { "style", "noir" }, { "motion", "slow pan" }, { "vibe", "dreamy" },
+            { "lite", lite }, { "handle", "foxfan" }, { "soundscape", "none" }, { "user", machine } };
     }
 
     HttpResult generate(const QJsonObject& body, const QByteArray& build = "7")
     {
-        std::vector<std::pair<QByteArray, QByteArray>> headers{{"Content-Type", "application/json"},
-                                                               {"Authorization", "Bearer " + token.toUtf8()}};
+        std::vector<std::pair<QByteArray, QByteArray>> headers { { "Content-Type", "application/json" },
+            { "Authorization", "Bearer " + token.toUtf8() } };
         if (!build.isEmpty())
             headers.emplace_back("X-Quorvel-Build", build);
         return client->send("POST", "/generate", QJsonDocument(body).toJson(QJsonDocument::Compact), headers);

@@ -8,9 +8,9 @@ using namespace quorvel::testing;
 
 namespace {
 
-using ApiTest = ServiceFixture<>;
+using ServiceApiTest = ServiceFixture<>;
 
-TEST_F(ApiTest, EnrollIssuesDistinctTokensThatAllStayValid)
+TEST_F(ServiceApiTest, EnrollIssuesDistinctTokensThatAllStayValid)
 {
     EXPECT_TRUE(QRegularExpression("^[0-9a-f]{64}$").match(token).hasMatch()) << token.toStdString();
     const QString second = client->enroll(machine);
@@ -19,40 +19,41 @@ TEST_F(ApiTest, EnrollIssuesDistinctTokensThatAllStayValid)
     EXPECT_EQ(client->get("/balance?user=" + machine, second).status, 200);
 }
 
-TEST_F(ApiTest, EnrollRejectsBadBodies)
+TEST_F(ServiceApiTest, EnrollRejectsBadBodies)
 {
-    for (const QByteArray& body : {QByteArray("{}"), QByteArray(R"({"machine":""})"), QByteArray(R"({"machine":7})"),
-                                   QByteArray("not json"), QByteArray("[]")}) {
-        const HttpResult result = client->send("POST", "/enroll", body, {{"Content-Type", "application/json"}});
+    for (const QByteArray& body : { QByteArray("{}"), QByteArray(R"({"machine":""})"), QByteArray(R"({"machine":7})"),
+             QByteArray("not json"), QByteArray("[]") }) {
+        const HttpResult result = client->send("POST", "/enroll", body, { { "Content-Type", "application/json" } });
         EXPECT_EQ(result.status, 400) << body.toStdString();
         EXPECT_TRUE(result.json().value("message").isString()) << body.toStdString();
     }
 }
 
-TEST_F(ApiTest, BearerEndpointsAnswer401WithoutAKnownToken)
+TEST_F(ServiceApiTest, BearerEndpointsAnswer401WithoutAKnownToken)
 {
     struct Endpoint {
         QByteArray method;
         QString path;
     };
-    const std::vector<Endpoint> endpoints{{"GET", "/balance?user=" + machine}, {"GET", "/history?user=" + machine},
-                                          {"POST", "/generate"},               {"POST", "/vet-prompt"},
-                                          {"PATCH", "/title"},                 {"PATCH", "/publish"},
-                                          {"POST", "/debug-access"}};
-    const std::vector<QByteArray> authorizations{"", "Bearer ", "Bearer not-a-token", "Basic " + token.toUtf8(), token.toUtf8()};
+    const std::vector<Endpoint> endpoints { { "GET", "/balance?user=" + machine },
+        { "GET", "/history?user=" + machine }, { "POST", "/generate" }, { "POST", "/vet-prompt" },
+        { "PATCH", "/title" }, { "PATCH", "/publish" }, { "POST", "/debug-access" } };
+    const std::vector<QByteArray> authorizations { "", "Bearer ", "Bearer not-a-token", "Basic " + token.toUtf8(),
+        token.toUtf8() };
     for (const Endpoint& endpoint : endpoints) {
         for (const QByteArray& authorization : authorizations) {
-            std::vector<std::pair<QByteArray, QByteArray>> headers{{"Content-Type", "application/json"}};
+            std::vector<std::pair<QByteArray, QByteArray>> headers { { "Content-Type", "application/json" } };
             if (!authorization.isEmpty())
                 headers.emplace_back("Authorization", authorization);
             const HttpResult result = client->send(endpoint.method, endpoint.path, "{}", headers);
-            EXPECT_EQ(result.status, 401) << endpoint.path.toStdString() << " with '" << authorization.toStdString() << "'";
+            EXPECT_EQ(result.status, 401)
+                << endpoint.path.toStdString() << " with '" << authorization.toStdString() << "'";
             EXPECT_EQ(result.json().value("error").toString(), "unauthorized");
         }
     }
 }
 
-TEST_F(ApiTest, ATokenSpeaksOnlyForItsOwnMachine)
+TEST_F(ServiceApiTest, ATokenSpeaksOnlyForItsOwnMachine)
 {
     const QString other = "OTHER-" + machine;
     client->enroll(other);
@@ -64,7 +65,7 @@ TEST_F(ApiTest, ATokenSpeaksOnlyForItsOwnMachine)
     EXPECT_EQ(credits(), 20) << "nothing was charged";
 }
 
-TEST_F(ApiTest, BalanceReportsCreditsPaidAndResetDay)
+TEST_F(ServiceApiTest, BalanceReportsCreditsPaidAndResetDay)
 {
     const QJsonObject balance = client->get("/balance?user=" + machine, token).json();
     EXPECT_EQ(balance.value("credits").toInt(-1), 20);
@@ -74,7 +75,7 @@ TEST_F(ApiTest, BalanceReportsCreditsPaidAndResetDay)
     EXPECT_EQ(client->get("/balance", token).status, 400) << "the user query is required";
 }
 
-TEST_F(ApiTest, GenerationChargesByTierAndEndsWithAClip)
+TEST_F(ServiceApiTest, GenerationChargesByTierAndEndsWithAClip)
 {
     const QString clip = makeClip();
     EXPECT_TRUE(clip.startsWith(service->cdnUrl() + "clips/")) << clip.toStdString();
@@ -83,7 +84,7 @@ TEST_F(ApiTest, GenerationChargesByTierAndEndsWithAClip)
     EXPECT_EQ(credits(), 14) << "Standard costs 5";
 }
 
-TEST_F(ApiTest, JobPollNeedsNoTokenAndCarriesNoErrorKey)
+TEST_F(ServiceApiTest, JobPollNeedsNoTokenAndCarriesNoErrorKey)
 {
     const QString job = generate(recipe()).json().value("job").toString();
     ASSERT_FALSE(job.isEmpty());
@@ -93,11 +94,11 @@ TEST_F(ApiTest, JobPollNeedsNoTokenAndCarriesNoErrorKey)
     EXPECT_FALSE(status.contains("error")) << "the app treats any error key as a failed poll";
     EXPECT_TRUE(status.value("log").toString().contains("animating..."));
     EXPECT_TRUE(status.value("done").toBool());
-    for (const QString& bad : {QString("0123"), QString("..%2Fenroll"), job.toUpper(), job + "0"})
+    for (const QString& bad : { QString("0123"), QString("..%2Fenroll"), job.toUpper(), job + "0" })
         EXPECT_EQ(client->get("/jobs/" + bad).status, 404) << bad.toStdString();
 }
 
-TEST_F(ApiTest, RefusedPromptEndsTheJobWithTheMarkerAndCostsNothing)
+TEST_F(ServiceApiTest, RefusedPromptEndsTheJobWithTheMarkerAndCostsNothing)
 {
     const QString job = generate(recipe("a bloody battlefield")).json().value("job").toString();
     ASSERT_FALSE(job.isEmpty());
@@ -109,7 +110,7 @@ TEST_F(ApiTest, RefusedPromptEndsTheJobWithTheMarkerAndCostsNothing)
     EXPECT_EQ(credits(), 20);
 }
 
-TEST_F(ApiTest, OutOfCreditsIsAMessageWithoutAJob)
+TEST_F(ServiceApiTest, OutOfCreditsIsAMessageWithoutAJob)
 {
     for (int i = 0; i < 4; ++i)
         ASSERT_EQ(generate(recipe("fox " + QString::number(i), false)).status, 200);
@@ -122,28 +123,28 @@ TEST_F(ApiTest, OutOfCreditsIsAMessageWithoutAJob)
     EXPECT_TRUE(generate(recipe("lite", true)).json().value("message").toString().contains("fresh out"));
 }
 
-TEST_F(ApiTest, InvalidRecipesAreRefusedWithAMessageAndCostNothing)
+TEST_F(ServiceApiTest, InvalidRecipesAreRefusedWithAMessageAndCostNothing)
 {
     struct Case {
         const char* name;
         QString key;
-        QJsonValue value;  // Undefined removes the key
+        QJsonValue value; // Undefined removes the key
     };
-    const std::vector<Case> cases{
-        {"unknown style", "style", "Noir"},
-        {"unknown motion", "motion", "slow-pan"},
-        {"unknown vibe", "vibe", "angry"},
-        {"empty prompt", "prompt", ""},
-        {"blank prompt", "prompt", " \n\t "},
-        {"prompt over 2000", "prompt", QString(2001, 'a')},
-        {"prompt not a string", "prompt", 42},
-        {"lite as string", "lite", "true"},
-        {"lite missing", "lite", QJsonValue(QJsonValue::Undefined)},
-        {"user missing", "user", QJsonValue(QJsonValue::Undefined)},
-        {"soundscape other than none", "soundscape", "rain"},
-        {"style null", "style", QJsonValue(QJsonValue::Null)},
-        {"handle too long", "handle", QString(65, 'h')},
-        {"debug not a boolean", "debug", "yes"},
+    const std::vector<Case> cases {
+        { "unknown style", "style", "Noir" },
+        { "unknown motion", "motion", "slow-pan" },
+        { "unknown vibe", "vibe", "angry" },
+        { "empty prompt", "prompt", "" },
+        { "blank prompt", "prompt", " \n\t " },
+        { "prompt over 2000", "prompt", QString(2001, 'a') },
+        { "prompt not a string", "prompt", 42 },
+        { "lite as string", "lite", "true" },
+        { "lite missing", "lite", QJsonValue(QJsonValue::Undefined) },
+        { "user missing", "user", QJsonValue(QJsonValue::Undefined) },
+        { "soundscape other than none", "soundscape", "rain" },
+        { "style null", "style", QJsonValue(QJsonValue::Null) },
+        { "handle too long", "handle", QString(65, 'h') },
+        { "debug not a boolean", "debug", "yes" },
     };
     for (const Case& c : cases) {
         QJsonObject body = recipe();
@@ -157,10 +158,11 @@ TEST_F(ApiTest, InvalidRecipesAreRefusedWithAMessageAndCostNothing)
         EXPECT_FALSE(result.json().contains("job")) << c.name;
     }
     EXPECT_EQ(credits(), 20);
-    EXPECT_EQ(generate(recipe("  " + QString(2000, 'a') + "  ")).status, 200) << "2000 characters after trimming are fine";
+    EXPECT_EQ(generate(recipe("  " + QString(2000, 'a') + "  ")).status, 200)
+        << "2000 characters after trimming are fine";
 }
 
-TEST_F(ApiTest, DebugCredentialsSkipChargesOnlyWhenTheyMatch)
+TEST_F(ServiceApiTest, DebugCredentialsSkipChargesOnlyWhenTheyMatch)
 {
     QJsonObject body = recipe();
     body["debug"] = true;
@@ -177,9 +179,9 @@ TEST_F(ApiTest, DebugCredentialsSkipChargesOnlyWhenTheyMatch)
     EXPECT_EQ(generate(body).status, 403);
 }
 
-TEST_F(ApiTest, OldOrMissingBuildsMustUpdate)
+TEST_F(ServiceApiTest, OldOrMissingBuildsMustUpdate)
 {
-    for (const QByteArray& build : {QByteArray("4"), QByteArray(""), QByteArray("abc"), QByteArray("-9")}) {
+    for (const QByteArray& build : { QByteArray("4"), QByteArray(""), QByteArray("abc"), QByteArray("-9") }) {
         const HttpResult result = generate(recipe(), build);
         EXPECT_EQ(result.status, 426) << "build '" << build.toStdString() << "'";
         EXPECT_EQ(result.json().value("error").toString(), "update_required");
@@ -188,25 +190,27 @@ TEST_F(ApiTest, OldOrMissingBuildsMustUpdate)
     EXPECT_EQ(generate(recipe(), "6").status, 200);
 }
 
-TEST_F(ApiTest, DebugAccessAllowsOnlyTheConfiguredPair)
+TEST_F(ServiceApiTest, DebugAccessAllowsOnlyTheConfiguredPair)
 {
     const auto check = [&](const QString& machineValue, const QString& tokenValue) {
-        return client->postJson("/debug-access", {{"machine", machineValue}, {"token", tokenValue}}, token);
+        return client->postJson("/debug-access", { { "machine", machineValue }, { "token", tokenValue } }, token);
     };
     EXPECT_TRUE(check(kDebugMachine, kDebugToken).json().value("allowed").toBool());
-    EXPECT_TRUE(check(kDebugMachine.toUpper(), kDebugToken).json().value("allowed").toBool()) << "hex case does not matter";
+    EXPECT_TRUE(check(kDebugMachine.toUpper(), kDebugToken).json().value("allowed").toBool())
+        << "hex case does not matter";
     EXPECT_FALSE(check(kDebugMachine, kDebugToken + "x").json().value("allowed").toBool(true));
     EXPECT_FALSE(check(QString("cd").repeated(32), kDebugToken).json().value("allowed").toBool(true));
     EXPECT_FALSE(check("", "").json().value("allowed").toBool(true));
-    EXPECT_EQ(client->postJson("/debug-access", {{"machine", kDebugMachine}}, token).status, 400);
+    EXPECT_EQ(client->postJson("/debug-access", { { "machine", kDebugMachine } }, token).status, 400);
 }
 
-TEST_F(ApiTest, VetPromptRefusesWordsAndThrottlesBursts)
+TEST_F(ServiceApiTest, VetPromptRefusesWordsAndThrottlesBursts)
 {
     const auto vet = [&](const QString& prompt) {
-        return client->postJson("/vet-prompt", {{"prompt", prompt}, {"style", "noir"}, {"motion", "drift"}, {"vibe", "calm"},
-                                                {"soundscape", "none"}, {"user", machine}},
-                                token);
+        return client->postJson("/vet-prompt",
+            { { "prompt", prompt }, { "style", "noir" }, { "motion", "drift" }, { "vibe", "calm" },
+                { "soundscape", "none" }, { "user", machine } },
+            token);
     };
     const QJsonObject fine = vet("a calm sea").json();
     EXPECT_TRUE(fine.value("checked").toBool());
@@ -221,10 +225,10 @@ TEST_F(ApiTest, VetPromptRefusesWordsAndThrottlesBursts)
     ASSERT_TRUE(retryAfter.isDouble());
     EXPECT_GT(retryAfter.toDouble(), 0.0);
     EXPECT_LE(retryAfter.toDouble(), 1.0);
-    EXPECT_EQ(client->postJson("/vet-prompt", {{"prompt", 3}}, token).status, 400);
+    EXPECT_EQ(client->postJson("/vet-prompt", { { "prompt", 3 } }, token).status, 400);
 }
 
-TEST_F(ApiTest, TitlePublishHistoryAndFeedFollowEachOther)
+TEST_F(ServiceApiTest, TitlePublishHistoryAndFeedFollowEachOther)
 {
     const QString first = makeClip("first fox");
     const QString second = makeClip("second fox");
@@ -246,7 +250,7 @@ TEST_F(ApiTest, TitlePublishHistoryAndFeedFollowEachOther)
     EXPECT_FALSE(item.value("approved").toBool());
     EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d{2}-\\d{2}$").match(item.value("date").toString()).hasMatch());
 
-    const QJsonObject titled{{"url", first}, {"title", "  Spaced <b>title</b>  "}, {"user", machine}};
+    const QJsonObject titled { { "url", first }, { "title", "  Spaced <b>title</b>  " }, { "user", machine } };
     EXPECT_EQ(client->patchJson("/title", titled, token).status, 200);
     videos = client->get("/history?user=" + machine, token).json().value("videos").toArray();
     EXPECT_EQ(videos.at(1).toObject().value("title").toString(), "  Spaced <b>title</b>  ") << "stored as sent";
@@ -258,8 +262,11 @@ TEST_F(ApiTest, TitlePublishHistoryAndFeedFollowEachOther)
         return urls;
     };
     EXPECT_FALSE(feedUrls().contains(first)) << "unpublished clips stay out of the feed";
-    EXPECT_EQ(client->patchJson("/publish", {{"url", first}, {"title", ""}, {"user", machine}}, token).status, 200);
-    EXPECT_EQ(client->patchJson("/publish", {{"url", second}, {"title", "Second"}, {"user", machine}}, token).status, 200);
+    EXPECT_EQ(
+        client->patchJson("/publish", { { "url", first }, { "title", "" }, { "user", machine } }, token).status, 200);
+    EXPECT_EQ(
+        client->patchJson("/publish", { { "url", second }, { "title", "Second" }, { "user", machine } }, token).status,
+        200);
     const QStringList urls = feedUrls();
     ASSERT_GE(urls.size(), 2);
     EXPECT_EQ(urls.at(0), second) << "newest publication first";
@@ -270,30 +277,45 @@ TEST_F(ApiTest, TitlePublishHistoryAndFeedFollowEachOther)
     EXPECT_EQ(top.value("author").toString(), "foxfan");
     EXPECT_EQ(top.value("location").toString(), "Test Bench");
     EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d{2}-\\d{2}$").match(top.value("date").toString()).hasMatch());
-    ASSERT_EQ(client->patchJson("/title", {{"url", second}, {"title", "Renamed"}, {"user", machine}}, token).status, 200);
-    EXPECT_EQ(client->get("/feed?t=2&user=x").json().value("videos").toArray().at(0).toObject().value("title").toString(), "Renamed")
+    ASSERT_EQ(
+        client->patchJson("/title", { { "url", second }, { "title", "Renamed" }, { "user", machine } }, token).status,
+        200);
+    EXPECT_EQ(
+        client->get("/feed?t=2&user=x").json().value("videos").toArray().at(0).toObject().value("title").toString(),
+        "Renamed")
         << "a new title reaches the feed at once";
     videos = client->get("/history?user=" + machine, token).json().value("videos").toArray();
     EXPECT_TRUE(videos.at(1).toObject().value("approved").toBool());
-    EXPECT_EQ(videos.at(1).toObject().value("title").toString(), "  Spaced <b>title</b>  ") << "empty publish title keeps it";
+    EXPECT_EQ(videos.at(1).toObject().value("title").toString(), "  Spaced <b>title</b>  ")
+        << "empty publish title keeps it";
 }
 
-TEST_F(ApiTest, ClipUpdatesRefuseForeignUnknownAndOversizedInput)
+TEST_F(ServiceApiTest, ClipUpdatesRefuseForeignUnknownAndOversizedInput)
 {
     const QString clip = makeClip();
     const QString other = "OTHER-" + machine;
     const QString otherToken = client->enroll(other);
-    EXPECT_EQ(client->patchJson("/title", {{"url", clip}, {"title", "mine now"}, {"user", other}}, otherToken).status, 404);
-    EXPECT_EQ(client->patchJson("/publish", {{"url", clip}, {"title", ""}, {"user", other}}, otherToken).status, 404);
+    EXPECT_EQ(
+        client->patchJson("/title", { { "url", clip }, { "title", "mine now" }, { "user", other } }, otherToken).status,
+        404);
+    EXPECT_EQ(
+        client->patchJson("/publish", { { "url", clip }, { "title", "" }, { "user", other } }, otherToken).status, 404);
     const QString unknown = service->cdnUrl() + "clips/" + QString(32, 'f') + ".mp4";
-    EXPECT_EQ(client->patchJson("/title", {{"url", unknown}, {"title", "x"}, {"user", machine}}, token).status, 404);
-    EXPECT_EQ(client->patchJson("/title", {{"url", "javascript:alert(1)"}, {"title", "x"}, {"user", machine}}, token).status, 404);
-    EXPECT_EQ(client->patchJson("/title", {{"url", clip}, {"title", QString(201, 't')}, {"user", machine}}, token).status, 400);
-    EXPECT_EQ(client->patchJson("/title", {{"url", clip}, {"user", machine}}, token).status, 400);
-    EXPECT_EQ(client->patchJson("/title", {{"url", clip}, {"title", 5}, {"user", machine}}, token).status, 400);
+    EXPECT_EQ(
+        client->patchJson("/title", { { "url", unknown }, { "title", "x" }, { "user", machine } }, token).status, 404);
+    EXPECT_EQ(
+        client->patchJson("/title", { { "url", "javascript:alert(1)" }, { "title", "x" }, { "user", machine } }, token)
+            .status,
+        404);
+    EXPECT_EQ(
+        client->patchJson("/title", { { "url", clip }, { "title", QString(201, 't') }, { "user", machine } }, token)
+            .status,
+        400);
+    EXPECT_EQ(client->patchJson("/title", { { "url", clip }, { "user", machine } }, token).status, 400);
+    EXPECT_EQ(client->patchJson("/title", { { "url", clip }, { "title", 5 }, { "user", machine } }, token).status, 400);
 }
 
-TEST_F(ApiTest, MalformedOversizedUnknownAndWrongMethodRequestsGetJsonErrors)
+TEST_F(ServiceApiTest, MalformedOversizedUnknownAndWrongMethodRequestsGetJsonErrors)
 {
     struct Case {
         const char* name;
@@ -304,21 +326,21 @@ TEST_F(ApiTest, MalformedOversizedUnknownAndWrongMethodRequestsGetJsonErrors)
         QString error;
     };
     const QByteArray bigBody = "{\"prompt\":\"" + QByteArray(70 * 1024, 'a') + "\"}";
-    const std::vector<Case> cases{
-        {"malformed json", "POST", "/generate", "{\"prompt\":", 400, "bad_json"},
-        {"array body", "POST", "/generate", "[1,2]", 400, "bad_json"},
-        {"string body", "POST", "/vet-prompt", "\"hi\"", 400, "bad_json"},
-        {"empty body", "PATCH", "/title", "", 400, "bad_json"},
-        {"body over 64 KiB", "POST", "/generate", bigBody, 413, "too_large"},
-        {"unknown path", "GET", "/no/such/thing", "", 404, "not_found"},
-        {"wrong method on generate", "GET", "/generate", "", 405, "method_not_allowed"},
-        {"wrong method on title", "POST", "/title", "{}", 405, "method_not_allowed"},
-        {"wrong method on feed", "DELETE", "/feed", "", 405, "method_not_allowed"},
+    const std::vector<Case> cases {
+        { "malformed json", "POST", "/generate", "{\"prompt\":", 400, "bad_json" },
+        { "array body", "POST", "/generate", "[1,2]", 400, "bad_json" },
+        { "string body", "POST", "/vet-prompt", "\"hi\"", 400, "bad_json" },
+        { "empty body", "PATCH", "/title", "", 400, "bad_json" },
+        { "body over 64 KiB", "POST", "/generate", bigBody, 413, "too_large" },
+        { "unknown path", "GET", "/no/such/thing", "", 404, "not_found" },
+        { "wrong method on generate", "GET", "/generate", "", 405, "method_not_allowed" },
+        { "wrong method on title", "POST", "/title", "{}", 405, "method_not_allowed" },
+        { "wrong method on feed", "DELETE", "/feed", "", 405, "method_not_allowed" },
     };
     for (const Case& c : cases) {
         const HttpResult result = client->send(c.method, c.path, c.body,
-                                               {{"Content-Type", "application/json"}, {"Authorization", "Bearer " + token.toUtf8()},
-                                                {"X-Quorvel-Build", "9"}});
+            { { "Content-Type", "application/json" }, { "Authorization", "Bearer " + token.toUtf8() },
+                { "X-Quorvel-Build", "9" } });
         EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(result.json().value("error").toString(), c.error) << c.name;
         EXPECT_FALSE(result.json().value("message").toString().isEmpty()) << c.name;

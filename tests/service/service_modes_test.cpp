@@ -2,33 +2,39 @@
 // a restart on the same data, and bytes that are not HTTP at all.
 #include "service_fixture.h"
 
-#include <QTcpSocket>
 #include <QJsonArray>
+#include <QTcpSocket>
 
 using namespace quorvel::testing;
 
 namespace {
 
-QStringList productDefaults() { return {}; }
-QStringList failingRenderer() { return {"--instant", "--ffmpeg", "/bin/false"}; }
+QStringList productDefaults()
+{
+    return {};
+}
+QStringList failingRenderer()
+{
+    return { "--instant", "--ffmpeg", "/bin/false" };
+}
 
-using DefaultsTest = ServiceFixture<productDefaults>;
-using FailingRenderTest = ServiceFixture<failingRenderer>;
+using ServiceDefaultsTest = ServiceFixture<productDefaults>;
+using ServiceFailingRenderTest = ServiceFixture<failingRenderer>;
 
-TEST_F(DefaultsTest, ANewMachineHasOneFreeLiteGeneration)
+TEST_F(ServiceDefaultsTest, ANewMachineHasOneFreeLiteGeneration)
 {
     EXPECT_EQ(credits(), 1);
     EXPECT_EQ(generate(recipe("fox", false)).status, 402) << "Standard costs more than the free credit";
     EXPECT_EQ(generate(recipe("fox", true), "").status, 200) << "without --min-build any build may generate";
     EXPECT_EQ(credits(), 0);
-    EXPECT_FALSE(client->postJson("/debug-access", {{"machine", kDebugMachine}, {"token", kDebugToken}}, token)
+    EXPECT_FALSE(client->postJson("/debug-access", { { "machine", kDebugMachine }, { "token", kDebugToken } }, token)
                      .json()
                      .value("allowed")
                      .toBool(true))
         << "no developer pair is configured";
 }
 
-TEST_F(DefaultsTest, JobsMoveOnTheServiceClockAndAreNotDoneAtOnce)
+TEST_F(ServiceDefaultsTest, JobsMoveOnTheServiceClockAndAreNotDoneAtOnce)
 {
     const HttpResult accepted = generate(recipe());
     const QString job = accepted.json().value("job").toString();
@@ -40,7 +46,7 @@ TEST_F(DefaultsTest, JobsMoveOnTheServiceClockAndAreNotDoneAtOnce)
     EXPECT_FALSE(status.value("log").toString().contains("animating...")) << "a few seconds must pass first";
 }
 
-TEST_F(FailingRenderTest, AFailedRenderEndsTheJobWithTheReasonAndRefunds)
+TEST_F(ServiceFailingRenderTest, AFailedRenderEndsTheJobWithTheReasonAndRefunds)
 {
     const QString job = generate(recipe()).json().value("job").toString();
     ASSERT_FALSE(job.isEmpty());
@@ -57,11 +63,12 @@ TEST_F(FailingRenderTest, AFailedRenderEndsTheJobWithTheReasonAndRefunds)
 TEST(ServiceLifecycleTest, DataSurvivesARestart)
 {
     ServiceProcess service;
-    ASSERT_TRUE(service.start({"--instant"})) << service.errorText().toStdString();
+    ASSERT_TRUE(service.start({ "--instant" })) << service.errorText().toStdString();
     HttpClient first(service.baseUrl());
     const QString token = first.enroll("RESTART-MACHINE");
-    const QJsonObject recipe{{"prompt", "a lighthouse"}, {"style", "retro"}, {"motion", "orbit"}, {"vibe", "epic"}, {"lite", true},
-                             {"handle", "keeper"},       {"soundscape", "none"}, {"user", "RESTART-MACHINE"}};
+    const QJsonObject recipe { { "prompt", "a lighthouse" }, { "style", "retro" }, { "motion", "orbit" },
+        { "vibe", "epic" }, { "lite", true }, { "handle", "keeper" }, { "soundscape", "none" },
+        { "user", "RESTART-MACHINE" } };
     ASSERT_EQ(first.postJson("/generate", recipe, token).status, 200);
 
     ASSERT_TRUE(service.restart()) << service.errorText().toStdString();
@@ -77,10 +84,10 @@ TEST(ServiceLifecycleTest, DataSurvivesARestart)
 TEST(ServiceLifecycleTest, GarbageOnTheSocketDoesNotStopTheService)
 {
     ServiceProcess service;
-    ASSERT_TRUE(service.start({"--instant"})) << service.errorText().toStdString();
-    for (const QByteArray& garbage : {QByteArray("\x00\x01\x02\xff\r\n\r\n", 8), QByteArray("GET / HTTP/9.9\r\n\r\n"),
-                                      QByteArray("POST /enroll HTTP/1.1\r\nContent-Length: 99999999999\r\n\r\n{"),
-                                      QByteArray("BREW /pot HTCPCP/1.0\r\n\r\n"), QByteArray(10000, 'A') + "\r\n\r\n"}) {
+    ASSERT_TRUE(service.start({ "--instant" })) << service.errorText().toStdString();
+    for (const QByteArray& garbage : { QByteArray("\x00\x01\x02\xff\r\n\r\n", 8), QByteArray("GET / HTTP/9.9\r\n\r\n"),
+             QByteArray("POST /enroll HTTP/1.1\r\nContent-Length: 99999999999\r\n\r\n{"),
+             QByteArray("BREW /pot HTCPCP/1.0\r\n\r\n"), QByteArray(10000, 'A') + "\r\n\r\n" }) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, service.port());
         ASSERT_TRUE(socket.waitForConnected(5000));
@@ -100,7 +107,8 @@ TEST(ServiceLifecycleTest, ABusyPortIsReportedAndTheServiceExits)
     ASSERT_TRUE(first.start({}));
     QProcess second;
     QTemporaryDir data;
-    second.start(QUORVEL_BIN_DIR "/quorvel-service", {"--data", data.path(), "--port", QString::number(first.port())});
+    second.start(
+        QUORVEL_BIN_DIR "/quorvel-service", { "--data", data.path(), "--port", QString::number(first.port()) });
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_NE(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().contains("can't listen"));

@@ -11,7 +11,7 @@ using namespace quorvel::service;
 
 namespace {
 
-TEST(RateLimiterTest, AllowsTheLimitPerWindowAndSaysHowLongToWait)
+TEST(ServiceRateLimiterTest, AllowsTheLimitPerWindowAndSaysHowLongToWait)
 {
     RateLimiter limiter(3, 1000);
     EXPECT_FALSE(limiter.hit("a", 0));
@@ -25,7 +25,7 @@ TEST(RateLimiterTest, AllowsTheLimitPerWindowAndSaysHowLongToWait)
     EXPECT_FALSE(limiter.hit("a", 1000)) << "a refused call does not extend the wait";
 }
 
-TEST(RateLimiterTest, WaitIsNeverZero)
+TEST(ServiceRateLimiterTest, WaitIsNeverZero)
 {
     RateLimiter limiter(1, 1000);
     EXPECT_FALSE(limiter.hit("a", 0));
@@ -34,7 +34,7 @@ TEST(RateLimiterTest, WaitIsNeverZero)
     EXPECT_GT(*wait, 0.0);
 }
 
-TEST(VocabularyTest, RefusesWholeWordsOnlyWhateverTheCase)
+TEST(ServiceVocabularyTest, RefusesWholeWordsOnlyWhateverTheCase)
 {
     EXPECT_TRUE(vocabulary::isRefused("a BLOODY sunset"));
     EXPECT_TRUE(vocabulary::isRefused("guns, roses"));
@@ -43,7 +43,7 @@ TEST(VocabularyTest, RefusesWholeWordsOnlyWhateverTheCase)
     EXPECT_FALSE(vocabulary::isRefused(""));
 }
 
-TEST(VocabularyTest, KeysMatchTheAppWordForWord)
+TEST(ServiceVocabularyTest, KeysMatchTheAppWordForWord)
 {
     EXPECT_EQ(vocabulary::styles().size(), 18);
     EXPECT_EQ(vocabulary::motions().size(), 11);
@@ -53,7 +53,7 @@ TEST(VocabularyTest, KeysMatchTheAppWordForWord)
     EXPECT_TRUE(vocabulary::styles().contains("stainedglass"));
 }
 
-TEST(ClipTextTest, WrapsLongPromptsAndCutsOverlongWords)
+TEST(ServiceClipTextTest, WrapsLongPromptsAndCutsOverlongWords)
 {
     const QString wrapped = wrapForClip(QString("word ").repeated(100), 20, 3);
     const QStringList lines = wrapped.split('\n');
@@ -63,11 +63,11 @@ TEST(ClipTextTest, WrapsLongPromptsAndCutsOverlongWords)
     EXPECT_TRUE(lines.last().endsWith(QChar(0x2026)));
 
     const QStringList cut = wrapForClip(QString(50, 'x'), 20, 5).split('\n');
-    EXPECT_EQ(cut, (QStringList{QString(20, 'x'), QString(20, 'x'), QString(10, 'x')}));
+    EXPECT_EQ(cut, (QStringList { QString(20, 'x'), QString(20, 'x'), QString(10, 'x') }));
     EXPECT_EQ(wrapForClip("  a   fox \n in\tsnow  ", 40, 5), "a fox in snow") << "white space collapses";
 }
 
-TEST(IdsTest, ClipIdsComeOnlyFromClipAddresses)
+TEST(ServiceIdsTest, ClipIdsComeOnlyFromClipAddresses)
 {
     const QString id = "0123456789abcdef0123456789abcdef";
     EXPECT_EQ(clipIdFromUrl("http://127.0.0.1:4000/cdn/clips/" + id + ".mp4"), id);
@@ -87,33 +87,32 @@ struct ArgumentCase {
     bool valid;
 };
 
-class ArgumentsTest : public ::testing::TestWithParam<ArgumentCase> {};
+class ServiceArgumentsTest : public ::testing::TestWithParam<ArgumentCase> { };
 
-TEST_P(ArgumentsTest, AcceptsOnlyWellFormedCommandLines)
+TEST_P(ServiceArgumentsTest, AcceptsOnlyWellFormedCommandLines)
 {
-    const auto parsed = parseArguments(QStringList{"quorvel-service"} + GetParam().arguments);
+    const auto parsed = parseArguments(QStringList { "quorvel-service" } + GetParam().arguments);
     EXPECT_EQ(std::holds_alternative<ServiceConfig>(parsed), GetParam().valid);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, ArgumentsTest,
-    ::testing::Values(ArgumentCase{"minimal", {"--data", "/tmp/x"}, true},
-                      ArgumentCase{"everything",
-                                   {"--data", "/tmp/x", "--port", "0", "--instant", "--debug-machine", "ab", "--debug-token", "t",
-                                    "--min-build", "3", "--free-credits", "10", "--release", "2=1.0.1"},
-                                   true},
-                      ArgumentCase{"no_data", {"--port", "0"}, false},
-                      ArgumentCase{"port_out_of_range", {"--data", "/tmp/x", "--port", "70000"}, false},
-                      ArgumentCase{"port_not_a_number", {"--data", "/tmp/x", "--port", "http"}, false},
-                      ArgumentCase{"debug_machine_without_token", {"--data", "/tmp/x", "--debug-machine", "ab"}, false},
-                      ArgumentCase{"negative_credits", {"--data", "/tmp/x", "--free-credits", "-1"}, false},
-                      ArgumentCase{"bad_release", {"--data", "/tmp/x", "--release", "one"}, false},
-                      ArgumentCase{"unknown_option", {"--data", "/tmp/x", "--frobnicate"}, false}),
+INSTANTIATE_TEST_SUITE_P(CommandLines, ServiceArgumentsTest,
+    ::testing::Values(ArgumentCase { "minimal", { "--data", "/tmp/x" }, true },
+        ArgumentCase { "everything",
+            { "--data", "/tmp/x", "--port", "0", "--instant", "--debug-machine", "ab", "--debug-token", "t",
+                "--min-build", "3", "--free-credits", "10", "--release", "2=1.0.1" },
+            true },
+        ArgumentCase { "no_data", { "--port", "0" }, false },
+        ArgumentCase { "port_out_of_range", { "--data", "/tmp/x", "--port", "70000" }, false },
+        ArgumentCase { "port_not_a_number", { "--data", "/tmp/x", "--port", "http" }, false },
+        ArgumentCase { "debug_machine_without_token", { "--data", "/tmp/x", "--debug-machine", "ab" }, false },
+        ArgumentCase { "negative_credits", { "--data", "/tmp/x", "--free-credits", "-1" }, false },
+        ArgumentCase { "bad_release", { "--data", "/tmp/x", "--release", "one" }, false },
+        ArgumentCase { "unknown_option", { "--data", "/tmp/x", "--frobnicate" }, false }),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ArgumentsTest, DefaultsMatchTheProductsPromises)
+TEST(ServiceConfigTest, DefaultsMatchTheProductsPromises)
 {
-    const auto config = std::get<ServiceConfig>(parseArguments({"quorvel-service", "--data", "/tmp/x"}));
+    const auto config = std::get<ServiceConfig>(parseArguments({ "quorvel-service", "--data", "/tmp/x" }));
     EXPECT_EQ(config.freeCredits, 1) << "one free Lite generation";
     EXPECT_EQ(config.ffmpegPath, "/usr/bin/ffmpeg");
     EXPECT_FALSE(config.instant);

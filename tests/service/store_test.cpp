@@ -9,7 +9,7 @@ using namespace quorvel::service;
 
 namespace {
 
-class StoreTest : public ::testing::Test {
+class ServiceStoreTest : public ::testing::Test {
 protected:
     JobRecord job(const QString& id, int cost, const QString& machine = "M1")
     {
@@ -27,10 +27,10 @@ protected:
     }
 
     QTemporaryDir dir;
-    Store store{dir.path() + "/test.sqlite"};
+    Store store { dir.path() + "/test.sqlite" };
 };
 
-TEST_F(StoreTest, ChargingMoreThanTheBalanceChangesNothing)
+TEST_F(ServiceStoreTest, ChargingMoreThanTheBalanceChangesNothing)
 {
     store.ensureAccount("M1", 3, "2025-03-07");
     EXPECT_FALSE(store.createJob(job("a", 5)));
@@ -41,7 +41,7 @@ TEST_F(StoreTest, ChargingMoreThanTheBalanceChangesNothing)
     EXPECT_TRUE(store.createJob(job("c", 0))) << "debug jobs are free even at zero";
 }
 
-TEST_F(StoreTest, FailedRenderRefundsExactlyOnce)
+TEST_F(ServiceStoreTest, FailedRenderRefundsExactlyOnce)
 {
     store.ensureAccount("M1", 5, "2025-03-07");
     ASSERT_TRUE(store.createJob(job("a", 5)));
@@ -53,7 +53,7 @@ TEST_F(StoreTest, FailedRenderRefundsExactlyOnce)
     EXPECT_EQ(store.job("a")->renderError, "boom again");
 }
 
-TEST_F(StoreTest, EnsureAccountNeverResetsAnExistingBalance)
+TEST_F(ServiceStoreTest, EnsureAccountNeverResetsAnExistingBalance)
 {
     store.ensureAccount("M1", 1, "2025-03-07");
     ASSERT_TRUE(store.createJob(job("a", 1)));
@@ -61,7 +61,7 @@ TEST_F(StoreTest, EnsureAccountNeverResetsAnExistingBalance)
     EXPECT_EQ(store.account("M1")->credits, 0) << "enrolling again must not hand out free credits again";
 }
 
-TEST_F(StoreTest, PaidAccountsRefillOnceAMonth)
+TEST_F(ServiceStoreTest, PaidAccountsRefillOnceAMonth)
 {
     store.ensureAccount("M1", 1, "2025-01-31");
     store.ensureAccount("FREE", 1, "2025-01-01");
@@ -77,7 +77,7 @@ TEST_F(StoreTest, PaidAccountsRefillOnceAMonth)
     EXPECT_EQ(store.account("FREE")->credits, 1) << "free accounts are not refilled";
 }
 
-TEST_F(StoreTest, TokensAreFoundButNotStoredInClear)
+TEST_F(ServiceStoreTest, TokensAreFoundButNotStoredInClear)
 {
     store.addToken("secret-token", "M1");
     EXPECT_EQ(store.machineForToken("secret-token"), "M1");
@@ -88,10 +88,10 @@ TEST_F(StoreTest, TokensAreFoundButNotStoredInClear)
     EXPECT_FALSE(file.readAll().contains("secret-token"));
 }
 
-TEST_F(StoreTest, ClipsBelongToTheirMachineAndTheFeedIsNewestFirst)
+TEST_F(ServiceStoreTest, ClipsBelongToTheirMachineAndTheFeedIsNewestFirst)
 {
     store.ensureAccount("M1", 10, "2025-03-07");
-    for (const QString id : {"a", "b", "pending"})
+    for (const QString id : { "a", "b", "pending" })
         ASSERT_TRUE(store.createJob(job(id, 0)));
     store.finishRender("a", true, {});
     store.finishRender("b", true, {});
@@ -111,7 +111,7 @@ TEST_F(StoreTest, ClipsBelongToTheirMachineAndTheFeedIsNewestFirst)
     EXPECT_TRUE(store.history("M2").isEmpty());
 }
 
-TEST_F(StoreTest, QuotesAndSqlInTextAreStoredVerbatim)
+TEST_F(ServiceStoreTest, QuotesAndSqlInTextAreStoredVerbatim)
 {
     store.ensureAccount("M1'; DROP TABLE jobs; --", 1, "2025-03-07");
     JobRecord record = job("a", 0, "M1'; DROP TABLE jobs; --");

@@ -4,7 +4,10 @@
 
 namespace quorvel::testing {
 
-ServiceProcess::~ServiceProcess() { stop(); }
+ServiceProcess::~ServiceProcess()
+{
+    stop();
+}
 
 bool ServiceProcess::start(const QStringList& arguments)
 {
@@ -21,7 +24,9 @@ bool ServiceProcess::start(const QStringList& arguments)
     }
     process_ = std::make_unique<QProcess>();
     process_->setProgram(QStringLiteral(QUORVEL_BIN_DIR "/quorvel-service"));
-    process_->setArguments(QStringList{QStringLiteral("--data"), data_->path(), QStringLiteral("--port"), QStringLiteral("0")} + arguments);
+    process_->setArguments(
+        QStringList { QStringLiteral("--data"), data_->path(), QStringLiteral("--port"), QStringLiteral("0") }
+        + arguments);
     process_->start();
     if (!process_->waitForStarted(5000)) {
         error_ = QStringLiteral("couldn't start quorvel-service: ") + process_->errorString();
@@ -65,13 +70,25 @@ void ServiceProcess::stop()
     process_.reset();
 }
 
-bool ServiceProcess::isRunning() const { return process_ && process_->state() == QProcess::Running; }
+bool ServiceProcess::isRunning() const
+{
+    return process_ && process_->state() == QProcess::Running;
+}
 
-QString ServiceProcess::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
+QString ServiceProcess::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+}
 
-QString ServiceProcess::cdnUrl() const { return baseUrl() + QStringLiteral("/cdn/"); }
+QString ServiceProcess::cdnUrl() const
+{
+    return baseUrl() + QStringLiteral("/cdn/");
+}
 
-QString ServiceProcess::dataDir() const { return data_ ? data_->path() : QString(); }
+QString ServiceProcess::dataDir() const
+{
+    return data_ ? data_->path() : QString();
+}
 
 QString ServiceProcess::errorText() const
 {

@@ -21,7 +21,7 @@ public:
     // Starts the service with `--data <temporary dir> --port 0` and `arguments` (for example
     // "--instant"), and waits up to 10 s for its port. On failure returns false and errorText()
     // says why. A running service is stopped first. The data directory survives restart() calls.
-    bool start(const QStringList& arguments = {QStringLiteral("--instant")});
+    bool start(const QStringList& arguments = { QStringLiteral("--instant") });
     // Stops and starts again on the same data directory with the same arguments.
     bool restart();
     // Ends the process (SIGTERM, then SIGKILL after 5 s).
