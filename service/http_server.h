@@ -6,6 +6,7 @@
 
 #include <QAbstractHttpServer>
 #include <QPointer>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <functional>
@@ -39,6 +40,20 @@ protected:
 
 private:
     Handler handler_;
+};
+
+// A listening socket whose connections are cut off with 413 once one request grows past
+// `maxRequestBytes`, before the HTTP server (which keeps a whole request in memory) has read it.
+class GuardedTcpServer final : public QTcpServer {
+    Q_OBJECT
+public:
+    explicit GuardedTcpServer(qint64 maxRequestBytes, QObject* parent = nullptr);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    qint64 maxRequestBytes_;
 };
 
 // Reason phrase of a status ("Not Found").

@@ -12,7 +12,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSocketNotifier>
-#include <QTcpServer>
 
 #include <csignal>
 #include <cstdio>
@@ -68,7 +67,8 @@ int main(int argc, char** argv)
         Router router;
         HttpServer server([&router](const Request& request, const Reply& reply) { router.dispatch(request, reply); });
 
-        auto* tcp = new QTcpServer(&server);
+        // Headers and a body at the limit fit; anything much larger is cut off before it is buffered.
+        auto* tcp = new GuardedTcpServer(kMaxBodyBytes + 16 * 1024, &server);
         if (!tcp->listen(QHostAddress::LocalHost, config.port)) {
             std::fprintf(stderr, "quorvel-service: can't listen on 127.0.0.1:%u: %s\n", config.port,
                 qPrintable(tcp->errorString()));

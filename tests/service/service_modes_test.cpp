@@ -2,6 +2,7 @@
 // a restart on the same data, and bytes that are not HTTP at all.
 #include "service_fixture.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QTcpSocket>
 
@@ -99,6 +100,74 @@ TEST(ServiceLifecycleTest, GarbageOnTheSocketDoesNotStopTheService)
     HttpClient client(service.baseUrl());
     EXPECT_FALSE(client.enroll("AFTER-GARBAGE").isEmpty());
     EXPECT_TRUE(service.isRunning());
+}
+
+// Reads one response (headers and a Content-Length body) from a raw socket.
+QByteArray readResponse(QTcpSocket& socket)
+{
+    QByteArray received;
+    while (socket.waitForReadyRead(5000)) {
+        received += socket.readAll();
+        const qsizetype end = received.indexOf("\r\n\r\n");
+        if (end < 0)
+            continue;
+        const qsizetype at = received.indexOf("Content-Length: ");
+        const qint64 length = received.mid(at + 16, received.indexOf("\r\n", at) - at - 16).toLongLong();
+        if (received.size() - end - 4 >= length)
+            break;
+    }
+    return received;
+}
+
+TEST(ServiceLifecycleTest, AHugeBodyIsCutOffWithoutBeingBuffered)
+{
+    ServiceProcess service;
+    ASSERT_TRUE(service.start({}));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, service.port());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    const qint64 size = 64LL * 1024 * 1024;
+    socket.write("POST /enroll HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: "
+        + QByteArray::number(size) + "\r\n\r\n");
+    const QByteArray chunk(1024 * 1024, 'a');
+    QByteArray answer;
+    for (qint64 sent = 0; sent < size && socket.state() == QAbstractSocket::ConnectedState && answer.isEmpty();
+         sent += chunk.size()) {
+        socket.write(chunk);
+        socket.waitForBytesWritten(1000);
+        if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(1))
+            answer += socket.readAll();
+    }
+    answer += readResponse(socket);
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413")) << answer.left(200).toStdString();
+    EXPECT_TRUE(answer.contains("too_large"));
+    HttpClient client(service.baseUrl());
+    EXPECT_FALSE(client.enroll("AFTER-HUGE").isEmpty());
+
+    // The service's peak memory stayed far below the body it was sent.
+    QFile status(QString("/proc/%1/status").arg(service.processId()));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("VmHWM:");
+    ASSERT_GE(at, 0);
+    const qint64 peakKiB = text.mid(at + 6, text.indexOf("kB", at) - at - 6).trimmed().toLongLong();
+    EXPECT_LT(peakKiB, 48 * 1024) << "peak " << peakKiB << " KiB";
+}
+
+TEST(ServiceLifecycleTest, RequestsNearTheLimitOnOneConnectionAreAllServed)
+{
+    ServiceProcess service;
+    ASSERT_TRUE(service.start({}));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, service.port());
+    ASSERT_TRUE(socket.waitForConnected(5000));
+    const QByteArray body = "{\"machine\":\"NEAR-LIMIT\",\"pad\":\"" + QByteArray(60 * 1024, 'p') + "\"}";
+    for (int i = 0; i < 4; ++i) {
+        socket.write("POST /enroll HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: "
+            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        const QByteArray answer = readResponse(socket);
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << "request " << i << ": " << answer.left(200).toStdString();
+    }
 }
 
 TEST(ServiceLifecycleTest, ABusyPortIsReportedAndTheServiceExits)

@@ -75,6 +75,8 @@ bool ServiceProcess::isRunning() const
     return process_ && process_->state() == QProcess::Running;
 }
 
+qint64 ServiceProcess::processId() const { return isRunning() ? process_->processId() : 0; }
+
 QString ServiceProcess::baseUrl() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(port_);

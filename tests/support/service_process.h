@@ -28,6 +28,8 @@ public:
     void stop();
 
     bool isRunning() const;
+    // Process id of the running service, 0 when none runs.
+    qint64 processId() const;
     quint16 port() const { return port_; }
     // "http://127.0.0.1:PORT", no trailing slash.
     QString baseUrl() const;
