@@ -18,9 +18,14 @@ QStringList failingRenderer()
 {
     return { "--instant", "--ffmpeg", "/bin/false" };
 }
+QStringList missingRenderer()
+{
+    return { "--instant", "--ffmpeg", "/nonexistent/ffmpeg" };
+}
 
 using ServiceDefaultsTest = ServiceFixture<productDefaults>;
 using ServiceFailingRenderTest = ServiceFixture<failingRenderer>;
+using ServiceMissingRendererTest = ServiceFixture<missingRenderer>;
 
 TEST_F(ServiceDefaultsTest, ANewMachineHasOneFreeLiteGeneration)
 {
@@ -59,6 +64,18 @@ TEST_F(ServiceFailingRenderTest, AFailedRenderEndsTheJobWithTheReasonAndRefunds)
         << status.value("log").toString().toStdString();
     EXPECT_EQ(credits(), 1);
     EXPECT_TRUE(client->get("/history?user=" + machine, token).json().value("videos").toArray().isEmpty());
+}
+
+TEST_F(ServiceMissingRendererTest, ARendererThatCannotStartFailsTheJobInsteadOfHangingIt)
+{
+    const QString job = generate(recipe()).json().value("job").toString();
+    ASSERT_FALSE(job.isEmpty());
+    const QJsonObject status = client->get("/jobs/" + job).json();
+    EXPECT_TRUE(status.value("done").toBool());
+    EXPECT_FALSE(status.value("ok").toBool(true));
+    EXPECT_EQ(
+        status.value("log").toString().split('\n').last(), "Rendering failed: the renderer could not be started.");
+    EXPECT_EQ(credits(), 1);
 }
 
 TEST(ServiceLifecycleTest, DataSurvivesARestart)
