@@ -130,9 +130,9 @@ void Store::migrate()
             "created_ms INTEGER NOT NULL, refused INTEGER NOT NULL, render INTEGER NOT NULL, "
             "render_error TEXT NOT NULL DEFAULT '', refunded INTEGER NOT NULL DEFAULT 0, "
             "title TEXT NOT NULL DEFAULT '', approved INTEGER NOT NULL DEFAULT 0, "
-            "published_ms INTEGER NOT NULL DEFAULT 0)"));
+            "published_ms INTEGER NOT NULL DEFAULT 0, published_seq INTEGER NOT NULL DEFAULT 0)"));
     run(db_, QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_machine ON jobs (machine, created_ms)"));
-    run(db_, QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_feed ON jobs (approved, published_ms)"));
+    run(db_, QStringLiteral("CREATE INDEX IF NOT EXISTS jobs_feed ON jobs (approved, published_seq)"));
     tx.commit();
 }
 
@@ -264,7 +264,7 @@ QList<JobRecord> Store::feed(int limit)
     QList<JobRecord> jobs;
     QSqlQuery q = run(db_,
         QStringLiteral("SELECT %1 FROM jobs WHERE approved = 1 AND render = ? "
-                       "ORDER BY published_ms DESC, id LIMIT ?")
+                       "ORDER BY published_seq DESC LIMIT ?")
             .arg(QLatin1String(kJobColumns)),
         { static_cast<int>(RenderState::Done), limit });
     while (q.next())
@@ -281,10 +281,13 @@ bool Store::setTitle(const QString& id, const QString& machine, const QString& t
 
 bool Store::publish(const QString& id, const QString& machine, const QString& title, qint64 nowMs)
 {
-    // An empty title keeps the one saved before; publishing twice keeps the first date.
+    // An empty title keeps the one saved before; publishing twice keeps the first date and place.
+    // The sequence orders the feed even when two clips are published in the same millisecond.
     QSqlQuery q = run(db_,
         QStringLiteral("UPDATE jobs SET approved = 1, title = CASE WHEN ? = '' THEN title ELSE ? END, "
-                       "published_ms = CASE WHEN approved = 1 THEN published_ms ELSE ? END "
+                       "published_ms = CASE WHEN approved = 1 THEN published_ms ELSE ? END, "
+                       "published_seq = CASE WHEN approved = 1 THEN published_seq "
+                       "ELSE (SELECT COALESCE(MAX(published_seq), 0) + 1 FROM jobs) END "
                        "WHERE id = ? AND machine = ? AND render = ?"),
         { title, title, nowMs, id, machine, static_cast<int>(RenderState::Done) });
     return q.numRowsAffected() > 0;

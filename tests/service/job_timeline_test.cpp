@@ -1,5 +1,7 @@
 #include "service/job_timeline.h"
 
+#include "printers.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>

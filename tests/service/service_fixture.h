@@ -4,6 +4,8 @@
 #include "http_client.h"
 #include "support/service_process.h"
 
+#include "printers.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>

@@ -5,6 +5,8 @@
 #include "service/service_api.h"
 #include "service/vocabulary.h"
 
+#include "printers.h"
+
 #include <gtest/gtest.h>
 
 using namespace quorvel::service;

@@ -1,6 +1,8 @@
 // The database: credits move only with jobs, refunds happen once, and clips belong to one machine.
 #include "service/store.h"
 
+#include "printers.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -99,7 +101,7 @@ TEST_F(ServiceStoreTest, ClipsBelongToTheirMachineAndTheFeedIsNewestFirst)
     EXPECT_FALSE(store.setTitle("a", "M2", "stolen")) << "another machine cannot rename a clip";
     EXPECT_FALSE(store.publish("pending", "M1", "", 10)) << "an unfinished clip cannot be published";
     EXPECT_TRUE(store.publish("a", "M1", "First", 100));
-    EXPECT_TRUE(store.publish("b", "M1", "", 200));
+    EXPECT_TRUE(store.publish("b", "M1", "", 100)) << "same millisecond: publication order still decides";
     EXPECT_TRUE(store.publish("a", "M1", "", 300)) << "publishing again is fine";
 
     const auto feed = store.feed(10);
