@@ -2,9 +2,10 @@
 // the appcast.
 #include "service_fixture.h"
 
+#include "platform/linux/appcast.h"
+
 #include <QFile>
 #include <QTcpSocket>
-#include <QXmlStreamReader>
 
 using namespace quorvel::testing;
 
@@ -161,30 +162,18 @@ TEST_F(ServiceFilesTest, SubscribingMakesTheMachinePaidWithAMonthOfCredits)
     EXPECT_EQ(client->send("POST", "/checkout/monthly", "client_reference_id=nobody").status, 404);
 }
 
-TEST_F(ServiceFilesTest, AppcastListsReleasesInTheUpdaterNamespace)
+TEST_F(ServiceFilesTest, AppcastReadsWithTheAppsOwnUpdateParser)
 {
     const HttpResult result = client->get("/appcast.xml");
     ASSERT_EQ(result.status, 200);
-    QXmlStreamReader xml(result.body);
-    const QString ns = "https://quorvel.com/xml-namespaces/appcast";
-    int items = 0;
-    QString version, shortVersion, url;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == u"item")
-            ++items;
-        if (xml.name() == u"enclosure") {
-            version = xml.attributes().value(ns, "version").toString();
-            shortVersion = xml.attributes().value(ns, "shortVersionString").toString();
-            url = xml.attributes().value("url").toString();
-        }
-    }
-    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    EXPECT_EQ(items, 1);
-    EXPECT_EQ(version, "1");
-    EXPECT_EQ(shortVersion, "1.0.0");
-    EXPECT_EQ(client->get(QUrl(url).path()).status, 200) << url.toStdString();
+    const auto parsed = quorvel::platform::detail::parseAppcast(result.body);
+    ASSERT_TRUE(std::holds_alternative<QList<quorvel::platform::detail::AppcastItem>>(parsed))
+        << std::get<QString>(parsed).toStdString();
+    const auto& items = std::get<QList<quorvel::platform::detail::AppcastItem>>(parsed);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items.at(0).version, "1");
+    EXPECT_EQ(items.at(0).shortVersion, "1.0.0");
+    EXPECT_EQ(client->get(items.at(0).downloadUrl.path()).status, 200) << "the link leads somewhere";
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "service/service_api.h"
 #include "service/vocabulary.h"
 
+#include "app/create/recipe_vocabulary.h"
+
 #include "printers.h"
 
 #include <gtest/gtest.h>
@@ -45,14 +47,13 @@ TEST(ServiceVocabularyTest, RefusesWholeWordsOnlyWhateverTheCase)
     EXPECT_FALSE(vocabulary::isRefused(""));
 }
 
-TEST(ServiceVocabularyTest, KeysMatchTheAppWordForWord)
+TEST(ServiceVocabularyTest, AcceptsEveryKeyTheAppOffersAndNoSamplePromptIsRefused)
 {
-    EXPECT_EQ(vocabulary::styles().size(), 18);
-    EXPECT_EQ(vocabulary::motions().size(), 11);
-    EXPECT_EQ(vocabulary::vibes().size(), 9);
-    EXPECT_TRUE(vocabulary::motions().contains("push-in"));
-    EXPECT_TRUE(vocabulary::motions().contains("sideways track"));
-    EXPECT_TRUE(vocabulary::styles().contains("stainedglass"));
+    EXPECT_EQ(vocabulary::styles(), quorvel::create::vocabulary::styles());
+    EXPECT_EQ(vocabulary::motions(), quorvel::create::vocabulary::motionKeys());
+    EXPECT_EQ(vocabulary::vibes(), quorvel::create::vocabulary::vibes());
+    for (const QString& prompt : quorvel::create::vocabulary::samplePrompts())
+        EXPECT_FALSE(vocabulary::isRefused(prompt)) << prompt.toStdString();
 }
 
 TEST(ServiceClipTextTest, WrapsLongPromptsAndCutsOverlongWords)
@@ -111,17 +112,5 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, ServiceArgumentsTest,
         ArgumentCase { "bad_release", { "--data", "/tmp/x", "--release", "one" }, false },
         ArgumentCase { "unknown_option", { "--data", "/tmp/x", "--frobnicate" }, false }),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ServiceConfigTest, DefaultsMatchTheProductsPromises)
-{
-    const auto config = std::get<ServiceConfig>(parseArguments({ "quorvel-service", "--data", "/tmp/x" }));
-    EXPECT_EQ(config.freeCredits, 1) << "one free Lite generation";
-    EXPECT_EQ(config.ffmpegPath, "/usr/bin/ffmpeg");
-    EXPECT_FALSE(config.instant);
-    EXPECT_FALSE(config.minBuild);
-    EXPECT_EQ(kLiteCost, 1);
-    EXPECT_EQ(kStandardCost, 5);
-    EXPECT_EQ(kMonthlyCredits, 8);
-}
 
 } // namespace
