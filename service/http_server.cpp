@@ -138,9 +138,24 @@ Reply::Reply(QTcpSocket* socket, bool keepAlive, bool headOnly)
 {
 }
 
+Reply::Reply(std::function<void(const Response&)> sink)
+    : sink_(std::move(sink))
+    , keepAlive_(true)
+    , headOnly_(false)
+    , sent_(std::make_shared<bool>(false))
+{
+}
+
 void Reply::send(const Response& response) const
 {
-    if (*sent_ || socket_.isNull())
+    if (*sent_)
+        return;
+    if (sink_) {
+        *sent_ = true;
+        sink_(response);
+        return;
+    }
+    if (socket_.isNull())
         return;
     *sent_ = true;
     const qint64 length = response.file ? response.file->length : response.body.size();

@@ -17,12 +17,14 @@ namespace quorvel::service {
 class Reply {
 public:
     Reply(QTcpSocket* socket, bool keepAlive, bool headOnly);
+    // Hands the response to `sink` instead of a socket (for driving handlers in-process).
+    explicit Reply(std::function<void(const Response&)> sink);
     // Writes the response once; later calls and calls after the client left do nothing.
     void send(const Response& response) const;
-    bool connected() const { return !socket_.isNull(); }
 
 private:
     QPointer<QTcpSocket> socket_;
+    std::function<void(const Response&)> sink_;
     bool keepAlive_;
     bool headOnly_;
     std::shared_ptr<bool> sent_;
