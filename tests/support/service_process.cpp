@@ -2,6 +2,9 @@
 
 #include <QDeadlineTimer>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace quorvel::testing {
 
 ServiceProcess::~ServiceProcess()
@@ -24,6 +27,8 @@ bool ServiceProcess::start(const QStringList& arguments)
     }
     process_ = std::make_unique<QProcess>();
     process_->setProgram(QStringLiteral(QUORVEL_BIN_DIR "/quorvel-service"));
+    // A test that crashes must not leave its service running: the child gets SIGTERM when we die.
+    process_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_->setArguments(
         QStringList { QStringLiteral("--data"), data_->path(), QStringLiteral("--port"), QStringLiteral("0") }
         + arguments);
