@@ -136,7 +136,9 @@ QCoro::Task<AuthorizedResult> AuthStore::authorizedRequest(RequestBuilder build)
             co_return AuthorizedResult::failure(texts::cannotSaveCredentials);
     }
 
-    const std::optional<HttpResponse> first = co_await sendAuthorized(build(), *token);
+    // Arguments of a co_await are named locals: GCC 12 mishandles temporaries there.
+    const ServiceRequest firstCall = build();
+    const std::optional<HttpResponse> first = co_await sendAuthorized(firstCall, *token);
     if (!first)
         co_return AuthorizedResult::failure(texts::cannotReach);
     if (first->status != 401)
@@ -149,7 +151,8 @@ QCoro::Task<AuthorizedResult> AuthStore::authorizedRequest(RequestBuilder build)
     if (!co_await storeToken(*renewed))
         co_return AuthorizedResult::failure(texts::cannotSaveCredentials);
 
-    const std::optional<HttpResponse> second = co_await sendAuthorized(build(), *renewed);
+    const ServiceRequest secondCall = build();
+    const std::optional<HttpResponse> second = co_await sendAuthorized(secondCall, *renewed);
     if (!second)
         co_return AuthorizedResult::failure(texts::cannotReach);
     if (second->status == 401)
@@ -166,7 +169,8 @@ std::optional<QString> AuthStore::updateRequiredMessage(qint64 status, const QJs
 
 QCoro::Task<AuthorizedResult> AuthStore::sendCall(ServiceRequest request)
 {
-    co_return co_await authorizedRequest([request] { return request; });
+    RequestBuilder build = [request] { return request; };
+    co_return co_await authorizedRequest(std::move(build));
 }
 
 QCoro::Task<AuthorizedResult> AuthStore::balance()
@@ -196,14 +200,16 @@ QCoro::Task<AuthorizedResult> AuthStore::debugAccess(QString machine, QString to
 
 QCoro::Task<PromptCheckResult> AuthStore::vetPrompt(PromptCheckRequest check)
 {
-    const AuthorizedResult result = co_await sendCall(endpoints::vetPrompt(config_, check));
+    const ServiceRequest call = endpoints::vetPrompt(config_, check);
+    const AuthorizedResult result = co_await sendCall(call);
     co_return interpretPromptCheck(result);
 }
 
 QCoro::Task<std::optional<HttpResponse>> AuthStore::pollJob(QString jobId)
 {
     const ServiceRequest call = endpoints::job(config_, jobId);
-    co_return co_await exchange(session_, call.toNetworkRequest(), call.method, call.body);
+    const QNetworkRequest request = call.toNetworkRequest();
+    co_return co_await exchange(session_, request, call.method, call.body);
 }
 
 void AuthStore::setEnrollmentError(std::optional<QString> text)

@@ -24,6 +24,8 @@ inline const QString updateRequired = QStringLiteral(
 
 class AuthorizedResult {
 public:
+    // Containers and coroutine results need a default; it is the harmless "unreachable" failure.
+    AuthorizedResult() : value_(texts::cannotReach) {}
     static AuthorizedResult response(qint64 status, QByteArray body)
     {
         return AuthorizedResult(HttpResponse{status, std::move(body)});

@@ -115,7 +115,9 @@ QCoro::Task<> GenerationStore::run(quint64 runId, GenerationSubmission submissio
     }
 
     for (;;) {
-        const AuthorizedResult result = co_await auth_.generate(generateBody(sent, credentials));
+        // Named first: GCC 12 mishandles temporaries inside a co_await expression.
+        const QJsonObject body = generateBody(sent, credentials);
+        const AuthorizedResult result = co_await auth_.generate(body);
         if (!self || !isCurrent(runId))
             co_return;
 
@@ -234,7 +236,8 @@ QString GenerationStore::currentUser() const
 
 QCoro::Task<bool> GenerationStore::updateClip(QString action, QString clip, QString title, QString user)
 {
-    const AuthorizedResult result = co_await auth_.updateClip(action, clip, title.trimmed(), user);
+    const QString trimmed = title.trimmed();
+    const AuthorizedResult result = co_await auth_.updateClip(action, clip, trimmed, user);
     if (const std::optional<QString> failure = result.failure()) {
         platform::log::error(LogCategory::HostApp, action + QStringLiteral(" update failed: ") + *failure);
         co_return false;
@@ -248,7 +251,9 @@ QCoro::Task<> GenerationStore::saveTitle(QString title)
         co_return;
     QPointer<GenerationStore> self(this);
     const QString clip = *clipURL_;
-    const bool ok = co_await updateClip(QStringLiteral("title"), clip, title, currentUser());
+    const QString action = QStringLiteral("title");
+    const QString user = currentUser();
+    const bool ok = co_await updateClip(action, clip, title, user);
     if (!self || clipURL_ != clip)
         co_return;
     setTitleSaved(ok);
@@ -261,7 +266,9 @@ QCoro::Task<> GenerationStore::publish(QString title)
         co_return;
     QPointer<GenerationStore> self(this);
     const QString clip = *clipURL_;
-    const bool ok = co_await updateClip(QStringLiteral("publish"), clip, title, currentUser());
+    const QString action = QStringLiteral("publish");
+    const QString user = currentUser();
+    const bool ok = co_await updateClip(action, clip, title, user);
     if (!self || clipURL_ != clip)
         co_return;
     setPublished(ok);
