@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace quorvel::testing {
 
@@ -102,6 +103,15 @@ void FaultServer::answer(QTcpSocket* socket, const RecordedRequest& request)
 
     if (reply.mode == CannedReply::Mode::neverAnswer)
         return;
+    if (reply.mode == CannedReply::Mode::delayed) {
+        QTimer::singleShot(reply.delayMs, socket, [this, socket, reply] { send(socket, reply); });
+        return;
+    }
+    send(socket, reply);
+}
+
+void FaultServer::send(QTcpSocket* socket, const CannedReply& reply)
+{
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
     head += "Content-Type: application/json\r\nConnection: close\r\n";
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";

@@ -32,15 +32,21 @@ struct CannedReply {
         complete,
         cutMidBody,   // announces the whole length, sends half, then drops the connection
         neverAnswer,  // reads the request and stays silent
+        delayed,      // answers completely after `delayMs`
     };
     int status = 200;
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
     Mode mode = Mode::complete;
+    int delayMs = 0;
 
     static CannedReply json(int status, QByteArray body) { return CannedReply{status, std::move(body), {}, Mode::complete}; }
     static CannedReply cut(QByteArray body) { return CannedReply{200, std::move(body), {}, Mode::cutMidBody}; }
     static CannedReply silent() { return CannedReply{200, {}, {}, Mode::neverAnswer}; }
+    static CannedReply later(int delayMs, int status, QByteArray body)
+    {
+        return CannedReply{status, std::move(body), {}, Mode::delayed, delayMs};
+    }
     static CannedReply redirect(const QString& location)
     {
         return CannedReply{302, {}, {{"Location", location.toUtf8()}}, Mode::complete};
@@ -66,6 +72,7 @@ private:
     void accept();
     void readFrom(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const RecordedRequest& request);
+    void send(QTcpSocket* socket, const CannedReply& reply);
 
     QTcpServer server_;
     QMap<QByteArray, QList<CannedReply>> queued_;
