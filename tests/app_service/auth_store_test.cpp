@@ -55,18 +55,18 @@ TEST_F(AuthStoreTest, EnrollmentAcceptsOnlyA200WithANonEmptyStringToken)
 {
     struct Row {
         const char* name;
-        CannedReply reply;
+        FaultReply reply;
         std::optional<QString> expected;
     } rows[] = {
-        {"good token", CannedReply::json(200, R"({"token":"abc","extra":1})"), QStringLiteral("abc")},
-        {"empty token", CannedReply::json(200, R"({"token":""})"), std::nullopt},
-        {"token of the wrong type", CannedReply::json(200, R"({"token":12345})"), std::nullopt},
-        {"no token", CannedReply::json(200, R"({})"), std::nullopt},
-        {"array body", CannedReply::json(200, R"(["abc"])"), std::nullopt},
-        {"not JSON", CannedReply::json(200, "<html>"), std::nullopt},
-        {"token on a 201", CannedReply::json(201, R"({"token":"abc"})"), std::nullopt},
-        {"token on a 500", CannedReply::json(500, R"({"token":"abc"})"), std::nullopt},
-        {"connection cut mid-reply", CannedReply::cut(R"({"token":"abcdefghijklmnop"})"), std::nullopt},
+        {"good token", FaultReply::json(200, R"({"token":"abc","extra":1})"), QStringLiteral("abc")},
+        {"empty token", FaultReply::json(200, R"({"token":""})"), std::nullopt},
+        {"token of the wrong type", FaultReply::json(200, R"({"token":12345})"), std::nullopt},
+        {"no token", FaultReply::json(200, R"({})"), std::nullopt},
+        {"array body", FaultReply::json(200, R"(["abc"])"), std::nullopt},
+        {"not JSON", FaultReply::json(200, "<html>"), std::nullopt},
+        {"token on a 201", FaultReply::json(201, R"({"token":"abc"})"), std::nullopt},
+        {"token on a 500", FaultReply::json(500, R"({"token":"abc"})"), std::nullopt},
+        {"connection cut mid-reply", FaultReply::cut(R"({"token":"abcdefghijklmnop"})"), std::nullopt},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -81,7 +81,7 @@ TEST_F(AuthStoreTest, EnrollmentAcceptsOnlyA200WithANonEmptyStringToken)
 TEST_F(AuthStoreTest, EnrollmentSendsTheMachineWithBuildHeaderAndNoToken)
 {
     setStoredToken("must-not-be-sent");
-    server.reply("/enroll", CannedReply::json(200, tokenReply("abc")));
+    server.reply("/enroll", FaultReply::json(200, tokenReply("abc")));
     await(auth.enroll());
 
     ASSERT_EQ(server.requests.size(), 1u);
@@ -99,7 +99,7 @@ TEST_F(AuthStoreTest, EnrollmentGivesUpOnAServiceThatNeverAnswers)
     app::ServiceConfig impatient = config();
     impatient.shortTimeout = std::chrono::milliseconds(200);
     app::AuthStore store(session, secrets, identity, system, impatient);
-    server.reply("/enroll", CannedReply::silent());
+    server.reply("/enroll", FaultReply::silent());
     LogCapture log;
     EXPECT_EQ(await(store.enroll()), std::nullopt);
     EXPECT_TRUE(log.contains(enrollmentFailedLine));
@@ -110,16 +110,16 @@ TEST_F(AuthStoreTest, EnsureEnrolledPublishesProgressAndEachFailureText)
     struct Row {
         const char* name;
         std::optional<QByteArray> stored;
-        std::optional<CannedReply> enrollReply;
+        std::optional<FaultReply> enrollReply;
         bool addFails;
         bool expected;
         std::optional<QString> error;
         int enrollRequests;
     } rows[] = {
         {"token already stored", QByteArray("have"), std::nullopt, false, true, std::nullopt, 0},
-        {"enrolls and stores", std::nullopt, CannedReply::json(200, tokenReply("fresh")), false, true, std::nullopt, 1},
-        {"service refuses", std::nullopt, CannedReply::json(500, "{}"), false, false, texts::cannotEnroll, 1},
-        {"keychain refuses", std::nullopt, CannedReply::json(200, tokenReply("fresh")), true, false,
+        {"enrolls and stores", std::nullopt, FaultReply::json(200, tokenReply("fresh")), false, true, std::nullopt, 1},
+        {"service refuses", std::nullopt, FaultReply::json(500, "{}"), false, false, texts::cannotEnroll, 1},
+        {"keychain refuses", std::nullopt, FaultReply::json(200, tokenReply("fresh")), true, false,
          texts::cannotSaveCredentials, 1},
     };
     for (const Row& row : rows) {
@@ -143,10 +143,10 @@ TEST_F(AuthStoreTest, EnsureEnrolledPublishesProgressAndEachFailureText)
 
 TEST_F(AuthStoreTest, ASuccessfulEnsureClearsAnEarlierError)
 {
-    server.reply("/enroll", CannedReply::json(503, "{}"));
+    server.reply("/enroll", FaultReply::json(503, "{}"));
     EXPECT_FALSE(await(auth.ensureEnrolled()));
     EXPECT_EQ(auth.enrollmentError(), texts::cannotEnroll);
-    server.reply("/enroll", CannedReply::json(200, tokenReply("t")));
+    server.reply("/enroll", FaultReply::json(200, tokenReply("t")));
     EXPECT_TRUE(await(auth.ensureEnrolled()));
     EXPECT_EQ(auth.enrollmentError(), std::nullopt);
     EXPECT_EQ(storedToken(), QByteArray("t"));
@@ -158,41 +158,41 @@ TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
     struct Row {
         const char* name;
         std::optional<QByteArray> stored;
-        QList<CannedReply> balanceReplies;
-        QList<CannedReply> enrollReplies;
+        QList<FaultReply> balanceReplies;
+        QList<FaultReply> enrollReplies;
         bool addFails;
         AuthorizedResult expected;
         std::optional<QByteArray> storedAfter;
         QList<QByteArray> bearers;  // Authorization headers seen, in order
     };
     const Row rows[] = {
-        {"stored token used", "tok", {CannedReply::json(200, "{}")}, {}, false, AuthorizedResult::response(200, "{}"),
+        {"stored token used", "tok", {FaultReply::json(200, "{}")}, {}, false, AuthorizedResult::response(200, "{}"),
          "tok", {"Bearer tok"}},
-        {"4xx and 5xx are responses", "tok", {CannedReply::json(404, "nope")}, {}, false,
+        {"4xx and 5xx are responses", "tok", {FaultReply::json(404, "nope")}, {}, false,
          AuthorizedResult::response(404, "nope"), "tok", {"Bearer tok"}},
-        {"no token enrolls first", std::nullopt, {CannedReply::json(200, "{}")},
-         {CannedReply::json(200, tokenReply("new"))}, false, AuthorizedResult::response(200, "{}"), "new",
+        {"no token enrolls first", std::nullopt, {FaultReply::json(200, "{}")},
+         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::response(200, "{}"), "new",
          {"Bearer new"}},
-        {"empty stored token enrolls", "", {CannedReply::json(200, "{}")}, {CannedReply::json(200, tokenReply("new"))},
+        {"empty stored token enrolls", "", {FaultReply::json(200, "{}")}, {FaultReply::json(200, tokenReply("new"))},
          false, AuthorizedResult::response(200, "{}"), "new", {"Bearer new"}},
-        {"no token and enrollment fails", std::nullopt, {}, {CannedReply::json(200, R"({"token":""})")}, false,
+        {"no token and enrollment fails", std::nullopt, {}, {FaultReply::json(200, R"({"token":""})")}, false,
          AuthorizedResult::failure(texts::cannotEnroll), std::nullopt, {}},
-        {"no token and keychain refuses", std::nullopt, {}, {CannedReply::json(200, tokenReply("new"))}, true,
+        {"no token and keychain refuses", std::nullopt, {}, {FaultReply::json(200, tokenReply("new"))}, true,
          AuthorizedResult::failure(texts::cannotSaveCredentials), std::nullopt, {}},
-        {"connection cut", "tok", {CannedReply::cut(R"({"credits":5,"paid":false})")}, {}, false,
+        {"connection cut", "tok", {FaultReply::cut(R"({"credits":5,"paid":false})")}, {}, false,
          AuthorizedResult::failure(texts::cannotReach), "tok", {"Bearer tok"}},
-        {"401 then 500 is the 500", "old", {CannedReply::json(401, "{}"), CannedReply::json(500, "boom")},
-         {CannedReply::json(200, tokenReply("new"))}, false, AuthorizedResult::response(500, "boom"), "new",
+        {"401 then 500 is the 500", "old", {FaultReply::json(401, "{}"), FaultReply::json(500, "boom")},
+         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::response(500, "boom"), "new",
          {"Bearer old", "Bearer new"}},
-        {"401 twice keeps the new token", "old", {CannedReply::json(401, "{}"), CannedReply::json(401, "{}")},
-         {CannedReply::json(200, tokenReply("new"))}, false, AuthorizedResult::failure(texts::cannotVerify), "new",
+        {"401 twice keeps the new token", "old", {FaultReply::json(401, "{}"), FaultReply::json(401, "{}")},
+         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::failure(texts::cannotVerify), "new",
          {"Bearer old", "Bearer new"}},
-        {"401 and re-enrollment fails", "old", {CannedReply::json(401, "{}")}, {CannedReply::json(500, "{}")}, false,
+        {"401 and re-enrollment fails", "old", {FaultReply::json(401, "{}")}, {FaultReply::json(500, "{}")}, false,
          AuthorizedResult::failure(texts::cannotEnroll), std::nullopt, {"Bearer old"}},
-        {"401 and keychain refuses", "old", {CannedReply::json(401, "{}")}, {CannedReply::json(200, tokenReply("new"))},
+        {"401 and keychain refuses", "old", {FaultReply::json(401, "{}")}, {FaultReply::json(200, tokenReply("new"))},
          true, AuthorizedResult::failure(texts::cannotSaveCredentials), std::nullopt, {"Bearer old"}},
-        {"401 then the retry is cut", "old", {CannedReply::json(401, "{}"), CannedReply::cut("{\"credits\":1}")},
-         {CannedReply::json(200, tokenReply("new"))}, false, AuthorizedResult::failure(texts::cannotReach), "new",
+        {"401 then the retry is cut", "old", {FaultReply::json(401, "{}"), FaultReply::cut("{\"credits\":1}")},
+         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::failure(texts::cannotReach), "new",
          {"Bearer old", "Bearer new"}},
     };
     for (const Row& row : rows) {
@@ -202,9 +202,9 @@ TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
         server.requests.clear();
         if (row.stored)
             setStoredToken(*row.stored);
-        for (const CannedReply& reply : row.balanceReplies)
+        for (const FaultReply& reply : row.balanceReplies)
             server.reply("/balance", reply);
-        for (const CannedReply& reply : row.enrollReplies)
+        for (const FaultReply& reply : row.enrollReplies)
             server.reply("/enroll", reply);
 
         EXPECT_EQ(await(auth.balance()), row.expected);
@@ -222,9 +222,9 @@ TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
 TEST_F(AuthStoreTest, TheTokenNeverFollowsARedirectToAnotherOrigin)
 {
     FaultServer elsewhere;
-    elsewhere.always("/steal", CannedReply::json(200, "{}"));
+    elsewhere.always("/steal", FaultReply::json(200, "{}"));
     setStoredToken("secret-token");
-    server.reply("/history", CannedReply::redirect(elsewhere.baseUrl() + "/steal"));
+    server.reply("/history", FaultReply::redirect(elsewhere.baseUrl() + "/steal"));
 
     EXPECT_EQ(await(auth.history()), AuthorizedResult::failure(texts::cannotReach));
     EXPECT_TRUE(elsewhere.requests.empty());
@@ -233,8 +233,8 @@ TEST_F(AuthStoreTest, TheTokenNeverFollowsARedirectToAnotherOrigin)
 TEST_F(AuthStoreTest, AMissingBuildNumberLeavesTheHeaderOffButStillSends)
 {
     system.buildVersion.reset();
-    server.reply("/enroll", CannedReply::json(200, tokenReply("t")));
-    server.reply("/balance", CannedReply::json(200, "{}"));
+    server.reply("/enroll", FaultReply::json(200, tokenReply("t")));
+    server.reply("/balance", FaultReply::json(200, "{}"));
     EXPECT_EQ(await(auth.balance()), AuthorizedResult::response(200, "{}"));
     ASSERT_EQ(server.requests.size(), 2u);
     for (const RecordedRequest& request : server.requests)
@@ -244,8 +244,8 @@ TEST_F(AuthStoreTest, AMissingBuildNumberLeavesTheHeaderOffButStillSends)
 TEST_F(AuthStoreTest, AnUnreadableMachineEnrollsAndQueriesAsUnknown)
 {
     identity.identifier = QStringLiteral("unknown");
-    server.reply("/enroll", CannedReply::json(200, tokenReply("t")));
-    server.reply("/history", CannedReply::json(200, R"({"videos":[]})"));
+    server.reply("/enroll", FaultReply::json(200, tokenReply("t")));
+    server.reply("/history", FaultReply::json(200, R"({"videos":[]})"));
     await(auth.history());
     ASSERT_EQ(server.requests.size(), 2u);
     EXPECT_EQ(QJsonDocument::fromJson(server.requests[0].body)["machine"].toString(), "unknown");
@@ -256,11 +256,11 @@ TEST_F(AuthStoreTest, NoLogLineEverCarriesAToken)
 {
     LogCapture log;
     setStoredToken("old-secret-1");
-    server.reply("/generate", CannedReply::json(401, "{}"));
-    server.reply("/generate", CannedReply::json(401, "{}"));
-    server.reply("/enroll", CannedReply::json(200, tokenReply("new-secret-2")));
+    server.reply("/generate", FaultReply::json(401, "{}"));
+    server.reply("/generate", FaultReply::json(401, "{}"));
+    server.reply("/enroll", FaultReply::json(200, tokenReply("new-secret-2")));
     await(auth.generate(QJsonObject{{QStringLiteral("prompt"), QStringLiteral("p")}}));
-    server.reply("/enroll", CannedReply::json(500, tokenReply("new-secret-3")));
+    server.reply("/enroll", FaultReply::json(500, tokenReply("new-secret-3")));
     await(auth.enroll());
     for (const QString& line : log.messages())
         for (const char* secret : {"old-secret-1", "new-secret-2", "new-secret-3"})

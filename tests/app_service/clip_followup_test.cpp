@@ -12,8 +12,8 @@ class ClipFollowUpTest : public GenerationFixture {
 protected:
     void SetUp() override
     {
-        server.always("/generate", CannedReply::json(200, R"({"job":"j"})"));
-        server.always("/jobs/j", CannedReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn.example/c.mp4"})"));
+        server.always("/generate", FaultReply::json(200, R"({"job":"j"})"));
+        server.always("/jobs/j", FaultReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn.example/c.mp4"})"));
         ASSERT_TRUE(store.start(recipe()));
         ASSERT_TRUE(finishes(store));
         ASSERT_EQ(store.clipURL(), clip);
@@ -38,14 +38,14 @@ TEST_F(ClipFollowUpTest, SavingATitleSendsItTrimmedAndReportsTheOutcome)
 {
     struct Row {
         const char* name;
-        CannedReply reply;
+        FaultReply reply;
         bool saved;
         std::optional<QString> error;
     } rows[] = {
-        {"refused", CannedReply::json(500, "{}"), false, texts::titleNotSaved},
-        {"201 is not 200", CannedReply::json(201, "{}"), false, texts::titleNotSaved},
-        {"saved", CannedReply::json(200, "{}"), true, std::nullopt},
-        {"cut off", CannedReply::cut("{\"ok\":true,\"padding\":\"xxxxxxxx\"}"), false, texts::titleNotSaved},
+        {"refused", FaultReply::json(500, "{}"), false, texts::titleNotSaved},
+        {"201 is not 200", FaultReply::json(201, "{}"), false, texts::titleNotSaved},
+        {"saved", FaultReply::json(200, "{}"), true, std::nullopt},
+        {"cut off", FaultReply::cut("{\"ok\":true,\"padding\":\"xxxxxxxx\"}"), false, texts::titleNotSaved},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -63,7 +63,7 @@ TEST_F(ClipFollowUpTest, SavingATitleSendsItTrimmedAndReportsTheOutcome)
 
 TEST_F(ClipFollowUpTest, PublishingMarksTheTitleSavedAndSendsAnEmptyTitleToo)
 {
-    server.reply("/publish", CannedReply::json(200, "{}"));
+    server.reply("/publish", FaultReply::json(200, "{}"));
     await(store.publish(QString()));
     EXPECT_TRUE(store.published());
     EXPECT_TRUE(store.titleSaved());
@@ -74,8 +74,8 @@ TEST_F(ClipFollowUpTest, PublishingMarksTheTitleSavedAndSendsAnEmptyTitleToo)
 TEST_F(ClipFollowUpTest, AFailedPublishLogsTheActionAndShowsItsText)
 {
     LogCapture log;
-    server.always("/publish", CannedReply::json(401, "{}"));
-    server.always("/enroll", CannedReply::json(500, "{}"));
+    server.always("/publish", FaultReply::json(401, "{}"));
+    server.always("/enroll", FaultReply::json(500, "{}"));
     await(store.publish(QStringLiteral("Fog")));
     EXPECT_FALSE(store.published());
     EXPECT_FALSE(store.titleSaved());
@@ -85,10 +85,10 @@ TEST_F(ClipFollowUpTest, AFailedPublishLogsTheActionAndShowsItsText)
 
 TEST_F(ClipFollowUpTest, AnAnswerForAClipThatIsNoLongerCurrentIsDropped)
 {
-    server.reply("/title", CannedReply::later(100, 500, "{}"));
+    server.reply("/title", FaultReply::later(100, 500, "{}"));
     QCoro::Task<> saving = store.saveTitle(QStringLiteral("Old clip title"));
     // A new run replaces the clip while the title request is out.
-    server.always("/generate", CannedReply::json(200, R"({"message":"No credits left"})"));
+    server.always("/generate", FaultReply::json(200, R"({"message":"No credits left"})"));
     ASSERT_TRUE(store.start(recipe(QStringLiteral("second"))));
     ASSERT_TRUE(finishes(store));
     await(std::move(saving));
@@ -103,7 +103,7 @@ TEST_F(ClipFollowUpTest, NothingIsSentWithoutAClip)
     await(fresh.publish(QStringLiteral("x")));
     EXPECT_TRUE(server.requests.empty());
     // Without a submission the machine identifier is the user.
-    server.reply("/title", CannedReply::json(200, "{}"));
+    server.reply("/title", FaultReply::json(200, "{}"));
     EXPECT_TRUE(await(fresh.updateClip(QStringLiteral("title"), clip, QStringLiteral(" t "), identity.identifier)));
     EXPECT_EQ(body("/title")["user"].toString(), identity.identifier);
 }

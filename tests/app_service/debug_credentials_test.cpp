@@ -84,18 +84,18 @@ TEST_F(DebugCredentialsTest, TheAccessCheckKeepsOrClearsTheSwitch)
     struct Row {
         const char* name;
         bool credentials;
-        std::optional<CannedReply> reply;
+        std::optional<FaultReply> reply;
         bool expected;
         bool switchAfter;
         QString line;
     } rows[] = {
-        {"allowed", true, CannedReply::json(200, R"({"allowed":true})"), true, true, {}},
-        {"denied", true, CannedReply::json(200, R"({"allowed":false})"), false, false, {}},
+        {"allowed", true, FaultReply::json(200, R"({"allowed":true})"), true, true, {}},
+        {"denied", true, FaultReply::json(200, R"({"allowed":false})"), false, false, {}},
         {"no credentials counts as denied", false, std::nullopt, false, false, {}},
-        {"server error", true, CannedReply::json(500, R"({"allowed":false})"), false, true, undecided},
-        {"allowed of the wrong type", true, CannedReply::json(200, R"({"allowed":"true"})"), false, true, undecided},
-        {"not JSON", true, CannedReply::json(200, "yes"), false, true, undecided},
-        {"cut off", true, CannedReply::cut(R"({"allowed":false,"pad":"xxxx"})"), false, true,
+        {"server error", true, FaultReply::json(500, R"({"allowed":false})"), false, true, undecided},
+        {"allowed of the wrong type", true, FaultReply::json(200, R"({"allowed":"true"})"), false, true, undecided},
+        {"not JSON", true, FaultReply::json(200, "yes"), false, true, undecided},
+        {"cut off", true, FaultReply::cut(R"({"allowed":false,"pad":"xxxx"})"), false, true,
          undecided.chopped(1) + QStringLiteral(": ") + app::texts::cannotReach},
     };
     setStoredToken("tok");

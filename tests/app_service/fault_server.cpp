@@ -36,9 +36,9 @@ FaultServer::~FaultServer()
 
 QString FaultServer::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
 
-void FaultServer::reply(const QByteArray& path, CannedReply reply) { queued_[path].append(std::move(reply)); }
+void FaultServer::reply(const QByteArray& path, FaultReply reply) { queued_[path].append(std::move(reply)); }
 
-void FaultServer::always(const QByteArray& path, CannedReply reply) { sticky_.insert(path, std::move(reply)); }
+void FaultServer::always(const QByteArray& path, FaultReply reply) { sticky_.insert(path, std::move(reply)); }
 
 std::vector<RecordedRequest> FaultServer::requestsTo(const QByteArray& path) const
 {
@@ -95,22 +95,22 @@ void FaultServer::readFrom(QTcpSocket* socket)
 
 void FaultServer::answer(QTcpSocket* socket, const RecordedRequest& request)
 {
-    CannedReply reply{404, "{}", {}, CannedReply::Mode::complete};
+    FaultReply reply{404, "{}", {}, FaultReply::Mode::complete};
     if (auto queue = queued_.find(request.path); queue != queued_.end() && !queue->isEmpty())
         reply = queue->takeFirst();
     else if (sticky_.contains(request.path))
         reply = sticky_.value(request.path);
 
-    if (reply.mode == CannedReply::Mode::neverAnswer)
+    if (reply.mode == FaultReply::Mode::neverAnswer)
         return;
-    if (reply.mode == CannedReply::Mode::delayed) {
+    if (reply.mode == FaultReply::Mode::delayed) {
         QTimer::singleShot(reply.delayMs, socket, [this, socket, reply] { send(socket, reply); });
         return;
     }
     send(socket, reply);
 }
 
-void FaultServer::send(QTcpSocket* socket, const CannedReply& reply)
+void FaultServer::send(QTcpSocket* socket, const FaultReply& reply)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
     head += "Content-Type: application/json\r\nConnection: close\r\n";
@@ -119,7 +119,7 @@ void FaultServer::send(QTcpSocket* socket, const CannedReply& reply)
         head += name + ": " + value + "\r\n";
     head += "\r\n";
     socket->write(head);
-    if (reply.mode == CannedReply::Mode::cutMidBody) {
+    if (reply.mode == FaultReply::Mode::cutMidBody) {
         socket->write(reply.body.left(reply.body.size() / 2));
         socket->flush();
         socket->abort();

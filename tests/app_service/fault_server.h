@@ -27,7 +27,7 @@ struct RecordedRequest {
     QByteArray header(const char* name) const { return headers.value(QByteArray(name).toLower()); }
 };
 
-struct CannedReply {
+struct FaultReply {
     enum class Mode {
         complete,
         cutMidBody,   // announces the whole length, sends half, then drops the connection
@@ -40,16 +40,16 @@ struct CannedReply {
     Mode mode = Mode::complete;
     int delayMs = 0;
 
-    static CannedReply json(int status, QByteArray body) { return CannedReply{status, std::move(body), {}, Mode::complete}; }
-    static CannedReply cut(QByteArray body) { return CannedReply{200, std::move(body), {}, Mode::cutMidBody}; }
-    static CannedReply silent() { return CannedReply{200, {}, {}, Mode::neverAnswer}; }
-    static CannedReply later(int delayMs, int status, QByteArray body)
+    static FaultReply json(int status, QByteArray body) { return FaultReply{status, std::move(body), {}, Mode::complete}; }
+    static FaultReply cut(QByteArray body) { return FaultReply{200, std::move(body), {}, Mode::cutMidBody}; }
+    static FaultReply silent() { return FaultReply{200, {}, {}, Mode::neverAnswer}; }
+    static FaultReply later(int delayMs, int status, QByteArray body)
     {
-        return CannedReply{status, std::move(body), {}, Mode::delayed, delayMs};
+        return FaultReply{status, std::move(body), {}, Mode::delayed, delayMs};
     }
-    static CannedReply redirect(const QString& location)
+    static FaultReply redirect(const QString& location)
     {
-        return CannedReply{302, {}, {{"Location", location.toUtf8()}}, Mode::complete};
+        return FaultReply{302, {}, {{"Location", location.toUtf8()}}, Mode::complete};
     }
 };
 
@@ -61,9 +61,9 @@ public:
     // "http://127.0.0.1:<port>", no trailing slash.
     QString baseUrl() const;
     // Queues one reply for `path`; queued replies are used in order, then the sticky one.
-    void reply(const QByteArray& path, CannedReply reply);
+    void reply(const QByteArray& path, FaultReply reply);
     // The reply for `path` once its queue is empty (404 when none).
-    void always(const QByteArray& path, CannedReply reply);
+    void always(const QByteArray& path, FaultReply reply);
 
     std::vector<RecordedRequest> requests;
     std::vector<RecordedRequest> requestsTo(const QByteArray& path) const;
@@ -72,11 +72,11 @@ private:
     void accept();
     void readFrom(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const RecordedRequest& request);
-    void send(QTcpSocket* socket, const CannedReply& reply);
+    void send(QTcpSocket* socket, const FaultReply& reply);
 
     QTcpServer server_;
-    QMap<QByteArray, QList<CannedReply>> queued_;
-    QMap<QByteArray, CannedReply> sticky_;
+    QMap<QByteArray, QList<FaultReply>> queued_;
+    QMap<QByteArray, FaultReply> sticky_;
     QMap<QTcpSocket*, QByteArray> pending_;
 };
 

@@ -12,7 +12,7 @@ class GenerationPollTest : public GenerationFixture {
 protected:
     void startJob(const QByteArray& jobId = "j")
     {
-        server.always("/generate", CannedReply::json(200, "{\"job\":\"" + jobId + "\"}"));
+        server.always("/generate", FaultReply::json(200, "{\"job\":\"" + jobId + "\"}"));
         ASSERT_TRUE(store.start(recipe()));
     }
     size_t polls() const { return server.requestsTo("/jobs/j").size(); }
@@ -24,45 +24,45 @@ TEST_F(GenerationPollTest, JobRepliesEndInTheRightState)
 {
     struct Row {
         const char* name;
-        QList<CannedReply> replies;  // the last one repeats
+        QList<FaultReply> replies;  // the last one repeats
         QString stage;
         std::optional<QString> error;
         std::optional<QString> clip;
         size_t polls;
     };
-    const CannedReply pending = CannedReply::json(200, R"({"done":false,"log":"vetting: ok"})");
-    const CannedReply broken = CannedReply::json(200, "not json");
+    const FaultReply pending = FaultReply::json(200, R"({"done":false,"log":"vetting: ok"})");
+    const FaultReply broken = FaultReply::json(200, "not json");
     const Row rows[] = {
-        {"done with a clip", {CannedReply::json(200, doneWithClip)}, texts::stageReady, std::nullopt,
+        {"done with a clip", {FaultReply::json(200, doneWithClip)}, texts::stageReady, std::nullopt,
          QStringLiteral("https://cdn.example/c.mp4"), 1},
         {"four failed polls then progress reset the count",
-         {broken, CannedReply::cut(R"({"done":false})"), CannedReply::json(200, R"({"error":null})"),
-          CannedReply::json(500, "[]"), pending, broken, broken, broken, broken, CannedReply::json(200, doneWithClip)},
+         {broken, FaultReply::cut(R"({"done":false})"), FaultReply::json(200, R"({"error":null})"),
+          FaultReply::json(500, "[]"), pending, broken, broken, broken, broken, FaultReply::json(200, doneWithClip)},
          texts::stageReady, std::nullopt, QStringLiteral("https://cdn.example/c.mp4"), 10},
-        {"five failed polls in a row", {pending, broken, broken, CannedReply::json(200, R"({"error":"gone"})"), broken,
+        {"five failed polls in a row", {pending, broken, broken, FaultReply::json(200, R"({"error":"gone"})"), broken,
           broken}, texts::stageFailed, texts::lostContact, std::nullopt, 6},
-        {"done and ok but no clip", {CannedReply::json(200, R"({"done":true,"ok":true,"log":"step one\nRender crashed\n\n"})")},
+        {"done and ok but no clip", {FaultReply::json(200, R"({"done":true,"ok":true,"log":"step one\nRender crashed\n\n"})")},
          texts::stageFailed, QStringLiteral("Render crashed"), std::nullopt, 1},
-        {"clip of the wrong type", {CannedReply::json(200, R"({"done":true,"ok":true,"clip":5,"log":"bad clip"})")},
+        {"clip of the wrong type", {FaultReply::json(200, R"({"done":true,"ok":true,"clip":5,"log":"bad clip"})")},
          texts::stageFailed, QStringLiteral("bad clip"), std::nullopt, 1},
-        {"failed with an empty log", {CannedReply::json(200, R"({"done":true,"ok":false})")}, texts::stageFailed,
+        {"failed with an empty log", {FaultReply::json(200, R"({"done":true,"ok":false})")}, texts::stageFailed,
          texts::generationFailedRetry, std::nullopt, 1},
-        {"failed with a log of the wrong type", {CannedReply::json(200, R"({"done":true,"ok":false,"log":["x"]})")},
+        {"failed with a log of the wrong type", {FaultReply::json(200, R"({"done":true,"ok":false,"log":["x"]})")},
          texts::stageFailed, texts::generationFailedRetry, std::nullopt, 1},
         {"rejected as inappropriate",
-         {CannedReply::json(200, R"({"done":true,"ok":false,"log":"vetting: INAPPROPRIATE\nstopped"})")},
+         {FaultReply::json(200, R"({"done":true,"ok":false,"log":"vetting: INAPPROPRIATE\nstopped"})")},
          texts::stageStopped, texts::notAllAges, std::nullopt, 1},
-        {"inappropriate is case-sensitive", {CannedReply::json(200, R"({"done":true,"ok":false,"log":"inappropriate"})")},
+        {"inappropriate is case-sensitive", {FaultReply::json(200, R"({"done":true,"ok":false,"log":"inappropriate"})")},
          texts::stageFailed, QStringLiteral("inappropriate"), std::nullopt, 1},
-        {"ok as a string is not ok", {CannedReply::json(200, R"({"done":true,"ok":"true","clip":"c","log":"x"})")},
+        {"ok as a string is not ok", {FaultReply::json(200, R"({"done":true,"ok":"true","clip":"c","log":"x"})")},
          texts::stageFailed, QStringLiteral("x"), std::nullopt, 1},
-        {"done as a string is not done", {CannedReply::json(200, R"({"done":"true"})"), CannedReply::json(200, doneWithClip)},
+        {"done as a string is not done", {FaultReply::json(200, R"({"done":"true"})"), FaultReply::json(200, doneWithClip)},
          texts::stageReady, std::nullopt, QStringLiteral("https://cdn.example/c.mp4"), 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         server.requests.clear();
-        for (const CannedReply& reply : row.replies.mid(0, row.replies.size() - 1))
+        for (const FaultReply& reply : row.replies.mid(0, row.replies.size() - 1))
             server.reply("/jobs/j", reply);
         server.always("/jobs/j", row.replies.last());
         startJob();
@@ -80,9 +80,9 @@ TEST_F(GenerationPollTest, StageLinesFollowTheJobLog)
     QObject::connect(&store, &app::GenerationStore::stageChanged, &store, [&] { stages << store.stage(); });
     for (const char* log : {"queued", "vetting: ok", "vetting: ok\nkeyframe...", "vetting: ok\nkeyframe: k.png",
                             "vetting: ok\nkeyframe: k.png\nanimating..."}) {
-        server.reply("/jobs/j", CannedReply::json(200, QByteArray(R"({"done":false,"log":")") + QByteArray(log).replace("\n", "\\n") + "\"}"));
+        server.reply("/jobs/j", FaultReply::json(200, QByteArray(R"({"done":false,"log":")") + QByteArray(log).replace("\n", "\\n") + "\"}"));
     }
-    server.always("/jobs/j", CannedReply::json(200, doneWithClip));
+    server.always("/jobs/j", FaultReply::json(200, doneWithClip));
     startJob();
     ASSERT_TRUE(finishes(store));
     EXPECT_EQ(stages, QStringList({"Sending your recipe…", "Checking your prompt…",
@@ -99,7 +99,7 @@ TEST_F(GenerationPollTest, StageLinesFollowTheJobLog)
 
 TEST_F(GenerationPollTest, AJobThatNeverFinishesTimesOutAfterFifteenMinutes)
 {
-    server.always("/jobs/j", CannedReply::json(200, R"({"done":false,"log":"keyframe..."})"));
+    server.always("/jobs/j", FaultReply::json(200, R"({"done":false,"log":"keyframe..."})"));
     startJob();
     ASSERT_TRUE(finishes(store, 60000));
     EXPECT_EQ(store.error(), texts::timedOut);
@@ -116,7 +116,7 @@ TEST_F(GenerationPollTest, AMegabyteLogIsReadWhole)
     while (log.size() < 1024 * 1024)
         log += "frame rendered at quality 93 without incident\\n";
     log += "Out of GPU memory";
-    server.always("/jobs/j", CannedReply::json(200, R"({"done":true,"ok":false,"log":")" + log + "\"}"));
+    server.always("/jobs/j", FaultReply::json(200, R"({"done":true,"ok":false,"log":")" + log + "\"}"));
     startJob();
     ASSERT_TRUE(finishes(store));
     EXPECT_EQ(store.error(), "Out of GPU memory");
@@ -136,15 +136,15 @@ TEST_F(GenerationPollTest, AnInterruptedWaitEndsTheRunWithoutTouchingIt)
 
 TEST_F(GenerationPollTest, CancelStopsPollingAndANewRunIsNotDisturbedByTheOldOne)
 {
-    server.always("/jobs/j", CannedReply::later(30, 200, R"({"done":false,"log":"keyframe..."})"));
+    server.always("/jobs/j", FaultReply::later(30, 200, R"({"done":false,"log":"keyframe..."})"));
     startJob();
     ASSERT_TRUE(QTest::qWaitFor([&] { return polls() >= 2; }, 5000));
     store.cancel();
     EXPECT_FALSE(store.isRunning());
     const QString stageAtCancel = store.stage();
 
-    server.always("/generate", CannedReply::json(200, R"({"job":"k"})"));
-    server.always("/jobs/k", CannedReply::later(30, 200, doneWithClip));
+    server.always("/generate", FaultReply::json(200, R"({"job":"k"})"));
+    server.always("/jobs/k", FaultReply::later(30, 200, doneWithClip));
     ASSERT_TRUE(store.start(recipe()));
     ASSERT_TRUE(finishes(store));
     const size_t oldPolls = polls();
@@ -160,9 +160,9 @@ TEST_F(GenerationPollTest, DestroyingTheStoreMidRunIsSafe)
         SCOPED_TRACE(when);
         server.requests.clear();
         const bool submitting = QByteArray(when) == "while submitting";
-        server.always("/generate", submitting ? CannedReply::later(50, 200, R"({"job":"j"})")
-                                              : CannedReply::json(200, R"({"job":"j"})"));
-        server.always("/jobs/j", CannedReply::later(50, 200, R"({"done":false})"));
+        server.always("/generate", submitting ? FaultReply::later(50, 200, R"({"job":"j"})")
+                                              : FaultReply::json(200, R"({"job":"j"})"));
+        server.always("/jobs/j", FaultReply::later(50, 200, R"({"done":false})"));
         auto doomed = std::make_unique<app::GenerationStore>(auth, debugSources(), sleeper);
         ASSERT_TRUE(doomed->start(recipe()));
         if (!submitting) {

@@ -31,7 +31,7 @@ TEST_F(GenerationStoreTest, StartRefusesWhatCannotBeSent)
         {"2000 accented letters", combiningE.repeated(2000), std::nullopt},
         {"2001 emoji", QStringLiteral("\U0001F30A").repeated(2001), texts::promptTooLong},
     };
-    server.always("/generate", CannedReply::json(200, R"({"message":"stop here"})"));
+    server.always("/generate", FaultReply::json(200, R"({"message":"stop here"})"));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         server.requests.clear();
@@ -51,7 +51,7 @@ TEST_F(GenerationStoreTest, StartRefusesWhatCannotBeSent)
 
 TEST_F(GenerationStoreTest, ASecondStartWhileRunningIsRefusedAndChangesNothing)
 {
-    server.always("/generate", CannedReply::silent());
+    server.always("/generate", FaultReply::silent());
     ASSERT_TRUE(store.start(recipe()));
     EXPECT_EQ(store.stage(), texts::stageSending);
     EXPECT_FALSE(store.start(recipe(QStringLiteral("another"))));
@@ -63,7 +63,7 @@ TEST_F(GenerationStoreTest, ASecondStartWhileRunningIsRefusedAndChangesNothing)
 
 TEST_F(GenerationStoreTest, StartResetsTheVisibleStateInOrder)
 {
-    server.always("/generate", CannedReply::silent());
+    server.always("/generate", FaultReply::silent());
     QStringList order;
     const auto record = [&order](const char* name) { return [&order, name] { order << QString::fromLatin1(name); }; };
     QObject::connect(&store, &Store::submissionChanged, &store, record("submission"));
@@ -82,7 +82,7 @@ TEST_F(GenerationStoreTest, StartResetsTheVisibleStateInOrder)
 
 TEST_F(GenerationStoreTest, TheGenerateBodyCarriesTheRecipeAndDebugKeysOnlyWithCredentials)
 {
-    server.always("/generate", CannedReply::json(200, R"({"message":"stop"})"));
+    server.always("/generate", FaultReply::json(200, R"({"message":"stop"})"));
     app::GenerationSubmission submission = recipe();
     submission.soundscape = QStringLiteral("ocean");  // never sent: always "none"
     ASSERT_TRUE(store.start(submission));
@@ -110,7 +110,7 @@ TEST_F(GenerationStoreTest, GenerateRepliesEndInTheRightState)
 {
     struct Row {
         const char* name;
-        QList<CannedReply> replies;
+        QList<FaultReply> replies;
         bool debug;
         QString stage;
         std::optional<QString> error;
@@ -118,48 +118,48 @@ TEST_F(GenerationStoreTest, GenerateRepliesEndInTheRightState)
         QString logLine;
     };
     const Row rows[] = {
-        {"job polls to the clip", {CannedReply::json(200, R"({"job":"j"})")}, false, texts::stageReady, std::nullopt, 1,
+        {"job polls to the clip", {FaultReply::json(200, R"({"job":"j"})")}, false, texts::stageReady, std::nullopt, 1,
          {}},
-        {"message and job polls", {CannedReply::json(200, R"({"job":"j","message":"queued"})")}, false,
+        {"message and job polls", {FaultReply::json(200, R"({"job":"j","message":"queued"})")}, false,
          texts::stageReady, std::nullopt, 1, {}},
-        {"message without job", {CannedReply::json(402, R"({"message":"Out of credits"})")}, false,
+        {"message without job", {FaultReply::json(402, R"({"message":"Out of credits"})")}, false,
          texts::stageFailed, QStringLiteral("Out of credits"), 1, {}},
-        {"error without job", {CannedReply::json(500, R"({"error":"busy"})")}, false, texts::stageFailed,
+        {"error without job", {FaultReply::json(500, R"({"error":"busy"})")}, false, texts::stageFailed,
          QStringLiteral("busy"), 1, {}},
-        {"message wins over error", {CannedReply::json(400, R"({"message":"m","error":"e"})")}, false,
+        {"message wins over error", {FaultReply::json(400, R"({"message":"m","error":"e"})")}, false,
          texts::stageFailed, QStringLiteral("m"), 1, {}},
-        {"message of the wrong type falls to error", {CannedReply::json(400, R"({"message":7,"error":"e"})")}, false,
+        {"message of the wrong type falls to error", {FaultReply::json(400, R"({"message":7,"error":"e"})")}, false,
          texts::stageFailed, QStringLiteral("e"), 1, {}},
-        {"job of the wrong type", {CannedReply::json(200, R"({"job":17})")}, false, texts::stageFailed,
+        {"job of the wrong type", {FaultReply::json(200, R"({"job":17})")}, false, texts::stageFailed,
          texts::cannotReach, 1, {}},
-        {"job of the wrong type beside a message", {CannedReply::json(200, R"({"job":17,"message":"m"})")}, false,
+        {"job of the wrong type beside a message", {FaultReply::json(200, R"({"job":17,"message":"m"})")}, false,
          texts::stageFailed, texts::cannotReach, 1, {}},
-        {"empty object", {CannedReply::json(200, "{}")}, false, texts::stageFailed, texts::cannotReach, 1, {}},
-        {"not JSON", {CannedReply::json(200, "<html>")}, false, texts::stageFailed, texts::cannotReach, 1, {}},
-        {"cut off", {CannedReply::cut(R"({"job":"jjjjjjjj"})")}, false, texts::stageFailed, texts::cannotReach, 1,
+        {"empty object", {FaultReply::json(200, "{}")}, false, texts::stageFailed, texts::cannotReach, 1, {}},
+        {"not JSON", {FaultReply::json(200, "<html>")}, false, texts::stageFailed, texts::cannotReach, 1, {}},
+        {"cut off", {FaultReply::cut(R"({"job":"jjjjjjjj"})")}, false, texts::stageFailed, texts::cannotReach, 1,
          QStringLiteral("Generate request failed: ") + texts::cannotReach},
-        {"426 with JSON", {CannedReply::json(426, R"({"job":"j"})")}, false, texts::stageFailed, texts::updateRequired,
+        {"426 with JSON", {FaultReply::json(426, R"({"job":"j"})")}, false, texts::stageFailed, texts::updateRequired,
          1, QStringLiteral("Server requires an app update before generating (build too old).")},
-        {"426 without JSON", {CannedReply::json(426, "Upgrade Required")}, false, texts::stageFailed,
+        {"426 without JSON", {FaultReply::json(426, "Upgrade Required")}, false, texts::stageFailed,
          texts::updateRequired, 1, QStringLiteral("Server requires an app update before generating (build too old).")},
-        {"update_required error on 200", {CannedReply::json(200, R"({"error":"update_required"})")}, false,
+        {"update_required error on 200", {FaultReply::json(200, R"({"error":"update_required"})")}, false,
          texts::stageFailed, texts::updateRequired, 1, {}},
-        {"403 without debug is an ordinary reply", {CannedReply::json(403, R"({"error":"forbidden"})")}, false,
+        {"403 without debug is an ordinary reply", {FaultReply::json(403, R"({"error":"forbidden"})")}, false,
          texts::stageFailed, QStringLiteral("forbidden"), 1, {}},
         {"403 with debug retries once without it",
-         {CannedReply::json(403, R"({"error":"nope"})"), CannedReply::json(200, R"({"job":"j"})")}, true,
+         {FaultReply::json(403, R"({"error":"nope"})"), FaultReply::json(200, R"({"job":"j"})")}, true,
          texts::stageReady, std::nullopt, 2, QStringLiteral("Server denied debug access; retrying on normal wumble credits.")},
         {"403 with debug and no JSON still retries",
-         {CannedReply::json(403, "Forbidden"), CannedReply::json(200, R"({"job":"j"})")}, true, texts::stageReady,
+         {FaultReply::json(403, "Forbidden"), FaultReply::json(200, R"({"job":"j"})")}, true, texts::stageReady,
          std::nullopt, 2, {}},
         {"a second 403 is not retried",
-         {CannedReply::json(403, R"({"error":"nope"})"), CannedReply::json(403, R"({"error":"still no"})")}, true,
+         {FaultReply::json(403, R"({"error":"nope"})"), FaultReply::json(403, R"({"error":"still no"})")}, true,
          texts::stageFailed, QStringLiteral("still no"), 2, {}},
-        {"401 loop", {CannedReply::json(401, "{}"), CannedReply::json(401, "{}")}, false, texts::stageFailed,
+        {"401 loop", {FaultReply::json(401, "{}"), FaultReply::json(401, "{}")}, false, texts::stageFailed,
          texts::cannotVerify, 2, QStringLiteral("Generate request failed: ") + texts::cannotVerify},
     };
-    server.always("/jobs/j", CannedReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn/x.mp4","log":"ok"})"));
-    server.always("/enroll", CannedReply::json(200, tokenReply("again")));
+    server.always("/jobs/j", FaultReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn/x.mp4","log":"ok"})"));
+    server.always("/enroll", FaultReply::json(200, tokenReply("again")));
     provideDebugToken();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -167,7 +167,7 @@ TEST_F(GenerationStoreTest, GenerateRepliesEndInTheRightState)
         LogCapture log;
         app::GenerationSubmission submission = recipe();
         submission.debug = row.debug;
-        for (const CannedReply& reply : row.replies)
+        for (const FaultReply& reply : row.replies)
             server.reply("/generate", reply);
         ASSERT_TRUE(store.start(submission));
         ASSERT_TRUE(finishes(store));
@@ -192,7 +192,7 @@ TEST_F(GenerationStoreTest, GenerateRepliesEndInTheRightState)
 TEST_F(GenerationStoreTest, DebugWithoutAKeychainItemRunsAsANormalGeneration)
 {
     LogCapture log;
-    server.always("/generate", CannedReply::json(200, R"({"message":"stop"})"));
+    server.always("/generate", FaultReply::json(200, R"({"message":"stop"})"));
     app::GenerationSubmission submission = recipe();
     submission.debug = true;
     ASSERT_TRUE(store.start(submission));

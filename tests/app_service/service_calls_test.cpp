@@ -118,37 +118,37 @@ TEST_F(PromptCheckTest, RepliesBecomeVerdictsDelaysOrNoCheck)
     using Kind = PromptCheckResult::Kind;
     struct Row {
         const char* name;
-        CannedReply reply;
+        FaultReply reply;
         PromptCheckResult expected;
         QString line;
         QtMsgType level;
     } rows[] = {
-        {"approved", CannedReply::json(200, R"({"checked":true,"ok":true})"), {Kind::approved, 0}, {}, QtDebugMsg},
-        {"rejected", CannedReply::json(200, R"({"checked":true,"ok":false})"), {Kind::rejected, 0}, {}, QtDebugMsg},
-        {"ok as a number", CannedReply::json(200, R"({"checked":true,"ok":1})"), {Kind::notChecked, 0}, notChecked,
+        {"approved", FaultReply::json(200, R"({"checked":true,"ok":true})"), {Kind::approved, 0}, {}, QtDebugMsg},
+        {"rejected", FaultReply::json(200, R"({"checked":true,"ok":false})"), {Kind::rejected, 0}, {}, QtDebugMsg},
+        {"ok as a number", FaultReply::json(200, R"({"checked":true,"ok":1})"), {Kind::notChecked, 0}, notChecked,
          QtCriticalMsg},
-        {"not checked", CannedReply::json(200, R"({"checked":false,"ok":true})"), {Kind::notChecked, 0}, notChecked,
+        {"not checked", FaultReply::json(200, R"({"checked":false,"ok":true})"), {Kind::notChecked, 0}, notChecked,
          QtCriticalMsg},
-        {"checked missing", CannedReply::json(200, R"({"ok":true})"), {Kind::notChecked, 0}, notChecked,
+        {"checked missing", FaultReply::json(200, R"({"ok":true})"), {Kind::notChecked, 0}, notChecked,
          QtCriticalMsg},
-        {"verdict on a 201", CannedReply::json(201, R"({"checked":true,"ok":true})"), {Kind::notChecked, 0},
+        {"verdict on a 201", FaultReply::json(201, R"({"checked":true,"ok":true})"), {Kind::notChecked, 0},
          notChecked, QtCriticalMsg},
-        {"server error", CannedReply::json(500, "oops"), {Kind::notChecked, 0}, notChecked, QtCriticalMsg},
-        {"cut off", CannedReply::cut(R"({"checked":true,"ok":true})"), {Kind::notChecked, 0}, notChecked,
+        {"server error", FaultReply::json(500, "oops"), {Kind::notChecked, 0}, notChecked, QtCriticalMsg},
+        {"cut off", FaultReply::cut(R"({"checked":true,"ok":true})"), {Kind::notChecked, 0}, notChecked,
          QtCriticalMsg},
-        {"429 with 120", CannedReply::json(429, R"({"retry_after":120})"), {Kind::retryAfter, 30},
+        {"429 with 120", FaultReply::json(429, R"({"retry_after":120})"), {Kind::retryAfter, 30},
          throttled.arg("120.000000"), QtDebugMsg},
-        {"429 with -5", CannedReply::json(429, R"({"retry_after":-5})"), {Kind::retryAfter, 0},
+        {"429 with -5", FaultReply::json(429, R"({"retry_after":-5})"), {Kind::retryAfter, 0},
          throttled.arg("-5.000000"), QtDebugMsg},
-        {"429 with 2.5", CannedReply::json(429, R"({"retry_after":2.5})"), {Kind::retryAfter, 2.5},
+        {"429 with 2.5", FaultReply::json(429, R"({"retry_after":2.5})"), {Kind::retryAfter, 2.5},
          throttled.arg("2.500000"), QtDebugMsg},
-        {"429 with no field", CannedReply::json(429, "{}"), {Kind::retryAfter, 5}, throttled.arg("5.000000"),
+        {"429 with no field", FaultReply::json(429, "{}"), {Kind::retryAfter, 5}, throttled.arg("5.000000"),
          QtDebugMsg},
-        {"429 with a string", CannedReply::json(429, R"({"retry_after":"7"})"), {Kind::retryAfter, 5},
+        {"429 with a string", FaultReply::json(429, R"({"retry_after":"7"})"), {Kind::retryAfter, 5},
          throttled.arg("5.000000"), QtDebugMsg},
-        {"429 without JSON", CannedReply::json(429, "slow down"), {Kind::retryAfter, 5}, throttled.arg("5.000000"),
+        {"429 without JSON", FaultReply::json(429, "slow down"), {Kind::retryAfter, 5}, throttled.arg("5.000000"),
          QtDebugMsg},
-        {"429 with a huge value", CannedReply::json(429, R"({"retry_after":1e300})"), {Kind::retryAfter, 30}, {},
+        {"429 with a huge value", FaultReply::json(429, R"({"retry_after":1e300})"), {Kind::retryAfter, 30}, {},
          QtDebugMsg},
     };
     setStoredToken("tok");
@@ -171,7 +171,7 @@ TEST_F(PromptCheckTest, RepliesBecomeVerdictsDelaysOrNoCheck)
 
 TEST_F(PromptCheckTest, AnEnrollmentFailureIsNotChecked)
 {
-    server.reply("/enroll", CannedReply::json(500, "{}"));
+    server.reply("/enroll", FaultReply::json(500, "{}"));
     LogCapture log;
     EXPECT_EQ(await(auth.vetPrompt({"p", "s", "m", "v", "u"})).kind, PromptCheckResult::Kind::notChecked);
     EXPECT_TRUE(log.contains("Prompt pre-check didn't complete; the job's own vetting still applies."));
@@ -180,7 +180,7 @@ TEST_F(PromptCheckTest, AnEnrollmentFailureIsNotChecked)
 TEST_F(PromptCheckTest, TheJobPollCarriesNeitherTokenNorBuild)
 {
     setStoredToken("tok");
-    server.reply("/jobs/j1", CannedReply::json(200, R"({"done":false})"));
+    server.reply("/jobs/j1", FaultReply::json(200, R"({"done":false})"));
     const auto response = await(auth.pollJob("j1"));
     ASSERT_TRUE(response);
     EXPECT_EQ(response->status, 200);
@@ -194,7 +194,7 @@ TEST_F(PromptCheckTest, AJobPollThatStallsEndsAtItsTimeout)
     app::ServiceConfig impatient = config();
     impatient.pollTimeout = 200ms;
     app::AuthStore store(session, secrets, identity, system, impatient);
-    server.reply("/jobs/slow", CannedReply::silent());
+    server.reply("/jobs/slow", FaultReply::silent());
     EXPECT_EQ(await(store.pollJob("slow")), std::nullopt);
 }
 
