@@ -96,17 +96,5 @@ TEST_F(ClipFollowUpTest, AnAnswerForAClipThatIsNoLongerCurrentIsDropped)
     EXPECT_FALSE(store.titleSaved());
 }
 
-TEST_F(ClipFollowUpTest, NothingIsSentWithoutAClip)
-{
-    app::GenerationStore fresh(auth, debugSources(), sleeper);
-    await(fresh.saveTitle(QStringLiteral("x")));
-    await(fresh.publish(QStringLiteral("x")));
-    EXPECT_TRUE(server.requests.empty());
-    // Without a submission the machine identifier is the user.
-    server.reply("/title", FaultReply::json(200, "{}"));
-    EXPECT_TRUE(await(fresh.updateClip(QStringLiteral("title"), clip, QStringLiteral(" t "), identity.identifier)));
-    EXPECT_EQ(body("/title")["user"].toString(), identity.identifier);
-}
-
 } // namespace
 } // namespace quorvel::testing

@@ -129,16 +129,5 @@ TEST_F(DebugCredentialsTest, TheAccessCheckKeepsOrClearsTheSwitch)
     }
 }
 
-TEST(UserDefaults, DebugModeIsOffUnlessABooleanSaysOn)
-{
-    MemoryPreferences preferences;
-    auto suite = preferences.standard();
-    EXPECT_FALSE(app::defaults::debugMode(*suite));
-    suite->setValue("debugMode", "yes");
-    EXPECT_FALSE(app::defaults::debugMode(*suite));
-    app::defaults::setDebugMode(*suite, true);
-    EXPECT_TRUE(app::defaults::debugMode(*suite));
-}
-
 } // namespace
 } // namespace quorvel::testing
