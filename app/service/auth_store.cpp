@@ -15,14 +15,14 @@ using platform::LogCategory;
 namespace {
 void logEnrollmentFailure()
 {
-    platform::log::error(LogCategory::HostApp,
-                         QStringLiteral("Enrollment failed; the app will retry on the next authed call."));
+    platform::log::error(
+        LogCategory::HostApp, QStringLiteral("Enrollment failed; the app will retry on the next authed call."));
 }
 } // namespace
 
 AuthStore::AuthStore(QNetworkAccessManager& session, platform::SecretStore& secrets,
-                     const platform::MachineIdentity& identity, const platform::OperatingSystem& system,
-                     ServiceConfig config, QObject* parent)
+    const platform::MachineIdentity& identity, const platform::OperatingSystem& system, ServiceConfig config,
+    QObject* parent)
     : QObject(parent)
     , session_(session)
     , secrets_(secrets)
@@ -62,7 +62,10 @@ QCoro::Task<bool> AuthStore::storeToken(QString token)
     co_return status == platform::secret_status::success;
 }
 
-QCoro::Task<> AuthStore::deleteToken() { co_await secrets_.remove(tokenService, tokenAccount); }
+QCoro::Task<> AuthStore::deleteToken()
+{
+    co_await secrets_.remove(tokenService, tokenAccount);
+}
 
 void AuthStore::addBuildHeader(QNetworkRequest& request) const
 {

@@ -39,9 +39,8 @@ public:
     using RequestBuilder = std::function<ServiceRequest()>;
 
     // Every dependency must outlive the store; `session` is the process's one shared session.
-    AuthStore(QNetworkAccessManager& session, platform::SecretStore& secrets,
-              const platform::MachineIdentity& identity, const platform::OperatingSystem& system,
-              ServiceConfig config, QObject* parent = nullptr);
+    AuthStore(QNetworkAccessManager& session, platform::SecretStore& secrets, const platform::MachineIdentity& identity,
+        const platform::OperatingSystem& system, ServiceConfig config, QObject* parent = nullptr);
 
     std::optional<QString> enrollmentError() const { return enrollmentError_; }
     bool enrolling() const { return enrolling_; }

@@ -12,10 +12,10 @@ namespace quorvel::app {
 
 namespace texts {
 inline const QString cannotReach = QStringLiteral("Couldn't reach Quorvel. Please try again.");
-inline const QString cannotEnroll =
-    QStringLiteral("Couldn't set up this Mac with Quorvel. Check your connection and try again.");
-inline const QString cannotSaveCredentials =
-    QStringLiteral("Quorvel couldn't securely save its credentials. Please try again.");
+inline const QString cannotEnroll
+    = QStringLiteral("Couldn't set up this Mac with Quorvel. Check your connection and try again.");
+inline const QString cannotSaveCredentials
+    = QStringLiteral("Quorvel couldn't securely save its credentials. Please try again.");
 inline const QString cannotVerify = QStringLiteral("Quorvel couldn't verify this Mac. Please try again in a moment.");
 inline const QString updateRequired = QStringLiteral(
     "A required Quorvel update is available. Please update to keep creating - an older version can't be used after "
@@ -25,10 +25,13 @@ inline const QString updateRequired = QStringLiteral(
 class AuthorizedResult {
 public:
     // Containers and coroutine results need a default; it is the harmless "unreachable" failure.
-    AuthorizedResult() : value_(texts::cannotReach) {}
+    AuthorizedResult()
+        : value_(texts::cannotReach)
+    {
+    }
     static AuthorizedResult response(qint64 status, QByteArray body)
     {
-        return AuthorizedResult(HttpResponse{status, std::move(body)});
+        return AuthorizedResult(HttpResponse { status, std::move(body) });
     }
     static AuthorizedResult failure(QString text) { return AuthorizedResult(std::move(text)); }
 
@@ -47,7 +50,10 @@ public:
     bool operator==(const AuthorizedResult&) const = default;
 
 private:
-    explicit AuthorizedResult(std::variant<HttpResponse, QString> value) : value_(std::move(value)) {}
+    explicit AuthorizedResult(std::variant<HttpResponse, QString> value)
+        : value_(std::move(value))
+    {
+    }
     std::variant<HttpResponse, QString> value_;
 };
 

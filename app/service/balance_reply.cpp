@@ -11,7 +11,7 @@ std::optional<BalanceReply> readBalance(const AuthorizedResult& result)
     const std::optional<QJsonObject> reply = json::object(result.body());
     if (!reply)
         return std::nullopt;
-    return BalanceReply{
+    return BalanceReply {
         json::integer(*reply, QStringLiteral("credits")),
         json::boolean(*reply, QStringLiteral("paid")).value_or(false),
         json::string(*reply, QStringLiteral("resets")),

@@ -27,8 +27,8 @@ qsizetype userCharacterCount(const QString& text)
 
 } // namespace
 
-GenerationStore::GenerationStore(AuthStore& auth, DebugSources debugSources, platform::Sleeper& sleeper,
-                                 QObject* parent)
+GenerationStore::GenerationStore(
+    AuthStore& auth, DebugSources debugSources, platform::Sleeper& sleeper, QObject* parent)
     : QObject(parent)
     , auth_(auth)
     , debugSources_(std::move(debugSources))
@@ -44,10 +44,10 @@ QString GenerationStore::stageText(const QString& log)
     };
     // First match wins: "keyframe..." must be tested before "vetting:".
     static const Rule rules[] = {
-        {QStringLiteral("animating..."), QStringLiteral("Animating your wumble…")},
-        {QStringLiteral("keyframe:"), QStringLiteral("Keyframe ready · starting animation…")},
-        {QStringLiteral("keyframe..."), QStringLiteral("Creating the keyframe…")},
-        {QStringLiteral("vetting:"), QStringLiteral("Prompt approved · composing the scene…")},
+        { QStringLiteral("animating..."), QStringLiteral("Animating your wumble…") },
+        { QStringLiteral("keyframe:"), QStringLiteral("Keyframe ready · starting animation…") },
+        { QStringLiteral("keyframe..."), QStringLiteral("Creating the keyframe…") },
+        { QStringLiteral("vetting:"), QStringLiteral("Prompt approved · composing the scene…") },
     };
     for (const Rule& rule : rules)
         if (log.contains(rule.marker, Qt::CaseSensitive))
@@ -137,15 +137,15 @@ QCoro::Task<> GenerationStore::run(quint64 runId, GenerationSubmission submissio
         }
 
         if (result.status() == 403 && credentials) {
-            platform::log::error(LogCategory::HostApp,
-                                 QStringLiteral("Server denied debug access; retrying on normal wumble credits."));
+            platform::log::error(
+                LogCategory::HostApp, QStringLiteral("Server denied debug access; retrying on normal wumble credits."));
             credentials.reset();
             sent.debug = false;
             continue;
         }
         if (const std::optional<QString> update = AuthStore::updateRequiredMessage(result.status(), *reply)) {
             platform::log::error(LogCategory::HostApp,
-                                 QStringLiteral("Server requires an app update before generating (build too old)."));
+                QStringLiteral("Server requires an app update before generating (build too old)."));
             fail(*update);
             co_return;
         }

@@ -26,8 +26,8 @@ inline const QString describeWumble = QStringLiteral("Describe the wumble you wa
 inline const QString promptTooLong = QStringLiteral("Keep the description under 2000 characters.");
 inline const QString lostContact = QStringLiteral("Lost contact with Quorvel. Please try again.");
 inline const QString timedOut = QStringLiteral("Generation timed out after 15 minutes. Please try again.");
-inline const QString notAllAges =
-    QStringLiteral("This prompt isn't appropriate for the all-ages community. Please rewrite it.");
+inline const QString notAllAges
+    = QStringLiteral("This prompt isn't appropriate for the all-ages community. Please rewrite it.");
 inline const QString generationFailedRetry = QStringLiteral("Generation failed. Please try again.");
 inline const QString titleNotSaved = QStringLiteral("Couldn't save the title.");
 inline const QString notPublished = QStringLiteral("Couldn't add this wumble to the community.");
@@ -52,7 +52,7 @@ class GenerationStore final : public QObject {
 
 public:
     static constexpr int longestPrompt = 2000;
-    static constexpr std::chrono::seconds pollInterval{5};
+    static constexpr std::chrono::seconds pollInterval { 5 };
     // 179 polls, the limit met on the 180th wake-up: 15 minutes after polling began.
     static constexpr int pollLimit = 179;
     static constexpr int failedPollLimit = 5;

@@ -6,15 +6,15 @@ namespace quorvel::app {
 
 QJsonObject generateBody(const GenerationSubmission& submission, const std::optional<DebugCredentials>& credentials)
 {
-    QJsonObject body{
-        {QStringLiteral("prompt"), submission.prompt},
-        {QStringLiteral("style"), submission.style},
-        {QStringLiteral("motion"), submission.motion},
-        {QStringLiteral("vibe"), submission.vibe},
-        {QStringLiteral("lite"), submission.lite},
-        {QStringLiteral("handle"), submission.handle},
-        {QStringLiteral("soundscape"), QStringLiteral("none")},
-        {QStringLiteral("user"), submission.userID},
+    QJsonObject body {
+        { QStringLiteral("prompt"), submission.prompt },
+        { QStringLiteral("style"), submission.style },
+        { QStringLiteral("motion"), submission.motion },
+        { QStringLiteral("vibe"), submission.vibe },
+        { QStringLiteral("lite"), submission.lite },
+        { QStringLiteral("handle"), submission.handle },
+        { QStringLiteral("soundscape"), QStringLiteral("none") },
+        { QStringLiteral("user"), submission.userID },
     };
     if (credentials) {
         body.insert(QStringLiteral("debug"), true);

@@ -46,11 +46,11 @@ bool isHttpStatusError(QNetworkReply::NetworkError error)
 
 } // namespace
 
-QCoro::Task<std::optional<HttpResponse>> exchange(QNetworkAccessManager& session, QNetworkRequest request,
-                                                  QByteArray method, std::optional<QByteArray> body)
+QCoro::Task<std::optional<HttpResponse>> exchange(
+    QNetworkAccessManager& session, QNetworkRequest request, QByteArray method, std::optional<QByteArray> body)
 {
-    QNetworkReply* raw = body ? session.sendCustomRequest(request, method, *body)
-                              : session.sendCustomRequest(request, method);
+    QNetworkReply* raw
+        = body ? session.sendCustomRequest(request, method, *body) : session.sendCustomRequest(request, method);
     std::unique_ptr<QNetworkReply, DeleteLater> reply(raw);
     QObject::connect(raw, &QNetworkReply::downloadProgress, raw, [raw](qint64 received, qint64) {
         if (received > maximumReplyBytes)
@@ -69,7 +69,7 @@ QCoro::Task<std::optional<HttpResponse>> exchange(QNetworkAccessManager& session
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid() || !isHttpStatusError(raw->error()))
         co_return std::nullopt;
-    co_return HttpResponse{status.toLongLong(), raw->readAll()};
+    co_return HttpResponse { status.toLongLong(), raw->readAll() };
 }
 
 } // namespace quorvel::app

@@ -24,7 +24,7 @@ constexpr qint64 maximumReplyBytes = 64 * 1024 * 1024;
 // Sends `request` and waits for the whole reply. Every HTTP status is a response; none when the
 // exchange did not complete with one: no connection, timeout, connection cut mid-reply, a redirect
 // refused by the request's policy, or a reply over `maximumReplyBytes`.
-QCoro::Task<std::optional<HttpResponse>> exchange(QNetworkAccessManager& session, QNetworkRequest request,
-                                                  QByteArray method, std::optional<QByteArray> body);
+QCoro::Task<std::optional<HttpResponse>> exchange(
+    QNetworkAccessManager& session, QNetworkRequest request, QByteArray method, std::optional<QByteArray> body);
 
 } // namespace quorvel::app

@@ -57,7 +57,10 @@ std::optional<qint64> integer(const QJsonObject& object, const QString& key)
     return static_cast<qint64>(d);
 }
 
-QByteArray serialize(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+QByteArray serialize(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
 
 std::optional<QString> decodeUtf8(const QByteArray& bytes)
 {

@@ -20,7 +20,7 @@ struct ServiceRequest {
     QByteArray method;
     // A JSON body; requests that carry one are sent with the JSON content type.
     std::optional<QByteArray> body;
-    std::chrono::milliseconds timeout{std::chrono::seconds(60)};
+    std::chrono::milliseconds timeout { std::chrono::seconds(60) };
 
     bool operator==(const ServiceRequest&) const = default;
 
@@ -47,8 +47,8 @@ ServiceRequest generate(const ServiceConfig& config, const QJsonObject& body);
 ServiceRequest job(const ServiceConfig& config, const QString& jobId);
 ServiceRequest vetPrompt(const ServiceConfig& config, const PromptCheckRequest& check);
 // `action` is "title" or "publish": PATCH to the base URL + "/" + action.
-ServiceRequest updateClip(const ServiceConfig& config, const QString& action, const QString& clip,
-                          const QString& title, const QString& user);
+ServiceRequest updateClip(
+    const ServiceConfig& config, const QString& action, const QString& clip, const QString& title, const QString& user);
 ServiceRequest debugAccess(const ServiceConfig& config, const QString& machine, const QString& token);
 
 } // namespace endpoints

@@ -14,7 +14,7 @@ namespace texts = app::texts;
 
 const QString enrollmentFailedLine = QStringLiteral("Enrollment failed; the app will retry on the next authed call.");
 
-class AuthStoreTest : public ServiceFixture {};
+class AuthStoreTest : public ServiceFixture { };
 
 TEST_F(AuthStoreTest, OnlyANonEmptyUtf8ItemCountsAsAToken)
 {
@@ -23,11 +23,11 @@ TEST_F(AuthStoreTest, OnlyANonEmptyUtf8ItemCountsAsAToken)
         std::optional<QByteArray> item;
         std::optional<QString> expected;
     } rows[] = {
-        {"missing item", std::nullopt, std::nullopt},
-        {"empty item", QByteArray(""), std::nullopt},
-        {"invalid UTF-8", QByteArray("\xff\xfe\xfd"), std::nullopt},
-        {"plain token", QByteArray("tok-1"), QStringLiteral("tok-1")},
-        {"non-ASCII token", QByteArray("t\xc3\xb6k"), QStringLiteral("t\u00f6k")},
+        { "missing item", std::nullopt, std::nullopt },
+        { "empty item", QByteArray(""), std::nullopt },
+        { "invalid UTF-8", QByteArray("\xff\xfe\xfd"), std::nullopt },
+        { "plain token", QByteArray("tok-1"), QStringLiteral("tok-1") },
+        { "non-ASCII token", QByteArray("t\xc3\xb6k"), QStringLiteral("t\u00f6k") },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -57,15 +57,15 @@ TEST_F(AuthStoreTest, EnrollmentAcceptsOnlyA200WithANonEmptyStringToken)
         FaultReply reply;
         std::optional<QString> expected;
     } rows[] = {
-        {"good token", FaultReply::json(200, R"({"token":"abc","extra":1})"), QStringLiteral("abc")},
-        {"empty token", FaultReply::json(200, R"({"token":""})"), std::nullopt},
-        {"token of the wrong type", FaultReply::json(200, R"({"token":12345})"), std::nullopt},
-        {"no token", FaultReply::json(200, R"({})"), std::nullopt},
-        {"array body", FaultReply::json(200, R"(["abc"])"), std::nullopt},
-        {"not JSON", FaultReply::json(200, "<html>"), std::nullopt},
-        {"token on a 201", FaultReply::json(201, R"({"token":"abc"})"), std::nullopt},
-        {"token on a 500", FaultReply::json(500, R"({"token":"abc"})"), std::nullopt},
-        {"connection cut mid-reply", FaultReply::cut(R"({"token":"abcdefghijklmnop"})"), std::nullopt},
+        { "good token", FaultReply::json(200, R"({"token":"abc","extra":1})"), QStringLiteral("abc") },
+        { "empty token", FaultReply::json(200, R"({"token":""})"), std::nullopt },
+        { "token of the wrong type", FaultReply::json(200, R"({"token":12345})"), std::nullopt },
+        { "no token", FaultReply::json(200, R"({})"), std::nullopt },
+        { "array body", FaultReply::json(200, R"(["abc"])"), std::nullopt },
+        { "not JSON", FaultReply::json(200, "<html>"), std::nullopt },
+        { "token on a 201", FaultReply::json(201, R"({"token":"abc"})"), std::nullopt },
+        { "token on a 500", FaultReply::json(500, R"({"token":"abc"})"), std::nullopt },
+        { "connection cut mid-reply", FaultReply::cut(R"({"token":"abcdefghijklmnop"})"), std::nullopt },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -90,7 +90,7 @@ TEST_F(AuthStoreTest, EnrollmentSendsTheMachineWithBuildHeaderAndNoToken)
     EXPECT_EQ(request.header("X-Quorvel-Build"), "42");
     EXPECT_FALSE(request.hasHeader("Authorization"));
     EXPECT_EQ(QJsonDocument::fromJson(request.body).object(),
-              QJsonObject({{QStringLiteral("machine"), identity.identifier}}));
+        QJsonObject({ { QStringLiteral("machine"), identity.identifier } }));
 }
 
 TEST_F(AuthStoreTest, EnrollmentGivesUpOnAServiceThatNeverAnswers)
@@ -115,12 +115,13 @@ TEST_F(AuthStoreTest, EnsureEnrolledPublishesProgressAndEachFailureText)
         std::optional<QString> error;
         int enrollRequests;
     } rows[] = {
-        {"enrolls and stores", std::nullopt, FaultReply::json(200, tokenReply("fresh")), false, true, std::nullopt, 1},
-        {"service refuses", std::nullopt, FaultReply::json(500, "{}"), false, false, texts::cannotEnroll, 1},
-        {"keychain refuses", std::nullopt, FaultReply::json(200, tokenReply("fresh")), true, false,
-         texts::cannotSaveCredentials, 1},
+        { "enrolls and stores", std::nullopt, FaultReply::json(200, tokenReply("fresh")), false, true, std::nullopt,
+            1 },
+        { "service refuses", std::nullopt, FaultReply::json(500, "{}"), false, false, texts::cannotEnroll, 1 },
+        { "keychain refuses", std::nullopt, FaultReply::json(200, tokenReply("fresh")), true, false,
+            texts::cannotSaveCredentials, 1 },
         // Comes after a failure: success must clear the earlier error.
-        {"token already stored", QByteArray("have"), std::nullopt, false, true, std::nullopt, 0},
+        { "token already stored", QByteArray("have"), std::nullopt, false, true, std::nullopt, 0 },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -152,37 +153,39 @@ TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
         bool addFails;
         AuthorizedResult expected;
         std::optional<QByteArray> storedAfter;
-        QList<QByteArray> bearers;  // Authorization headers seen, in order
+        QList<QByteArray> bearers; // Authorization headers seen, in order
     };
     const Row rows[] = {
-        {"stored token used", "tok", {FaultReply::json(200, "{}")}, {}, false, AuthorizedResult::response(200, "{}"),
-         "tok", {"Bearer tok"}},
-        {"4xx and 5xx are responses", "tok", {FaultReply::json(404, "nope")}, {}, false,
-         AuthorizedResult::response(404, "nope"), "tok", {"Bearer tok"}},
-        {"no token enrolls first", std::nullopt, {FaultReply::json(200, "{}")},
-         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::response(200, "{}"), "new",
-         {"Bearer new"}},
-        {"empty stored token enrolls", "", {FaultReply::json(200, "{}")}, {FaultReply::json(200, tokenReply("new"))},
-         false, AuthorizedResult::response(200, "{}"), "new", {"Bearer new"}},
-        {"no token and enrollment fails", std::nullopt, {}, {FaultReply::json(200, R"({"token":""})")}, false,
-         AuthorizedResult::failure(texts::cannotEnroll), std::nullopt, {}},
-        {"no token and keychain refuses", std::nullopt, {}, {FaultReply::json(200, tokenReply("new"))}, true,
-         AuthorizedResult::failure(texts::cannotSaveCredentials), std::nullopt, {}},
-        {"connection cut", "tok", {FaultReply::cut(R"({"credits":5,"paid":false})")}, {}, false,
-         AuthorizedResult::failure(texts::cannotReach), "tok", {"Bearer tok"}},
-        {"401 then 500 is the 500", "old", {FaultReply::json(401, "{}"), FaultReply::json(500, "boom")},
-         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::response(500, "boom"), "new",
-         {"Bearer old", "Bearer new"}},
-        {"401 twice keeps the new token", "old", {FaultReply::json(401, "{}"), FaultReply::json(401, "{}")},
-         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::failure(texts::cannotVerify), "new",
-         {"Bearer old", "Bearer new"}},
-        {"401 and re-enrollment fails", "old", {FaultReply::json(401, "{}")}, {FaultReply::json(500, "{}")}, false,
-         AuthorizedResult::failure(texts::cannotEnroll), std::nullopt, {"Bearer old"}},
-        {"401 and keychain refuses", "old", {FaultReply::json(401, "{}")}, {FaultReply::json(200, tokenReply("new"))},
-         true, AuthorizedResult::failure(texts::cannotSaveCredentials), std::nullopt, {"Bearer old"}},
-        {"401 then the retry is cut", "old", {FaultReply::json(401, "{}"), FaultReply::cut("{\"credits\":1}")},
-         {FaultReply::json(200, tokenReply("new"))}, false, AuthorizedResult::failure(texts::cannotReach), "new",
-         {"Bearer old", "Bearer new"}},
+        { "stored token used", "tok", { FaultReply::json(200, "{}") }, {}, false, AuthorizedResult::response(200, "{}"),
+            "tok", { "Bearer tok" } },
+        { "4xx and 5xx are responses", "tok", { FaultReply::json(404, "nope") }, {}, false,
+            AuthorizedResult::response(404, "nope"), "tok", { "Bearer tok" } },
+        { "no token enrolls first", std::nullopt, { FaultReply::json(200, "{}") },
+            { FaultReply::json(200, tokenReply("new")) }, false, AuthorizedResult::response(200, "{}"), "new",
+            { "Bearer new" } },
+        { "empty stored token enrolls", "", { FaultReply::json(200, "{}") },
+            { FaultReply::json(200, tokenReply("new")) }, false, AuthorizedResult::response(200, "{}"), "new",
+            { "Bearer new" } },
+        { "no token and enrollment fails", std::nullopt, {}, { FaultReply::json(200, R"({"token":""})") }, false,
+            AuthorizedResult::failure(texts::cannotEnroll), std::nullopt, {} },
+        { "no token and keychain refuses", std::nullopt, {}, { FaultReply::json(200, tokenReply("new")) }, true,
+            AuthorizedResult::failure(texts::cannotSaveCredentials), std::nullopt, {} },
+        { "connection cut", "tok", { FaultReply::cut(R"({"credits":5,"paid":false})") }, {}, false,
+            AuthorizedResult::failure(texts::cannotReach), "tok", { "Bearer tok" } },
+        { "401 then 500 is the 500", "old", { FaultReply::json(401, "{}"), FaultReply::json(500, "boom") },
+            { FaultReply::json(200, tokenReply("new")) }, false, AuthorizedResult::response(500, "boom"), "new",
+            { "Bearer old", "Bearer new" } },
+        { "401 twice keeps the new token", "old", { FaultReply::json(401, "{}"), FaultReply::json(401, "{}") },
+            { FaultReply::json(200, tokenReply("new")) }, false, AuthorizedResult::failure(texts::cannotVerify), "new",
+            { "Bearer old", "Bearer new" } },
+        { "401 and re-enrollment fails", "old", { FaultReply::json(401, "{}") }, { FaultReply::json(500, "{}") }, false,
+            AuthorizedResult::failure(texts::cannotEnroll), std::nullopt, { "Bearer old" } },
+        { "401 and keychain refuses", "old", { FaultReply::json(401, "{}") },
+            { FaultReply::json(200, tokenReply("new")) }, true, AuthorizedResult::failure(texts::cannotSaveCredentials),
+            std::nullopt, { "Bearer old" } },
+        { "401 then the retry is cut", "old", { FaultReply::json(401, "{}"), FaultReply::cut("{\"credits\":1}") },
+            { FaultReply::json(200, tokenReply("new")) }, false, AuthorizedResult::failure(texts::cannotReach), "new",
+            { "Bearer old", "Bearer new" } },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -248,11 +251,11 @@ TEST_F(AuthStoreTest, NoLogLineEverCarriesAToken)
     server.reply("/generate", FaultReply::json(401, "{}"));
     server.reply("/generate", FaultReply::json(401, "{}"));
     server.reply("/enroll", FaultReply::json(200, tokenReply("new-secret-2")));
-    await(auth.generate(QJsonObject{{QStringLiteral("prompt"), QStringLiteral("p")}}));
+    await(auth.generate(QJsonObject { { QStringLiteral("prompt"), QStringLiteral("p") } }));
     server.reply("/enroll", FaultReply::json(500, tokenReply("new-secret-3")));
     await(auth.enroll());
     for (const QString& line : log.messages())
-        for (const char* secret : {"old-secret-1", "new-secret-2", "new-secret-3"})
+        for (const char* secret : { "old-secret-1", "new-secret-2", "new-secret-3" })
             EXPECT_FALSE(line.contains(QLatin1String(secret))) << line.toStdString();
 }
 

@@ -13,7 +13,8 @@ protected:
     void SetUp() override
     {
         server.always("/generate", FaultReply::json(200, R"({"job":"j"})"));
-        server.always("/jobs/j", FaultReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn.example/c.mp4"})"));
+        server.always(
+            "/jobs/j", FaultReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn.example/c.mp4"})"));
         ASSERT_TRUE(store.start(recipe()));
         ASSERT_TRUE(finishes(store));
         ASSERT_EQ(store.clipURL(), clip);
@@ -42,10 +43,10 @@ TEST_F(ClipFollowUpTest, SavingATitleSendsItTrimmedAndReportsTheOutcome)
         bool saved;
         std::optional<QString> error;
     } rows[] = {
-        {"refused", FaultReply::json(500, "{}"), false, texts::titleNotSaved},
-        {"201 is not 200", FaultReply::json(201, "{}"), false, texts::titleNotSaved},
-        {"saved", FaultReply::json(200, "{}"), true, std::nullopt},
-        {"cut off", FaultReply::cut("{\"ok\":true,\"padding\":\"xxxxxxxx\"}"), false, texts::titleNotSaved},
+        { "refused", FaultReply::json(500, "{}"), false, texts::titleNotSaved },
+        { "201 is not 200", FaultReply::json(201, "{}"), false, texts::titleNotSaved },
+        { "saved", FaultReply::json(200, "{}"), true, std::nullopt },
+        { "cut off", FaultReply::cut("{\"ok\":true,\"padding\":\"xxxxxxxx\"}"), false, texts::titleNotSaved },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -56,8 +57,8 @@ TEST_F(ClipFollowUpTest, SavingATitleSendsItTrimmedAndReportsTheOutcome)
         const RecordedRequest request = server.requestsTo("/title").back();
         EXPECT_EQ(request.method, "PATCH");
         EXPECT_EQ(request.header("Authorization"), "Bearer tok");
-        EXPECT_EQ(body("/title"),
-                  QJsonObject({{"url", clip}, {"title", "Fog at dawn"}, {"user", recipe().userID}}));
+        EXPECT_EQ(
+            body("/title"), QJsonObject({ { "url", clip }, { "title", "Fog at dawn" }, { "user", recipe().userID } }));
     }
 }
 
@@ -68,7 +69,7 @@ TEST_F(ClipFollowUpTest, PublishingMarksTheTitleSavedAndSendsAnEmptyTitleToo)
     EXPECT_TRUE(store.published());
     EXPECT_TRUE(store.titleSaved());
     EXPECT_EQ(store.error(), std::nullopt);
-    EXPECT_EQ(body("/publish"), QJsonObject({{"url", clip}, {"title", ""}, {"user", recipe().userID}}));
+    EXPECT_EQ(body("/publish"), QJsonObject({ { "url", clip }, { "title", "" }, { "user", recipe().userID } }));
 }
 
 TEST_F(ClipFollowUpTest, AFailedPublishLogsTheActionAndShowsItsText)

@@ -13,13 +13,13 @@ namespace {
 
 using app::DebugCredentials;
 
-const QPair<QString, QString> debugItem{QStringLiteral("com.quorvel.debug-token"), QStringLiteral("developer")};
+const QPair<QString, QString> debugItem { QStringLiteral("com.quorvel.debug-token"), QStringLiteral("developer") };
 // SHA-256 of "aa:bb:cc:dd:ee:ff", computed independently.
 const QString fakeMachineDigest = QStringLiteral("c1582e87c802221899199e286ead9a7ed13eb3b5e3827be6cc149fb82a9e04f7");
 
 class DebugCredentialsTest : public ServiceFixture {
 protected:
-    app::DebugSources sources(const QString& digest = fakeMachineDigest) { return {identity, secrets, digest}; }
+    app::DebugSources sources(const QString& digest = fakeMachineDigest) { return { identity, secrets, digest }; }
 };
 
 TEST_F(DebugCredentialsTest, TheMachineValueIsTheDigestOfTheLowerCaseAddress)
@@ -43,21 +43,21 @@ TEST_F(DebugCredentialsTest, LoadYieldsCredentialsOnlyOnTheAuthorizedMachineWith
         QString line;
         QtMsgType level;
     } rows[] = {
-        {"authorized", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, QByteArray("dev"), false,
-         DebugCredentials{fakeMachineDigest, "dev"}, {}, QtInfoMsg},
-        {"no en0", std::nullopt, fakeMachineDigest, QByteArray("dev"), false, std::nullopt,
-         "Debug mode unavailable: no hardware address for en0.", QtCriticalMsg},
-        {"another machine", QStringLiteral("11:22:33:44:55:66"), fakeMachineDigest, QByteArray("dev"), false,
-         std::nullopt, "Debug mode unavailable: this Mac isn't the authorized debug machine.", QtDebugMsg},
-        {"stock build matches nobody", QStringLiteral("AA:BB:CC:DD:EE:FF"), app::DebugSources::buildReferenceDigest(),
-         QByteArray("dev"), false, std::nullopt,
-         "Debug mode unavailable: this Mac isn't the authorized debug machine.", QtDebugMsg},
-        {"item missing", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, std::nullopt, false, std::nullopt,
-         "Debug mode unavailable: keychain lookup failed (OSStatus -25300).", QtCriticalMsg},
-        {"keychain unreachable", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, QByteArray("dev"), true,
-         std::nullopt, "Debug mode unavailable: keychain lookup failed (OSStatus -25291).", QtCriticalMsg},
-        {"item not UTF-8", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, QByteArray("\xc3\x28"), false,
-         std::nullopt, "Debug mode unavailable: keychain item is not UTF-8 text.", QtCriticalMsg},
+        { "authorized", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, QByteArray("dev"), false,
+            DebugCredentials { fakeMachineDigest, "dev" }, {}, QtInfoMsg },
+        { "no en0", std::nullopt, fakeMachineDigest, QByteArray("dev"), false, std::nullopt,
+            "Debug mode unavailable: no hardware address for en0.", QtCriticalMsg },
+        { "another machine", QStringLiteral("11:22:33:44:55:66"), fakeMachineDigest, QByteArray("dev"), false,
+            std::nullopt, "Debug mode unavailable: this Mac isn't the authorized debug machine.", QtDebugMsg },
+        { "stock build matches nobody", QStringLiteral("AA:BB:CC:DD:EE:FF"), app::DebugSources::buildReferenceDigest(),
+            QByteArray("dev"), false, std::nullopt,
+            "Debug mode unavailable: this Mac isn't the authorized debug machine.", QtDebugMsg },
+        { "item missing", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, std::nullopt, false, std::nullopt,
+            "Debug mode unavailable: keychain lookup failed (OSStatus -25300).", QtCriticalMsg },
+        { "keychain unreachable", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, QByteArray("dev"), true,
+            std::nullopt, "Debug mode unavailable: keychain lookup failed (OSStatus -25291).", QtCriticalMsg },
+        { "item not UTF-8", QStringLiteral("AA:BB:CC:DD:EE:FF"), fakeMachineDigest, QByteArray("\xc3\x28"), false,
+            std::nullopt, "Debug mode unavailable: keychain item is not UTF-8 text.", QtCriticalMsg },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -89,14 +89,14 @@ TEST_F(DebugCredentialsTest, TheAccessCheckKeepsOrClearsTheSwitch)
         bool switchAfter;
         QString line;
     } rows[] = {
-        {"allowed", true, FaultReply::json(200, R"({"allowed":true})"), true, true, {}},
-        {"denied", true, FaultReply::json(200, R"({"allowed":false})"), false, false, {}},
-        {"no credentials counts as denied", false, std::nullopt, false, false, {}},
-        {"server error", true, FaultReply::json(500, R"({"allowed":false})"), false, true, undecided},
-        {"allowed of the wrong type", true, FaultReply::json(200, R"({"allowed":"true"})"), false, true, undecided},
-        {"not JSON", true, FaultReply::json(200, "yes"), false, true, undecided},
-        {"cut off", true, FaultReply::cut(R"({"allowed":false,"pad":"xxxx"})"), false, true,
-         undecided.chopped(1) + QStringLiteral(": ") + app::texts::cannotReach},
+        { "allowed", true, FaultReply::json(200, R"({"allowed":true})"), true, true, {} },
+        { "denied", true, FaultReply::json(200, R"({"allowed":false})"), false, false, {} },
+        { "no credentials counts as denied", false, std::nullopt, false, false, {} },
+        { "server error", true, FaultReply::json(500, R"({"allowed":false})"), false, true, undecided },
+        { "allowed of the wrong type", true, FaultReply::json(200, R"({"allowed":"true"})"), false, true, undecided },
+        { "not JSON", true, FaultReply::json(200, "yes"), false, true, undecided },
+        { "cut off", true, FaultReply::cut(R"({"allowed":false,"pad":"xxxx"})"), false, true,
+            undecided.chopped(1) + QStringLiteral(": ") + app::texts::cannotReach },
     };
     setStoredToken("tok");
     for (const Row& row : rows) {
@@ -122,7 +122,7 @@ TEST_F(DebugCredentialsTest, TheAccessCheckKeepsOrClearsTheSwitch)
             EXPECT_EQ(server.requests[0].method, "POST");
             EXPECT_EQ(server.requests[0].path, "/debug-access");
             EXPECT_EQ(QJsonDocument::fromJson(server.requests[0].body).object(),
-                      QJsonObject({{"machine", fakeMachineDigest}, {"token", "dev-token"}}));
+                QJsonObject({ { "machine", fakeMachineDigest }, { "token", "dev-token" } }));
         }
         for (const QString& line : log.messages())
             EXPECT_FALSE(line.contains("dev-token"));

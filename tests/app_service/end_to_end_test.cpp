@@ -32,7 +32,7 @@ public:
     bool start()
     {
         process_.setProgram(binary());
-        process_.setArguments({"--data", data_.path(), "--port", "0", "--instant"});
+        process_.setArguments({ "--data", data_.path(), "--port", "0", "--instant" });
         process_.setProcessChannelMode(QProcess::SeparateChannels);
         process_.start();
         if (!process_.waitForStarted(10000))
@@ -118,13 +118,13 @@ TEST(EndToEnd, FromEnrollmentToAClipTheFeedLists)
     ASSERT_TRUE(balanceReply);
     EXPECT_TRUE(app::json::integer(*balanceReply, "credits").has_value());
 
-    const app::PromptCheckRequest check{"a harbor at night, lanterns swaying", "Film Noir", "dolly-in", "Dreamy",
-                                        auth.machineIdentifier()};
+    const app::PromptCheckRequest check { "a harbor at night, lanterns swaying", "Film Noir", "dolly-in", "Dreamy",
+        auth.machineIdentifier() };
     EXPECT_NE(await(auth.vetPrompt(check)).kind, app::PromptCheckResult::Kind::rejected);
 
     ManualClock clock;
     ManualSleeper sleeper(clock);
-    app::GenerationStore store(auth, app::DebugSources{identity, secrets}, sleeper);
+    app::GenerationStore store(auth, app::DebugSources { identity, secrets }, sleeper);
     app::GenerationSubmission submission;
     submission.prompt = check.prompt;
     submission.style = check.style;
@@ -153,7 +153,7 @@ TEST(EndToEnd, FromEnrollmentToAClipTheFeedLists)
     EXPECT_TRUE(listsClip(*historyReply, clip, "Harbor lights")) << history.body().toStdString();
 
     const QUrl feedUrl(service.baseUrl() + "/feed?t=" + QString::number(QDateTime::currentSecsSinceEpoch())
-                       + "&user=" + auth.machineIdentifier());
+        + "&user=" + auth.machineIdentifier());
     const QByteArray feed = await(fetch(session, feedUrl));
     const auto manifest = app::json::object(feed);
     ASSERT_TRUE(manifest) << feed.toStdString();

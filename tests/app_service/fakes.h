@@ -21,7 +21,7 @@ public:
 
 class FakeOperatingSystem final : public platform::OperatingSystem {
 public:
-    platform::OperatingSystemVersion version() const override { return {14, 0, 0}; }
+    platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
     bool reduceMotion() const override { return false; }
     std::optional<platform::BundleInfo> mainBundle() const override
     {

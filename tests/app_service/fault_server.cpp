@@ -10,14 +10,22 @@ namespace {
 QByteArray reason(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 426: return "Upgrade Required";
-    case 429: return "Too Many Requests";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 302:
+        return "Found";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 426:
+        return "Upgrade Required";
+    case 429:
+        return "Too Many Requests";
+    default:
+        return "Status";
     }
 }
 } // namespace
@@ -34,11 +42,20 @@ FaultServer::~FaultServer()
         socket->abort();
 }
 
-QString FaultServer::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
+QString FaultServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort());
+}
 
-void FaultServer::reply(const QByteArray& path, FaultReply reply) { queued_[path].append(std::move(reply)); }
+void FaultServer::reply(const QByteArray& path, FaultReply reply)
+{
+    queued_[path].append(std::move(reply));
+}
 
-void FaultServer::always(const QByteArray& path, FaultReply reply) { sticky_.insert(path, std::move(reply)); }
+void FaultServer::always(const QByteArray& path, FaultReply reply)
+{
+    sticky_.insert(path, std::move(reply));
+}
 
 std::vector<RecordedRequest> FaultServer::requestsTo(const QByteArray& path) const
 {
@@ -74,8 +91,8 @@ void FaultServer::readFrom(QTcpSocket* socket)
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         request.method = requestLine.value(0);
         request.target = requestLine.value(1);
-        request.path = request.target.left(request.target.indexOf('?') < 0 ? request.target.size()
-                                                                             : request.target.indexOf('?'));
+        request.path = request.target.left(
+            request.target.indexOf('?') < 0 ? request.target.size() : request.target.indexOf('?'));
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon > 0)
@@ -95,7 +112,7 @@ void FaultServer::readFrom(QTcpSocket* socket)
 
 void FaultServer::answer(QTcpSocket* socket, const RecordedRequest& request)
 {
-    FaultReply reply{404, "{}", {}, FaultReply::Mode::complete};
+    FaultReply reply { 404, "{}", {}, FaultReply::Mode::complete };
     if (auto queue = queued_.find(request.path); queue != queued_.end() && !queue->isEmpty())
         reply = queue->takeFirst();
     else if (sticky_.contains(request.path))

@@ -18,9 +18,9 @@ namespace quorvel::testing {
 
 struct RecordedRequest {
     QByteArray method;
-    QByteArray path;    // without the query
-    QByteArray target;  // path and query as sent
-    QMap<QByteArray, QByteArray> headers;  // names in lower case
+    QByteArray path; // without the query
+    QByteArray target; // path and query as sent
+    QMap<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 
     bool hasHeader(const char* name) const { return headers.contains(QByteArray(name).toLower()); }
@@ -30,9 +30,9 @@ struct RecordedRequest {
 struct FaultReply {
     enum class Mode {
         complete,
-        cutMidBody,   // announces the whole length, sends half, then drops the connection
-        neverAnswer,  // reads the request and stays silent
-        delayed,      // answers completely after `delayMs`
+        cutMidBody, // announces the whole length, sends half, then drops the connection
+        neverAnswer, // reads the request and stays silent
+        delayed, // answers completely after `delayMs`
     };
     int status = 200;
     QByteArray body;
@@ -40,16 +40,19 @@ struct FaultReply {
     Mode mode = Mode::complete;
     int delayMs = 0;
 
-    static FaultReply json(int status, QByteArray body) { return FaultReply{status, std::move(body), {}, Mode::complete}; }
-    static FaultReply cut(QByteArray body) { return FaultReply{200, std::move(body), {}, Mode::cutMidBody}; }
-    static FaultReply silent() { return FaultReply{200, {}, {}, Mode::neverAnswer}; }
+    static FaultReply json(int status, QByteArray body)
+    {
+        return FaultReply { status, std::move(body), {}, Mode::complete };
+    }
+    static FaultReply cut(QByteArray body) { return FaultReply { 200, std::move(body), {}, Mode::cutMidBody }; }
+    static FaultReply silent() { return FaultReply { 200, {}, {}, Mode::neverAnswer }; }
     static FaultReply later(int delayMs, int status, QByteArray body)
     {
-        return FaultReply{status, std::move(body), {}, Mode::delayed, delayMs};
+        return FaultReply { status, std::move(body), {}, Mode::delayed, delayMs };
     }
     static FaultReply redirect(const QString& location)
     {
-        return FaultReply{302, {}, {{"Location", location.toUtf8()}}, Mode::complete};
+        return FaultReply { 302, {}, { { "Location", location.toUtf8() } }, Mode::complete };
     }
 };
 

@@ -6,8 +6,8 @@
 #include "service_fixture.h"
 #include "support/manual_clock.h"
 
-#include <QJsonDocument>
 #include <QEventLoop>
+#include <QJsonDocument>
 #include <QTest>
 #include <QTimer>
 
@@ -15,8 +15,8 @@
 
 namespace quorvel::testing {
 
-inline const QPair<QString, QString> debugTokenItem{QStringLiteral("com.quorvel.debug-token"),
-                                                    QStringLiteral("developer")};
+inline const QPair<QString, QString> debugTokenItem { QStringLiteral("com.quorvel.debug-token"),
+    QStringLiteral("developer") };
 
 class GenerationFixture : public ServiceFixture {
 protected:
@@ -24,7 +24,7 @@ protected:
 
     app::DebugSources debugSources()
     {
-        return app::DebugSources{identity, secrets, app::DebugCredentials::machineValue(*identity.en0)};
+        return app::DebugSources { identity, secrets, app::DebugCredentials::machineValue(*identity.en0) };
     }
     // Makes this machine the authorized debug machine with a readable developer token.
     void provideDebugToken(const QByteArray& token = "dev-token") { secrets.items.insert(debugTokenItem, token); }
@@ -64,8 +64,8 @@ protected:
     }
 
     ManualClock clock;
-    ManualSleeper sleeper{clock};
-    app::GenerationStore store{auth, debugSources(), sleeper};
+    ManualSleeper sleeper { clock };
+    app::GenerationStore store { auth, debugSources(), sleeper };
 };
 
 } // namespace quorvel::testing

@@ -24,7 +24,7 @@ TEST_F(GenerationPollTest, JobRepliesEndInTheRightState)
 {
     struct Row {
         const char* name;
-        QList<FaultReply> replies;  // the last one repeats
+        QList<FaultReply> replies; // the last one repeats
         QString stage;
         std::optional<QString> error;
         std::optional<QString> clip;
@@ -33,31 +33,36 @@ TEST_F(GenerationPollTest, JobRepliesEndInTheRightState)
     const FaultReply pending = FaultReply::json(200, R"({"done":false,"log":"vetting: ok"})");
     const FaultReply broken = FaultReply::json(200, "not json");
     const Row rows[] = {
-        {"done with a clip", {FaultReply::json(200, doneWithClip)}, texts::stageReady, std::nullopt,
-         QStringLiteral("https://cdn.example/c.mp4"), 1},
-        {"four failed polls then progress reset the count",
-         {broken, FaultReply::cut(R"({"done":false})"), FaultReply::json(200, R"({"error":null})"),
-          FaultReply::json(500, "[]"), pending, broken, broken, broken, broken, FaultReply::json(200, doneWithClip)},
-         texts::stageReady, std::nullopt, QStringLiteral("https://cdn.example/c.mp4"), 10},
-        {"five failed polls in a row", {pending, broken, broken, FaultReply::json(200, R"({"error":"gone"})"), broken,
-          broken}, texts::stageFailed, texts::lostContact, std::nullopt, 6},
-        {"done and ok but no clip", {FaultReply::json(200, R"({"done":true,"ok":true,"log":"step one\nRender crashed\n\n"})")},
-         texts::stageFailed, QStringLiteral("Render crashed"), std::nullopt, 1},
-        {"clip of the wrong type", {FaultReply::json(200, R"({"done":true,"ok":true,"clip":5,"log":"bad clip"})")},
-         texts::stageFailed, QStringLiteral("bad clip"), std::nullopt, 1},
-        {"failed with an empty log", {FaultReply::json(200, R"({"done":true,"ok":false})")}, texts::stageFailed,
-         texts::generationFailedRetry, std::nullopt, 1},
-        {"failed with a log of the wrong type", {FaultReply::json(200, R"({"done":true,"ok":false,"log":["x"]})")},
-         texts::stageFailed, texts::generationFailedRetry, std::nullopt, 1},
-        {"rejected as inappropriate",
-         {FaultReply::json(200, R"({"done":true,"ok":false,"log":"vetting: INAPPROPRIATE\nstopped"})")},
-         texts::stageStopped, texts::notAllAges, std::nullopt, 1},
-        {"inappropriate is case-sensitive", {FaultReply::json(200, R"({"done":true,"ok":false,"log":"inappropriate"})")},
-         texts::stageFailed, QStringLiteral("inappropriate"), std::nullopt, 1},
-        {"ok as a string is not ok", {FaultReply::json(200, R"({"done":true,"ok":"true","clip":"c","log":"x"})")},
-         texts::stageFailed, QStringLiteral("x"), std::nullopt, 1},
-        {"done as a string is not done", {FaultReply::json(200, R"({"done":"true"})"), FaultReply::json(200, doneWithClip)},
-         texts::stageReady, std::nullopt, QStringLiteral("https://cdn.example/c.mp4"), 2},
+        { "done with a clip", { FaultReply::json(200, doneWithClip) }, texts::stageReady, std::nullopt,
+            QStringLiteral("https://cdn.example/c.mp4"), 1 },
+        { "four failed polls then progress reset the count",
+            { broken, FaultReply::cut(R"({"done":false})"), FaultReply::json(200, R"({"error":null})"),
+                FaultReply::json(500, "[]"), pending, broken, broken, broken, broken,
+                FaultReply::json(200, doneWithClip) },
+            texts::stageReady, std::nullopt, QStringLiteral("https://cdn.example/c.mp4"), 10 },
+        { "five failed polls in a row",
+            { pending, broken, broken, FaultReply::json(200, R"({"error":"gone"})"), broken, broken },
+            texts::stageFailed, texts::lostContact, std::nullopt, 6 },
+        { "done and ok but no clip",
+            { FaultReply::json(200, R"({"done":true,"ok":true,"log":"step one\nRender crashed\n\n"})") },
+            texts::stageFailed, QStringLiteral("Render crashed"), std::nullopt, 1 },
+        { "clip of the wrong type", { FaultReply::json(200, R"({"done":true,"ok":true,"clip":5,"log":"bad clip"})") },
+            texts::stageFailed, QStringLiteral("bad clip"), std::nullopt, 1 },
+        { "failed with an empty log", { FaultReply::json(200, R"({"done":true,"ok":false})") }, texts::stageFailed,
+            texts::generationFailedRetry, std::nullopt, 1 },
+        { "failed with a log of the wrong type", { FaultReply::json(200, R"({"done":true,"ok":false,"log":["x"]})") },
+            texts::stageFailed, texts::generationFailedRetry, std::nullopt, 1 },
+        { "rejected as inappropriate",
+            { FaultReply::json(200, R"({"done":true,"ok":false,"log":"vetting: INAPPROPRIATE\nstopped"})") },
+            texts::stageStopped, texts::notAllAges, std::nullopt, 1 },
+        { "inappropriate is case-sensitive",
+            { FaultReply::json(200, R"({"done":true,"ok":false,"log":"inappropriate"})") }, texts::stageFailed,
+            QStringLiteral("inappropriate"), std::nullopt, 1 },
+        { "ok as a string is not ok", { FaultReply::json(200, R"({"done":true,"ok":"true","clip":"c","log":"x"})") },
+            texts::stageFailed, QStringLiteral("x"), std::nullopt, 1 },
+        { "done as a string is not done",
+            { FaultReply::json(200, R"({"done":"true"})"), FaultReply::json(200, doneWithClip) }, texts::stageReady,
+            std::nullopt, QStringLiteral("https://cdn.example/c.mp4"), 2 },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -78,17 +83,19 @@ TEST_F(GenerationPollTest, StageLinesFollowTheJobLog)
 {
     QStringList stages;
     QObject::connect(&store, &app::GenerationStore::stageChanged, &store, [&] { stages << store.stage(); });
-    for (const char* log : {"queued", "vetting: ok", "vetting: ok\nkeyframe...", "vetting: ok\nkeyframe: k.png",
-                            "vetting: ok\nkeyframe: k.png\nanimating..."}) {
-        server.reply("/jobs/j", FaultReply::json(200, QByteArray(R"({"done":false,"log":")") + QByteArray(log).replace("\n", "\\n") + "\"}"));
+    for (const char* log : { "queued", "vetting: ok", "vetting: ok\nkeyframe...", "vetting: ok\nkeyframe: k.png",
+             "vetting: ok\nkeyframe: k.png\nanimating..." }) {
+        server.reply("/jobs/j",
+            FaultReply::json(
+                200, QByteArray(R"({"done":false,"log":")") + QByteArray(log).replace("\n", "\\n") + "\"}"));
     }
     server.always("/jobs/j", FaultReply::json(200, doneWithClip));
     startJob();
     ASSERT_TRUE(finishes(store));
-    EXPECT_EQ(stages, QStringList({"Sending your recipe…", "Checking your prompt…",
-                                   "Prompt approved · composing the scene…", "Creating the keyframe…",
-                                   "Keyframe ready · starting animation…", "Animating your wumble…",
-                                   "Your wumble is ready"}));
+    EXPECT_EQ(stages,
+        QStringList({ "Sending your recipe…", "Checking your prompt…", "Prompt approved · composing the scene…",
+            "Creating the keyframe…", "Keyframe ready · starting animation…", "Animating your wumble…",
+            "Your wumble is ready" }));
     EXPECT_EQ(store.log(), "animating...");
     for (const RecordedRequest& request : server.requestsTo("/jobs/j")) {
         EXPECT_EQ(request.method, "GET");
@@ -156,12 +163,12 @@ TEST_F(GenerationPollTest, CancelStopsPollingAndANewRunIsNotDisturbedByTheOldOne
 
 TEST_F(GenerationPollTest, DestroyingTheStoreMidRunIsSafe)
 {
-    for (const char* when : {"while submitting", "while polling"}) {
+    for (const char* when : { "while submitting", "while polling" }) {
         SCOPED_TRACE(when);
         server.requests.clear();
         const bool submitting = QByteArray(when) == "while submitting";
-        server.always("/generate", submitting ? FaultReply::later(50, 200, R"({"job":"j"})")
-                                              : FaultReply::json(200, R"({"job":"j"})"));
+        server.always("/generate",
+            submitting ? FaultReply::later(50, 200, R"({"job":"j"})") : FaultReply::json(200, R"({"job":"j"})"));
         server.always("/jobs/j", FaultReply::later(50, 200, R"({"done":false})"));
         auto doomed = std::make_unique<app::GenerationStore>(auth, debugSources(), sleeper);
         ASSERT_TRUE(doomed->start(recipe()));

@@ -11,7 +11,7 @@ using namespace std::chrono_literals;
 namespace texts = app::texts;
 using Store = app::GenerationStore;
 
-class GenerationStoreTest : public GenerationFixture {};
+class GenerationStoreTest : public GenerationFixture { };
 
 TEST_F(GenerationStoreTest, StartRefusesWhatCannotBeSent)
 {
@@ -19,17 +19,17 @@ TEST_F(GenerationStoreTest, StartRefusesWhatCannotBeSent)
     struct Row {
         const char* name;
         QString prompt;
-        std::optional<QString> error;  // none: accepted
+        std::optional<QString> error; // none: accepted
     } rows[] = {
-        {"empty", QString(), texts::describeWumble},
-        {"only white space and newlines", QStringLiteral(" \n\t \r\n "), texts::describeWumble},
-        {"exactly 2000", QString(2000, QLatin1Char('a')), std::nullopt},
-        {"2001", QString(2001, QLatin1Char('a')), texts::promptTooLong},
-        {"2000 once trimmed", QStringLiteral("   ") + QString(2000, QLatin1Char('a')) + QStringLiteral("\n"),
-         std::nullopt},
+        { "empty", QString(), texts::describeWumble },
+        { "only white space and newlines", QStringLiteral(" \n\t \r\n "), texts::describeWumble },
+        { "exactly 2000", QString(2000, QLatin1Char('a')), std::nullopt },
+        { "2001", QString(2001, QLatin1Char('a')), texts::promptTooLong },
+        { "2000 once trimmed", QStringLiteral("   ") + QString(2000, QLatin1Char('a')) + QStringLiteral("\n"),
+            std::nullopt },
         // 4000 UTF-16 units, but 2000 characters as the user counts them.
-        {"2000 accented letters", combiningE.repeated(2000), std::nullopt},
-        {"2001 emoji", QStringLiteral("\U0001F30A").repeated(2001), texts::promptTooLong},
+        { "2000 accented letters", combiningE.repeated(2000), std::nullopt },
+        { "2001 emoji", QStringLiteral("\U0001F30A").repeated(2001), texts::promptTooLong },
     };
     server.always("/generate", FaultReply::json(200, R"({"message":"stop here"})"));
     for (const Row& row : rows) {
@@ -65,12 +65,18 @@ TEST_F(GenerationStoreTest, TheGenerateBodyCarriesTheRecipeAndDebugKeysOnlyWithC
 {
     server.always("/generate", FaultReply::json(200, R"({"message":"stop"})"));
     app::GenerationSubmission submission = recipe();
-    submission.soundscape = QStringLiteral("ocean");  // never sent: always "none"
+    submission.soundscape = QStringLiteral("ocean"); // never sent: always "none"
     ASSERT_TRUE(store.start(submission));
     ASSERT_TRUE(finishes(store));
-    const QJsonObject expected{
-        {"prompt", "a lighthouse in fog"}, {"style", "Film Noir"}, {"motion", "dolly-in"}, {"vibe", "Dreamy"},
-        {"lite", true}, {"handle", "@fog"}, {"soundscape", "none"}, {"user", submission.userID},
+    const QJsonObject expected {
+        { "prompt", "a lighthouse in fog" },
+        { "style", "Film Noir" },
+        { "motion", "dolly-in" },
+        { "vibe", "Dreamy" },
+        { "lite", true },
+        { "handle", "@fog" },
+        { "soundscape", "none" },
+        { "user", submission.userID },
     };
     EXPECT_EQ(generateBodies().at(0), expected);
     EXPECT_EQ(store.submission()->soundscape, "none");
@@ -99,41 +105,44 @@ TEST_F(GenerationStoreTest, GenerateRepliesEndInTheRightState)
         QString logLine;
     };
     const Row rows[] = {
-        {"job polls to the clip", {FaultReply::json(200, R"({"job":"j"})")}, false, texts::stageReady, std::nullopt, 1,
-         {}},
-        {"message and job polls", {FaultReply::json(200, R"({"job":"j","message":"queued"})")}, false,
-         texts::stageReady, std::nullopt, 1, {}},
-        {"message without job", {FaultReply::json(402, R"({"message":"Out of credits"})")}, false,
-         texts::stageFailed, QStringLiteral("Out of credits"), 1, {}},
-        {"error without job", {FaultReply::json(500, R"({"error":"busy"})")}, false, texts::stageFailed,
-         QStringLiteral("busy"), 1, {}},
-        {"message of the wrong type falls to error", {FaultReply::json(400, R"({"message":7,"error":"e"})")}, false,
-         texts::stageFailed, QStringLiteral("e"), 1, {}},
-        {"job of the wrong type", {FaultReply::json(200, R"({"job":17})")}, false, texts::stageFailed,
-         texts::cannotReach, 1, {}},
-        {"empty object", {FaultReply::json(200, "{}")}, false, texts::stageFailed, texts::cannotReach, 1, {}},
-        {"not JSON", {FaultReply::json(200, "<html>")}, false, texts::stageFailed, texts::cannotReach, 1, {}},
-        {"cut off", {FaultReply::cut(R"({"job":"jjjjjjjj"})")}, false, texts::stageFailed, texts::cannotReach, 1,
-         QStringLiteral("Generate request failed: ") + texts::cannotReach},
-        {"426 with JSON", {FaultReply::json(426, R"({"job":"j"})")}, false, texts::stageFailed, texts::updateRequired,
-         1, QStringLiteral("Server requires an app update before generating (build too old).")},
-        {"426 without JSON", {FaultReply::json(426, "Upgrade Required")}, false, texts::stageFailed,
-         texts::updateRequired, 1, QStringLiteral("Server requires an app update before generating (build too old).")},
-        {"update_required error on 200", {FaultReply::json(200, R"({"error":"update_required"})")}, false,
-         texts::stageFailed, texts::updateRequired, 1, {}},
-        {"403 without debug is an ordinary reply", {FaultReply::json(403, R"({"error":"forbidden"})")}, false,
-         texts::stageFailed, QStringLiteral("forbidden"), 1, {}},
-        {"403 with debug retries once without it",
-         {FaultReply::json(403, R"({"error":"nope"})"), FaultReply::json(200, R"({"job":"j"})")}, true,
-         texts::stageReady, std::nullopt, 2, QStringLiteral("Server denied debug access; retrying on normal wumble credits.")},
-        {"403 with debug and no JSON still retries",
-         {FaultReply::json(403, "Forbidden"), FaultReply::json(200, R"({"job":"j"})")}, true, texts::stageReady,
-         std::nullopt, 2, {}},
-        {"a second 403 is not retried",
-         {FaultReply::json(403, R"({"error":"nope"})"), FaultReply::json(403, R"({"error":"still no"})")}, true,
-         texts::stageFailed, QStringLiteral("still no"), 2, {}},
-        {"401 loop", {FaultReply::json(401, "{}"), FaultReply::json(401, "{}")}, false, texts::stageFailed,
-         texts::cannotVerify, 2, QStringLiteral("Generate request failed: ") + texts::cannotVerify},
+        { "job polls to the clip", { FaultReply::json(200, R"({"job":"j"})") }, false, texts::stageReady, std::nullopt,
+            1, {} },
+        { "message and job polls", { FaultReply::json(200, R"({"job":"j","message":"queued"})") }, false,
+            texts::stageReady, std::nullopt, 1, {} },
+        { "message without job", { FaultReply::json(402, R"({"message":"Out of credits"})") }, false,
+            texts::stageFailed, QStringLiteral("Out of credits"), 1, {} },
+        { "error without job", { FaultReply::json(500, R"({"error":"busy"})") }, false, texts::stageFailed,
+            QStringLiteral("busy"), 1, {} },
+        { "message of the wrong type falls to error", { FaultReply::json(400, R"({"message":7,"error":"e"})") }, false,
+            texts::stageFailed, QStringLiteral("e"), 1, {} },
+        { "job of the wrong type", { FaultReply::json(200, R"({"job":17})") }, false, texts::stageFailed,
+            texts::cannotReach, 1, {} },
+        { "empty object", { FaultReply::json(200, "{}") }, false, texts::stageFailed, texts::cannotReach, 1, {} },
+        { "not JSON", { FaultReply::json(200, "<html>") }, false, texts::stageFailed, texts::cannotReach, 1, {} },
+        { "cut off", { FaultReply::cut(R"({"job":"jjjjjjjj"})") }, false, texts::stageFailed, texts::cannotReach, 1,
+            QStringLiteral("Generate request failed: ") + texts::cannotReach },
+        { "426 with JSON", { FaultReply::json(426, R"({"job":"j"})") }, false, texts::stageFailed,
+            texts::updateRequired, 1,
+            QStringLiteral("Server requires an app update before generating (build too old).") },
+        { "426 without JSON", { FaultReply::json(426, "Upgrade Required") }, false, texts::stageFailed,
+            texts::updateRequired, 1,
+            QStringLiteral("Server requires an app update before generating (build too old).") },
+        { "update_required error on 200", { FaultReply::json(200, R"({"error":"update_required"})") }, false,
+            texts::stageFailed, texts::updateRequired, 1, {} },
+        { "403 without debug is an ordinary reply", { FaultReply::json(403, R"({"error":"forbidden"})") }, false,
+            texts::stageFailed, QStringLiteral("forbidden"), 1, {} },
+        { "403 with debug retries once without it",
+            { FaultReply::json(403, R"({"error":"nope"})"), FaultReply::json(200, R"({"job":"j"})") }, true,
+            texts::stageReady, std::nullopt, 2,
+            QStringLiteral("Server denied debug access; retrying on normal wumble credits.") },
+        { "403 with debug and no JSON still retries",
+            { FaultReply::json(403, "Forbidden"), FaultReply::json(200, R"({"job":"j"})") }, true, texts::stageReady,
+            std::nullopt, 2, {} },
+        { "a second 403 is not retried",
+            { FaultReply::json(403, R"({"error":"nope"})"), FaultReply::json(403, R"({"error":"still no"})") }, true,
+            texts::stageFailed, QStringLiteral("still no"), 2, {} },
+        { "401 loop", { FaultReply::json(401, "{}"), FaultReply::json(401, "{}") }, false, texts::stageFailed,
+            texts::cannotVerify, 2, QStringLiteral("Generate request failed: ") + texts::cannotVerify },
     };
     server.always("/jobs/j", FaultReply::json(200, R"({"done":true,"ok":true,"clip":"https://cdn/x.mp4","log":"ok"})"));
     server.always("/enroll", FaultReply::json(200, tokenReply("again")));
@@ -186,15 +195,15 @@ TEST(StageText, FirstMatchingMarkerWins)
         const char* log;
         const char* stage;
     } rows[] = {
-        {"", "Checking your prompt…"},
-        {"queued", "Checking your prompt…"},
-        {"vetting: approved", "Prompt approved · composing the scene…"},
-        {"vetting: approved\nkeyframe...", "Creating the keyframe…"},
-        {"keyframe: done", "Keyframe ready · starting animation…"},
-        {"keyframe...\nkeyframe: done\nanimating...", "Animating your wumble…"},
-        {"Animating...", "Checking your prompt…"},
-        {"keyframe\u2026", "Checking your prompt…"},  // an ellipsis character is not three full stops
-        {"VETTING:", "Checking your prompt…"},
+        { "", "Checking your prompt…" },
+        { "queued", "Checking your prompt…" },
+        { "vetting: approved", "Prompt approved · composing the scene…" },
+        { "vetting: approved\nkeyframe...", "Creating the keyframe…" },
+        { "keyframe: done", "Keyframe ready · starting animation…" },
+        { "keyframe...\nkeyframe: done\nanimating...", "Animating your wumble…" },
+        { "Animating...", "Checking your prompt…" },
+        { "keyframe\u2026", "Checking your prompt…" }, // an ellipsis character is not three full stops
+        { "VETTING:", "Checking your prompt…" },
     };
     for (const Row& row : rows)
         EXPECT_EQ(Store::stageText(QString::fromUtf8(row.log)), QString::fromUtf8(row.stage)) << row.log;

@@ -33,14 +33,15 @@ TEST(KeychainToken, StoreReplaceReadAndDeleteThroughTheSessionKeyring)
     ASSERT_TRUE(await(auth.storeToken(QStringLiteral("second-t\u00f6ken"))));
     EXPECT_EQ(await(auth.readToken()), QStringLiteral("second-t\u00f6ken"));
 
-    const platform::SecretReadResult raw = await(keychain.read(app::AuthStore::tokenService, app::AuthStore::tokenAccount));
+    const platform::SecretReadResult raw
+        = await(keychain.read(app::AuthStore::tokenService, app::AuthStore::tokenAccount));
     EXPECT_EQ(raw.status, platform::secret_status::success);
     EXPECT_EQ(raw.data, QStringLiteral("second-t\u00f6ken").toUtf8());
 
     await(auth.deleteToken());
     EXPECT_EQ(await(auth.readToken()), std::nullopt);
     EXPECT_EQ(await(keychain.read(app::AuthStore::tokenService, app::AuthStore::tokenAccount)).status,
-              platform::secret_status::itemNotFound);
+        platform::secret_status::itemNotFound);
 }
 
 } // namespace

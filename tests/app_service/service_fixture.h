@@ -12,7 +12,8 @@
 
 namespace quorvel::testing {
 
-inline const QPair<QString, QString> apiTokenItem{QStringLiteral("com.quorvel.api-token"), QStringLiteral("machine")};
+inline const QPair<QString, QString> apiTokenItem { QStringLiteral("com.quorvel.api-token"),
+    QStringLiteral("machine") };
 
 class ServiceFixture : public ::testing::Test {
 protected:
@@ -36,7 +37,7 @@ protected:
     MemorySecretStore secrets;
     FakeMachineIdentity identity;
     FakeOperatingSystem system;
-    app::AuthStore auth{session, secrets, identity, system, config()};
+    app::AuthStore auth { session, secrets, identity, system, config() };
 };
 
 } // namespace quorvel::testing
