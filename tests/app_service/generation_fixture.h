@@ -33,9 +33,9 @@ protected:
     {
         app::GenerationSubmission submission;
         submission.prompt = prompt;
-        submission.style = QStringLiteral("Film Noir");
-        submission.motion = QStringLiteral("dolly-in");
-        submission.vibe = QStringLiteral("Dreamy");
+        submission.style = QStringLiteral("noir");
+        submission.motion = QStringLiteral("push-in");
+        submission.vibe = QStringLiteral("dreamy");
         submission.lite = true;
         submission.handle = QStringLiteral("@fog");
         submission.userID = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");

@@ -70,9 +70,9 @@ TEST_F(GenerationStoreTest, TheGenerateBodyCarriesTheRecipeAndDebugKeysOnlyWithC
     ASSERT_TRUE(finishes(store));
     const QJsonObject expected {
         { "prompt", "a lighthouse in fog" },
-        { "style", "Film Noir" },
-        { "motion", "dolly-in" },
-        { "vibe", "Dreamy" },
+        { "style", "noir" },
+        { "motion", "push-in" },
+        { "vibe", "dreamy" },
         { "lite", true },
         { "handle", "@fog" },
         { "soundscape", "none" },

@@ -146,7 +146,7 @@ TEST_F(PromptCheckTest, RepliesBecomeVerdictsDelaysOrNoCheck)
         server.requests.clear();
         server.reply("/vet-prompt", row.reply);
         LogCapture log;
-        EXPECT_EQ(await(auth.vetPrompt({ "a cat", "Anime", "drift", "Dreamy", identity.identifier })), row.expected);
+        EXPECT_EQ(await(auth.vetPrompt({ "a cat", "anime", "drift", "dreamy", identity.identifier })), row.expected);
         if (!row.line.isEmpty()) {
             const auto lines = log.lines();
             const auto it
