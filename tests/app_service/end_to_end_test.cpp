@@ -7,6 +7,7 @@
 #include "support/coro.h"
 #include "support/manual_clock.h"
 #include "support/memory_secret_store.h"
+#include "support/service_process.h"
 
 #include <QCoroNetworkReply>
 #include <QDateTime>
@@ -15,8 +16,6 @@
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -24,43 +23,7 @@
 namespace quorvel::testing {
 namespace {
 
-// Runs the reference service on a free loopback port with instant jobs.
-class ReferenceService {
-public:
-    static QString binary() { return QStringLiteral(QUORVEL_BIN_DIR "/quorvel-service"); }
-
-    bool start()
-    {
-        process_.setProgram(binary());
-        process_.setArguments({ "--data", data_.path(), "--port", "0", "--instant" });
-        process_.setProcessChannelMode(QProcess::SeparateChannels);
-        process_.start();
-        if (!process_.waitForStarted(10000))
-            return false;
-        QByteArray line;
-        while (!line.contains('\n') && process_.waitForReadyRead(10000))
-            line += process_.readAllStandardOutput();
-        bool ok = false;
-        port_ = line.left(line.indexOf('\n')).trimmed().toUShort(&ok);
-        return ok && port_ != 0;
-    }
-    ~ReferenceService()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
-    QByteArray errors() { return process_.readAllStandardError(); }
-
-private:
-    QTemporaryDir data_;
-    QProcess process_;
-    quint16 port_ = 0;
-};
+QString serviceBinary() { return QStringLiteral(QUORVEL_BIN_DIR "/quorvel-service"); }
 
 bool finishes(app::GenerationStore& store)
 {
@@ -96,10 +59,10 @@ bool listsClip(const QJsonObject& object, const QString& clip, const QString& ti
 
 TEST(EndToEnd, FromEnrollmentToAClipTheFeedLists)
 {
-    if (!QFileInfo::exists(ReferenceService::binary()))
-        GTEST_SKIP() << "the reference service is not built: " << ReferenceService::binary().toStdString();
-    ReferenceService service;
-    ASSERT_TRUE(service.start()) << service.errors().toStdString();
+    if (!QFileInfo::exists(serviceBinary()))
+        GTEST_SKIP() << "the reference service is not built: " << serviceBinary().toStdString();
+    ServiceProcess service;
+    ASSERT_TRUE(service.start()) << service.errorText().toStdString();
 
     QNetworkAccessManager session;
     MemorySecretStore secrets;
