@@ -5,6 +5,7 @@
 #include "host/saver_session.h"
 #include "host/settings_pane.h"
 #include "host/stages.h"
+#include "platform/foreign_window.h"
 #include "platform/log.h"
 
 #include <QApplication>
@@ -90,11 +91,11 @@ int runSettings(std::unique_ptr<SaverPrincipal> principal, SaverEnvironment& env
 
 int runInWindow(std::unique_ptr<SaverPrincipal> principal, quint64 windowId)
 {
+    const std::optional<QRect> frame = platform::foreignWindowGeometry(windowId);
+    if (!frame || frame->isEmpty()) return fail(QStringLiteral("no such window: 0x%1").arg(windowId, 0, 16));
     std::unique_ptr<QWindow> foreign(QWindow::fromWinId(WId(windowId)));
-    ForeignWindowStage stage(foreign.get());
+    ForeignWindowStage stage(foreign.get(), *frame);
     const SaverTarget target = stage.target();
-    if (!foreign || target.frame.isEmpty())
-        return fail(QStringLiteral("no such window: 0x%1").arg(windowId, 0, 16));
     SaverSession session(std::move(principal), stage);
     if (session.start({target}) == 0) return fail(QStringLiteral("the module could not draw into the window"));
     QApplication::setQuitOnLastWindowClosed(false);

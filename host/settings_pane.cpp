@@ -73,6 +73,7 @@ void SettingsPane::openSheet()
     if (!sheetView_) {
         platform::log::error(LogCategory::Host, QStringLiteral("the module has no configuration sheet"));
         configuration_.reset();
+        optionsButton_->setEnabled(false);
         return;
     }
     sheet_ = new QDialog(this);

@@ -72,15 +72,16 @@ void ContainerStage::withdraw(QWidget* view)
     view->setParent(nullptr);
 }
 
-ForeignWindowStage::ForeignWindowStage(QWindow* foreign)
+ForeignWindowStage::ForeignWindowStage(QWindow* foreign, const QRect& frame)
     : foreign_(foreign)
+    , frame_(frame)
 {
 }
 
 SaverTarget ForeignWindowStage::target() const
 {
     if (!foreign_) return {};
-    return SaverTarget{QRect(foreign_->mapToGlobal(QPoint(0, 0)), foreign_->size()), false, -1};
+    return SaverTarget{frame_, false, -1};
 }
 
 bool ForeignWindowStage::present(QWidget* view, const SaverTarget& target)

@@ -38,8 +38,8 @@ private:
 // the desktop's screensaver daemons: XSCREENSAVER_WINDOW).
 class ForeignWindowStage final : public Stage {
 public:
-    // `foreign` is the wrapped window; the stage does not own it.
-    explicit ForeignWindowStage(QWindow* foreign);
+    // `foreign` is the wrapped window and `frame` its geometry; the stage does not own the window.
+    ForeignWindowStage(QWindow* foreign, const QRect& frame);
     bool present(QWidget* view, const SaverTarget& target) override;
     void withdraw(QWidget* view) override;
     // The whole foreign window; an empty frame when the window does not exist.
@@ -47,6 +47,7 @@ public:
 
 private:
     QWindow* foreign_;
+    QRect frame_;
 };
 
 } // namespace quorvel::saver
