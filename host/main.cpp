@@ -1,6 +1,7 @@
 // quorvel-saver: the screensaver host. Runs a screensaver module full-screen, as a preview, as the
 // settings pane, or inside another program's window.
 #include "host/module_locator.h"
+#include "host/rendering.h"
 #include "host/saver_options.h"
 #include "host/saver_runner.h"
 #include "platform/workspace.h"
@@ -12,6 +13,7 @@ using namespace quorvel;
 
 int main(int argc, char** argv)
 {
+    saver::prepareSaverRendering();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvel-saver"));
 
