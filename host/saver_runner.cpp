@@ -7,6 +7,7 @@
 #include "host/stages.h"
 #include "platform/foreign_window.h"
 #include "platform/log.h"
+#include "platform/termination.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -122,6 +123,14 @@ int runSaver(const SaverOptions& options, SaverEnvironment& environment)
     QString error;
     std::unique_ptr<SaverPrincipal> principal = makePrincipal(module->module(), &error);
     if (!principal) return fail(error);
+
+    // A daemon or the application ends the saver with SIGTERM; views are still stopped and torn
+    // down in order, so sessions are closed and nothing is left declared.
+    platform::TerminationWatcher termination;
+    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, qApp, [](int signalNumber) {
+        platform::log::info(LogCategory::Host, QStringLiteral("signal %1: quitting").arg(signalNumber));
+        QCoreApplication::quit();
+    });
 
     switch (options.mode) {
     case SaverMode::FullScreen: return runFullScreen(std::move(principal));

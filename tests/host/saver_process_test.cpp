@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -60,6 +61,54 @@ TEST(SaverProcess, PrintsWhyItCannotRunAndExitsNonZero)
         const Outcome outcome = runSaver(row.arguments, row.saverWindow);
         EXPECT_EQ(outcome.exitCode, row.exitCode) << outcome.errors.toStdString();
         EXPECT_TRUE(outcome.errors.contains(QString::fromUtf8(row.printed))) << outcome.errors.toStdString();
+    }
+}
+
+// A bundle around the small test module, as the extension's bundle is laid out.
+QString makeTestBundle(const QTemporaryDir& dir)
+{
+    const QString bundle = dir.filePath("Test.appex");
+    QDir().mkpath(bundle + "/Contents/MacOS");
+    QFile::copy(QString::fromUtf8(HOST_TEST_MODULE), bundle + "/Contents/MacOS/libtest.so");
+    QFile info(bundle + "/Contents/Info.plist");
+    if (info.open(QIODevice::WriteOnly))
+        info.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>QuorvelPlugInLibrary</key>"
+                   "<string>MacOS/libtest.so</string></dict></plist>");
+    return bundle;
+}
+
+TEST(SaverProcess, TerminationTearsDownInOrderAndWithdrawsTheDeclaration)
+{
+    QTemporaryDir dir;
+    const QString bundle = makeTestBundle(dir);
+    QDir().mkpath(dir.filePath("runtime"));
+    QFile::setPermissions(dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const char* mode : {"--preview", "--settings"}) {
+        SCOPED_TRACE(mode);
+        QProcess saver;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
+        environment.remove("XSCREENSAVER_WINDOW");
+        saver.setProcessEnvironment(environment);
+        saver.start(QString::fromUtf8(QUORVEL_SAVER), {"--bundle", bundle, mode});
+        QByteArray errors;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            saver.waitForReadyRead(50);
+            errors += saver.readAllStandardError();
+            return errors.contains("started") || saver.state() == QProcess::NotRunning;
+        }, 15000)) << errors.toStdString();
+        ASSERT_EQ(saver.state(), QProcess::Running) << errors.toStdString();
+        if (QByteArray(mode) == "--settings") {
+            EXPECT_EQ(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).size(), 1) << "declared while open";
+        }
+        saver.terminate();
+        ASSERT_TRUE(saver.waitForFinished(15000));
+        errors += saver.readAllStandardError();
+        EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(saver.exitCode(), 0);
+        EXPECT_TRUE(errors.contains("session stopped")) << errors.toStdString();
+        EXPECT_TRUE(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).isEmpty()) << "nothing left declared";
     }
 }
 
