@@ -34,7 +34,8 @@ public:
 class SaverConfigurationController {
 public:
     virtual ~SaverConfigurationController() = default;
-    // Builds the sheet; `dismiss` is called when the sheet asks to be closed.
+    // Builds the sheet; `dismiss` is called when the sheet asks to be closed. The controller keeps
+    // ownership of the sheet until destroyed (the host detaches it from its dialog before that).
     virtual QWidget* loadView(std::function<void()> dismiss) = 0;
 };
 
