@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QTextStream>
 #include <QWidget>
 #include <QWindow>
@@ -57,6 +58,14 @@ int runFullScreen(std::unique_ptr<SaverPrincipal> principal)
         QCoreApplication::quit();
     });
     if (session.start(screenTargets()) == 0) return fail(QStringLiteral("no screen could show the screensaver"));
+    // Monitors come and go while the saver runs: a new one gets its own view, an unplugged one's
+    // view is stopped so it does not pile onto another screen.
+    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [&session](QScreen* screen) {
+        if (!session.isStopped()) session.start({screenTarget(screen)});
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, [&session](QScreen* screen) {
+        session.stopScreen(screen->name());
+    });
     // The saver must not end because a view's window closed under it (a module or a display gone).
     QApplication::setQuitOnLastWindowClosed(false);
     const int code = QApplication::exec();

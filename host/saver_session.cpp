@@ -90,17 +90,37 @@ void SaverSession::stop()
     stopped_ = true;
     for (RunningView& running : views_)
         guarded(describe(running.target) + QStringLiteral(": stopAnimation"), [&] { running.controller->stopAnimation(); });
-    for (RunningView& running : views_) {
-        stage_.withdraw(running.view);
-        const QPointer<QWidget> view = running.view;
-        guarded(describe(running.target) + QStringLiteral(": destroying the view controller"),
-                [&] { running.controller.reset(); });
-        // A module that leaves its view behind would keep it on screen (and playing) until exit.
-        if (view) delete view.data();
-    }
+    for (RunningView& running : views_) tearDown(running);
     views_.clear();
     guarded(QStringLiteral("destroying the principal"), [&] { principal_.reset(); });
     platform::log::info(LogCategory::Host, QStringLiteral("session stopped"));
+}
+
+void SaverSession::tearDown(RunningView& running)
+{
+    stage_.withdraw(running.view);
+    const QPointer<QWidget> view = running.view;
+    guarded(describe(running.target) + QStringLiteral(": destroying the view controller"),
+            [&] { running.controller.reset(); });
+    // A module that leaves its view behind would keep it on screen (and playing) until exit.
+    if (view) delete view.data();
+}
+
+int SaverSession::stopScreen(const QString& screenName)
+{
+    if (screenName.isEmpty()) return 0;
+    int removed = 0;
+    for (auto it = views_.begin(); it != views_.end();) {
+        if (it->target.screenName != screenName) {
+            ++it;
+            continue;
+        }
+        guarded(describe(it->target) + QStringLiteral(": stopAnimation"), [&] { it->controller->stopAnimation(); });
+        tearDown(*it);
+        it = views_.erase(it);
+        ++removed;
+    }
+    return removed;
 }
 
 QList<QWidget*> SaverSession::views() const

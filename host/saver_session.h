@@ -19,7 +19,7 @@ namespace quorvel::saver {
 struct SaverTarget {
     QRect frame;          // global coordinates
     bool isPreview = false;
-    int screenIndex = -1; // into the stage's screens, -1 when not a screen
+    QString screenName;   // the screen it covers, empty when not a screen
 };
 
 // Puts views on the display. The session owns nothing of what the stage builds around a view.
@@ -46,6 +46,9 @@ public:
     // stopAnimation on every view, then the controllers are destroyed, then the principal.
     // Idempotent; also run by the destructor.
     void stop();
+    // Stops and tears down the views of one screen (it was unplugged); the others go on.
+    // Returns how many were removed.
+    int stopScreen(const QString& screenName);
 
     // The module's principal; null once stopped.
     SaverPrincipal* principal() const { return principal_.get(); }
@@ -62,6 +65,7 @@ private:
     };
 
     bool startOne(const SaverTarget& target);
+    void tearDown(RunningView& running);
 
     std::unique_ptr<SaverPrincipal> principal_;
     Stage& stage_;

@@ -8,26 +8,27 @@
 
 namespace quorvel::saver {
 
+SaverTarget screenTarget(const QScreen* screen) { return SaverTarget{screen->geometry(), false, screen->name()}; }
+
 QList<SaverTarget> screenTargets()
 {
     QList<SaverTarget> targets;
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* primary = QGuiApplication::primaryScreen();
-    for (int i = 0; i < screens.size(); ++i) {
-        const SaverTarget target{screens.at(i)->geometry(), false, i};
-        if (screens.at(i) == primary)
-            targets.prepend(target);
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen == primary)
+            targets.prepend(screenTarget(screen));
         else
-            targets.append(target);
+            targets.append(screenTarget(screen));
     }
     return targets;
 }
 
 bool FullScreenStage::present(QWidget* view, const SaverTarget& target)
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (target.screenIndex < 0 || target.screenIndex >= screens.size()) return false;
-    QScreen* screen = screens.at(target.screenIndex);
+    QScreen* screen = nullptr;
+    for (QScreen* candidate : QGuiApplication::screens())
+        if (candidate->name() == target.screenName) screen = candidate;
+    if (!screen) return false;
     view->setParent(nullptr);
     view->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     view->setCursor(Qt::BlankCursor);
@@ -53,7 +54,7 @@ ContainerStage::ContainerStage(QWidget* container)
 
 SaverTarget ContainerStage::target() const
 {
-    return SaverTarget{QRect(container_->mapToGlobal(QPoint(0, 0)), container_->size()), true, -1};
+    return SaverTarget{QRect(container_->mapToGlobal(QPoint(0, 0)), container_->size()), true, {}};
 }
 
 bool ContainerStage::present(QWidget* view, const SaverTarget&)
@@ -81,7 +82,7 @@ ForeignWindowStage::ForeignWindowStage(QWindow* foreign, const QRect& frame)
 SaverTarget ForeignWindowStage::target() const
 {
     if (!foreign_) return {};
-    return SaverTarget{frame_, false, -1};
+    return SaverTarget{frame_, false, {}};
 }
 
 bool ForeignWindowStage::present(QWidget* view, const SaverTarget& target)

@@ -13,6 +13,8 @@ namespace quorvel::saver {
 
 // One target per connected screen, the primary first.
 QList<SaverTarget> screenTargets();
+// The target covering `screen`.
+SaverTarget screenTarget(const QScreen* screen);
 
 // Each view becomes a frameless, full-screen, top-most window on its screen, with no cursor.
 class FullScreenStage final : public Stage {

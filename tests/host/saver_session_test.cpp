@@ -23,16 +23,16 @@ public:
     bool present(QWidget* view, const SaverTarget& target) override
     {
         journal_ << "present " + view->objectName();
-        return !refuse.contains(target.screenIndex);
+        return !refuse.contains(target.screenName);
     }
     void withdraw(QWidget* view) override { journal_ << "withdraw " + view->objectName(); }
-    QSet<int> refuse;
+    QSet<QString> refuse;
 
 private:
     QStringList& journal_;
 };
 
-const QList<SaverTarget> twoScreens{{QRect(0, 0, 1920, 1080), false, 0}, {QRect(1920, 0, 1280, 800), false, 1}};
+const QList<SaverTarget> twoScreens{{QRect(0, 0, 1920, 1080), false, "DP-1"}, {QRect(1920, 0, 1280, 800), false, "HDMI-1"}};
 
 TEST(SaverSession, StartsEachShownViewAndTearsDownInContractOrder)
 {
@@ -59,9 +59,9 @@ TEST(SaverSession, FailingViewsAreSkippedAndTheRestRun)
     script.throwingViewAt = {1};
     script.throwingStartAt = {3};
     RecordingStage stage(script.journal);
-    stage.refuse = {2};
+    stage.refuse = {"screen2"};
     QList<SaverTarget> targets;
-    for (int i = 0; i < 5; ++i) targets << SaverTarget{QRect(i * 100, 0, 100, 100), false, i};
+    for (int i = 0; i < 5; ++i) targets << SaverTarget{QRect(i * 100, 0, 100, 100), false, QStringLiteral("screen%1").arg(i)};
     SaverSession session(std::make_unique<FakePrincipal>(script), stage);
 
     EXPECT_EQ(session.start(targets), 2) << script.journal.join(", ").toStdString();
@@ -97,6 +97,27 @@ TEST(SaverSession, StopIsIdempotentAndRunByTheDestructor)
         session.start({twoScreens.first()});
     }
     EXPECT_EQ(script.journal.mid(4), QStringList({"stop #0", "withdraw view0", "destroy #0", "destroy principal"}));
+}
+
+TEST(SaverSession, UnpluggedScreenLosesItsViewOnlyAndANewScreenGetsOne)
+{
+    FakeModuleScript script;
+    RecordingStage stage(script.journal);
+    SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+    session.start(twoScreens);
+    script.journal.clear();
+    EXPECT_EQ(session.stopScreen("HDMI-1"), 1);
+    EXPECT_EQ(script.journal, QStringList({"stop #1", "withdraw view1", "destroy #1"}));
+    EXPECT_EQ(session.stopScreen("HDMI-1"), 0);
+    EXPECT_EQ(session.stopScreen(""), 0) << "views that are no screen's are never taken for one";
+    ASSERT_EQ(session.runningCount(), 1);
+    EXPECT_EQ(session.views().at(0)->objectName(), "view0");
+
+    EXPECT_EQ(session.start({{QRect(1920, 0, 2560, 1440), false, "DP-2"}}), 2);
+    script.journal.clear();
+    session.stop();
+    EXPECT_EQ(script.journal, QStringList({"stop #0", "stop #2", "withdraw view0", "destroy #0", "withdraw view2",
+                                           "destroy #2", "destroy principal"}));
 }
 
 TEST(SaverSession, ViewsAModuleLeavesBehindAreDeleted)
