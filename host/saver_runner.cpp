@@ -55,7 +55,7 @@ int runFullScreen(std::unique_ptr<SaverPrincipal> principal)
     qApp->installEventFilter(&dismissal);
     QObject::connect(&dismissal, &DismissalFilter::dismissed, qApp, [&session] {
         session.stop();
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     });
     if (session.start(screenTargets()) == 0) return fail(QStringLiteral("no screen could show the screensaver"));
     // Monitors come and go while the saver runs: a new one gets its own view, an unplugged one's
@@ -138,7 +138,9 @@ int runSaver(const SaverOptions& options, SaverEnvironment& environment)
     platform::TerminationWatcher termination;
     QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, qApp, [](int signalNumber) {
         platform::log::info(LogCategory::Host, QStringLiteral("signal %1: quitting").arg(signalNumber));
-        QCoreApplication::quit();
+        // exit(), not quit(): quit() closes every window first, and views must be stopped before
+        // their windows go away.
+        QCoreApplication::exit(0);
     });
 
     switch (options.mode) {
