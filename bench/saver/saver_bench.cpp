@@ -1,10 +1,16 @@
 // Measurement helper for bench/saver/run: each subcommand prints "key value" lines.
 //   first-frame CLIP                 prints "first-frame" once the first frame is on screen, then exits
+//   saver-first-frame BUNDLE         the same through quorvel-saver's loader, session and stage with a
+//                                    real module bundle (whatever it plays first)
 //   changes CLIP_A CLIP_B N          N clip changes: gaps and black/empty frames between clips
 //   memory CLIP N1 N2                resident memory after N1 and after N2 clip changes of one clip
 //   download URL DIRECTORY           streams URL into DIRECTORY through a temporary file: time, peak memory
 #include "bench/saver/player_stage.h"
+#include "bench/saver/video_probe.h"
+#include "host/module_loader.h"
 #include "host/rendering.h"
+#include "host/saver_session.h"
+#include "host/stages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,6 +50,27 @@ int firstFrame(const QString& clip)
     stage.player().setItem(QUrl::fromLocalFile(clip));
     stage.player().play();
     return QApplication::exec();
+}
+
+int saverFirstFrame(const QString& bundle)
+{
+    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
+    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
+        QTextStream(stderr) << error->message() << "\n";
+        return 2;
+    }
+    const auto& module = std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded);
+    quorvel::saver::FullScreenStage stage;
+    quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
+    quorvel::bench::VideoProbe probe([] {
+        say(QStringLiteral("first-frame"));
+        QCoreApplication::exit(0);
+    });
+    session.start(quorvel::saver::screenTargets());
+    for (QWidget* view : session.views()) probe.watch(view);
+    const int code = QApplication::exec();
+    session.stop();
+    return code;
 }
 
 double median(std::vector<double> values)
@@ -183,9 +210,10 @@ int main(int argc, char** argv)
     const QStringList args = QApplication::arguments().mid(1);
     const QString command = args.value(0);
     if (command == QLatin1String("first-frame") && args.size() == 2) return firstFrame(args.at(1));
+    if (command == QLatin1String("saver-first-frame") && args.size() == 2) return saverFirstFrame(args.at(1));
     if (command == QLatin1String("changes") && args.size() == 4) return changes(args.at(1), args.at(2), args.at(3).toInt());
     if (command == QLatin1String("memory") && args.size() == 4) return memory(args.at(1), args.at(2).toInt(), args.at(3).toInt());
     if (command == QLatin1String("download") && args.size() == 3) return download(QUrl(args.at(1)), args.at(2));
-    QTextStream(stderr) << "usage: saver_bench first-frame CLIP | changes A B N | memory CLIP N1 N2 | download URL DIR\n";
+    QTextStream(stderr) << "usage: saver_bench first-frame CLIP | saver-first-frame BUNDLE | changes A B N | memory CLIP N1 N2 | download URL DIR\n";
     return 64;
 }
