@@ -9,7 +9,8 @@ namespace quorvel::saver {
 
 bool DismissalRules::dismisses(const InputEvent& event)
 {
-    if (event.kind != InputKind::Move) return true;
+    if (event.kind != InputKind::Move)
+        return true;
     if (!restingPosition_) {
         restingPosition_ = event.globalPosition;
         return false;
@@ -22,20 +23,21 @@ bool DismissalFilter::eventFilter(QObject* watched, QEvent* event)
 {
     // Events reach the filter once per receiver (window, then widget...); only windows are read,
     // so one physical event counts once.
-    if (!qobject_cast<QWindow*>(watched)) return false;
+    if (!qobject_cast<QWindow*>(watched))
+        return false;
     std::optional<InputEvent> input;
     switch (event->type()) {
     case QEvent::KeyPress:
-        input = InputEvent{InputKind::Key, {}};
+        input = InputEvent { InputKind::Key, {} };
         break;
     case QEvent::MouseButtonPress:
-        input = InputEvent{InputKind::Click, {}};
+        input = InputEvent { InputKind::Click, {} };
         break;
     case QEvent::Wheel:
-        input = InputEvent{InputKind::Wheel, {}};
+        input = InputEvent { InputKind::Wheel, {} };
         break;
     case QEvent::MouseMove:
-        input = InputEvent{InputKind::Move, static_cast<QMouseEvent*>(event)->globalPosition().toPoint()};
+        input = InputEvent { InputKind::Move, static_cast<QMouseEvent*>(event)->globalPosition().toPoint() };
         break;
     default:
         return false;

@@ -12,7 +12,7 @@ enum class InputKind { Key, Click, Wheel, Move };
 
 struct InputEvent {
     InputKind kind;
-    QPoint globalPosition;   // for Move
+    QPoint globalPosition; // for Move
 };
 
 // The rules, free of any window system. The first move only marks where the pointer rests (the

@@ -17,7 +17,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvel-saver"));
 
-    const auto parsed = saver::parseSaverOptions(QApplication::arguments().mid(1), qEnvironmentVariable("XSCREENSAVER_WINDOW"));
+    const auto parsed
+        = saver::parseSaverOptions(QApplication::arguments().mid(1), qEnvironmentVariable("XSCREENSAVER_WINDOW"));
     if (const auto* error = std::get_if<saver::OptionsError>(&parsed)) {
         QTextStream(stderr) << "quorvel-saver: " << error->message << "\n" << saver::saverUsage();
         return saver::kExitUsage;
@@ -30,6 +31,6 @@ int main(int argc, char** argv)
 
     platform::DesktopWorkspace workspace;
     const saver::UnselectedModuleLocator locator;
-    saver::SaverEnvironment environment{workspace, locator, QApplication::applicationFilePath()};
+    saver::SaverEnvironment environment { workspace, locator, QApplication::applicationFilePath() };
     return saver::runSaver(options, environment);
 }

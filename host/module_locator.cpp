@@ -4,7 +4,7 @@ namespace quorvel::saver {
 
 std::variant<QString, LocateError> UnselectedModuleLocator::selectedModuleBundle() const
 {
-    return LocateError{QStringLiteral("no screensaver module is selected")};
+    return LocateError { QStringLiteral("no screensaver module is selected") };
 }
 
 } // namespace quorvel::saver

@@ -9,6 +9,9 @@ namespace quorvel::saver {
 // through an OpenGL context, whose set-up alone delays the first frame by 70-200 ms on software GL
 // (measured under Xvfb), and reads each frame back from it. Modules draw with QPainter and graphics
 // views, so they lose nothing.
-inline void prepareSaverRendering() { QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets); }
+inline void prepareSaverRendering()
+{
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
+}
 
 } // namespace quorvel::saver

@@ -15,7 +15,7 @@ inline constexpr int kExitFailure = 1;
 struct SaverEnvironment {
     platform::Workspace& workspace;
     const ModuleLocator& locator;
-    QString hostPath;   // this executable, for the running declaration
+    QString hostPath; // this executable, for the running declaration
 };
 
 // Needs a QApplication; runs its event loop until the saver is dismissed or its window closes.

@@ -23,8 +23,7 @@ QString describe(const SaverTarget& target)
 }
 
 // Runs one call into the module; a module that throws loses that call, never the host.
-template <typename F>
-bool guarded(const QString& what, F&& call)
+template <typename F> bool guarded(const QString& what, F&& call)
 {
     try {
         call();
@@ -45,12 +44,17 @@ SaverSession::SaverSession(std::unique_ptr<SaverPrincipal> principal, Stage& sta
 {
 }
 
-SaverSession::~SaverSession() { stop(); }
+SaverSession::~SaverSession()
+{
+    stop();
+}
 
 int SaverSession::start(const QList<SaverTarget>& targets)
 {
-    if (stopped_ || !principal_) return runningCount();
-    for (const SaverTarget& target : targets) startOne(target);
+    if (stopped_ || !principal_)
+        return runningCount();
+    for (const SaverTarget& target : targets)
+        startOne(target);
     return runningCount();
 }
 
@@ -60,13 +64,13 @@ bool SaverSession::startOne(const SaverTarget& target)
     RunningView running;
     running.target = target;
     if (!guarded(name + QStringLiteral(": making the view controller"),
-                 [&] { running.controller = principal_->makeViewController(); })
+            [&] { running.controller = principal_->makeViewController(); })
         || !running.controller) {
         platform::log::error(LogCategory::Host, name + QStringLiteral(": the module made no view controller"));
         return false;
     }
     if (!guarded(name + QStringLiteral(": loading the view"),
-                 [&] { running.view = running.controller->loadView(target.frame, target.isPreview); })
+            [&] { running.view = running.controller->loadView(target.frame, target.isPreview); })
         || !running.view) {
         platform::log::error(LogCategory::Host, name + QStringLiteral(": the module made no view"));
         guarded(name + QStringLiteral(": destroying the view controller"), [&] { running.controller.reset(); });
@@ -86,11 +90,14 @@ bool SaverSession::startOne(const SaverTarget& target)
 
 void SaverSession::stop()
 {
-    if (stopped_) return;
+    if (stopped_)
+        return;
     stopped_ = true;
     for (RunningView& running : views_)
-        guarded(describe(running.target) + QStringLiteral(": stopAnimation"), [&] { running.controller->stopAnimation(); });
-    for (RunningView& running : views_) tearDown(running);
+        guarded(
+            describe(running.target) + QStringLiteral(": stopAnimation"), [&] { running.controller->stopAnimation(); });
+    for (RunningView& running : views_)
+        tearDown(running);
     views_.clear();
     guarded(QStringLiteral("destroying the principal"), [&] { principal_.reset(); });
     platform::log::info(LogCategory::Host, QStringLiteral("session stopped"));
@@ -101,14 +108,16 @@ void SaverSession::tearDown(RunningView& running)
     stage_.withdraw(running.view);
     const QPointer<QWidget> view = running.view;
     guarded(describe(running.target) + QStringLiteral(": destroying the view controller"),
-            [&] { running.controller.reset(); });
+        [&] { running.controller.reset(); });
     // A module that leaves its view behind would keep it on screen (and playing) until exit.
-    if (view) delete view.data();
+    if (view)
+        delete view.data();
 }
 
 int SaverSession::stopScreen(const QString& screenName)
 {
-    if (screenName.isEmpty()) return 0;
+    if (screenName.isEmpty())
+        return 0;
     int removed = 0;
     for (auto it = views_.begin(); it != views_.end();) {
         if (it->target.screenName != screenName) {
@@ -126,7 +135,8 @@ int SaverSession::stopScreen(const QString& screenName)
 QList<QWidget*> SaverSession::views() const
 {
     QList<QWidget*> list;
-    for (const RunningView& running : views_) list << running.view;
+    for (const RunningView& running : views_)
+        list << running.view;
     return list;
 }
 

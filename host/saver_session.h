@@ -17,9 +17,9 @@ namespace quorvel::saver {
 
 // Where one view goes: a screen, the preview window, or a foreign window.
 struct SaverTarget {
-    QRect frame;          // global coordinates
+    QRect frame; // global coordinates
     bool isPreview = false;
-    QString screenName;   // the screen it covers, empty when not a screen
+    QString screenName; // the screen it covers, empty when not a screen
 };
 
 // Puts views on the display. The session owns nothing of what the stage builds around a view.

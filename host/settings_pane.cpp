@@ -14,12 +14,12 @@ namespace quorvel::saver {
 namespace {
 
 using platform::LogCategory;
-constexpr QSize kPreviewSize{480, 270};
+constexpr QSize kPreviewSize { 480, 270 };
 
 } // namespace
 
-SettingsPane::SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace,
-                           const QString& hostPath, QWidget* parent)
+SettingsPane::SettingsPane(
+    std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace, const QString& hostPath, QWidget* parent)
     : QWidget(parent)
     , declaration_(workspace.declareRunning(QString::fromLatin1(kSettingsBundleIdentifier), hostPath))
 {
@@ -44,11 +44,14 @@ SettingsPane::SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::
     session_ = std::make_unique<SaverSession>(std::move(principal), *stage_);
 }
 
-SettingsPane::~SettingsPane() { shutDown(); }
+SettingsPane::~SettingsPane()
+{
+    shutDown();
+}
 
 bool SettingsPane::start()
 {
-    const bool started = session_->start({stage_->target()}) > 0;
+    const bool started = session_->start({ stage_->target() }) > 0;
     openSheet();
     return started;
 }
@@ -56,17 +59,20 @@ bool SettingsPane::start()
 void SettingsPane::openSheet()
 {
     SaverPrincipal* principal = session_->principal();
-    if (sheet_ || !principal) return;
+    if (sheet_ || !principal)
+        return;
     try {
         configuration_ = principal->makeConfigurationController();
         // The sheet may ask to close from inside its own button's handler, so it closes later.
         QPointer<SettingsPane> self(this);
         sheetView_ = configuration_ ? configuration_->loadView([self] {
-            if (self) QMetaObject::invokeMethod(self, &SettingsPane::closeSheet, Qt::QueuedConnection);
+            if (self)
+                QMetaObject::invokeMethod(self, &SettingsPane::closeSheet, Qt::QueuedConnection);
         })
                                     : nullptr;
     } catch (const std::exception& e) {
-        platform::log::error(LogCategory::Host, QStringLiteral("configuration sheet failed: %1").arg(QString::fromUtf8(e.what())));
+        platform::log::error(
+            LogCategory::Host, QStringLiteral("configuration sheet failed: %1").arg(QString::fromUtf8(e.what())));
     } catch (...) {
         platform::log::error(LogCategory::Host, QStringLiteral("configuration sheet failed"));
     }
@@ -89,7 +95,8 @@ void SettingsPane::openSheet()
 
 void SettingsPane::closeSheet()
 {
-    if (!sheet_ && !configuration_) return;
+    if (!sheet_ && !configuration_)
+        return;
     QDialog* sheet = sheet_;
     sheet_ = nullptr;
     // The controller owns its sheet: detach it from the dialog before either goes away.
@@ -98,7 +105,8 @@ void SettingsPane::closeSheet()
         sheetView_->setParent(nullptr);
     }
     configuration_.reset();
-    if (sheetView_) delete sheetView_.data();
+    if (sheetView_)
+        delete sheetView_.data();
     if (sheet) {
         disconnect(sheet, nullptr, this, nullptr);
         sheet->hide();
@@ -109,7 +117,8 @@ void SettingsPane::closeSheet()
 void SettingsPane::shutDown()
 {
     closeSheet();
-    if (session_) session_->stop();
+    if (session_)
+        session_->stop();
     declaration_.reset();
 }
 

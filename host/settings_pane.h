@@ -24,8 +24,8 @@ class SettingsPane : public QWidget {
     Q_OBJECT
 public:
     // Declares the process running as the settings extension at once, before any view exists.
-    SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace,
-                 const QString& hostPath, QWidget* parent = nullptr);
+    SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace, const QString& hostPath,
+        QWidget* parent = nullptr);
     ~SettingsPane() override;
 
     // Starts the preview and opens the configuration sheet; false when the preview could not start.

@@ -42,11 +42,14 @@ void PlayerStage::frameArrived(const QVideoFrame& frame)
                                   .convertToFormat(QImage::Format_Grayscale8);
         long sum = 0;
         for (int y = 0; y < centre.height(); ++y)
-            for (int x = 0; x < centre.width(); ++x) sum += centre.constScanLine(y)[x];
+            for (int x = 0; x < centre.width(); ++x)
+                sum += centre.constScanLine(y)[x];
         black = sum / (centre.width() * centre.height()) < kBlackLuma;
     }
-    if (onFrame) onFrame(frame.isValid(), black);
-    if (waitingForFirst_ && frame.isValid()) firstArrived_ = true;
+    if (onFrame)
+        onFrame(frame.isValid(), black);
+    if (waitingForFirst_ && frame.isValid())
+        firstArrived_ = true;
 }
 
 bool PlayerStage::eventFilter(QObject* watched, QEvent* event)
@@ -54,7 +57,13 @@ bool PlayerStage::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Paint && waitingForFirst_ && firstArrived_) {
         // The paint runs after this filter; report once it is done.
         waitingForFirst_ = false;
-        QMetaObject::invokeMethod(this, [this] { if (onFirstFramePainted) onFirstFramePainted(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (onFirstFramePainted)
+                    onFirstFramePainted();
+            },
+            Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }
@@ -63,14 +72,22 @@ namespace {
 long statusField(const char* name)
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(name)) return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(name))
+            return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLong();
     return -1;
 }
 } // namespace
 
-long residentKilobytes() { return statusField("VmRSS:"); }
-long peakResidentKilobytes() { return statusField("VmHWM:"); }
+long residentKilobytes()
+{
+    return statusField("VmRSS:");
+}
+long peakResidentKilobytes()
+{
+    return statusField("VmHWM:");
+}
 
 } // namespace quorvel::bench

@@ -31,7 +31,7 @@ using Status = quorvel::platform::MediaPlayer::ItemStatus;
 
 namespace {
 
-constexpr QSize kViewSize{1280, 720};
+constexpr QSize kViewSize { 1280, 720 };
 
 void say(const QString& line)
 {
@@ -67,7 +67,8 @@ int saverFirstFrame(const QString& bundle)
         QCoreApplication::exit(0);
     });
     session.start(quorvel::saver::screenTargets());
-    for (QWidget* view : session.views()) probe.watch(view);
+    for (QWidget* view : session.views())
+        probe.watch(view);
     const int code = QApplication::exec();
     session.stop();
     return code;
@@ -75,7 +76,8 @@ int saverFirstFrame(const QString& bundle)
 
 double median(std::vector<double> values)
 {
-    if (values.empty()) return 0;
+    if (values.empty())
+        return 0;
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
@@ -100,12 +102,14 @@ int changes(const QString& clipA, const QString& clipB, int count)
                 ++emptyBetween;
                 return;
             }
-            if (black) ++blackBetween;
+            if (black)
+                ++blackBetween;
             frameGaps.push_back((now - lastFrameAt) / 1e6);
             endGaps.push_back((now - endAt) / 1e6);
             awaiting = false;
         }
-        if (valid) lastFrameAt = now;
+        if (valid)
+            lastFrameAt = now;
     };
     stage.onFirstFramePainted = [] {};
     QObject::connect(&stage.player(), &quorvel::platform::MediaPlayer::endOfItem, [&] {
@@ -121,7 +125,8 @@ int changes(const QString& clipA, const QString& clipB, int count)
         stage.player().play();
     });
     QObject::connect(&stage.player(), &quorvel::platform::MediaPlayer::statusChanged, [](Status status) {
-        if (status == Status::Failed) QCoreApplication::exit(2);
+        if (status == Status::Failed)
+            QCoreApplication::exit(2);
     });
     stage.view().showFullScreen();
     stage.player().setItem(QUrl::fromLocalFile(clipA));
@@ -131,9 +136,11 @@ int changes(const QString& clipA, const QString& clipB, int count)
     say(QStringLiteral("empty-frames %1").arg(emptyBetween));
     say(QStringLiteral("black-frames %1").arg(blackBetween));
     say(QStringLiteral("gap-frame-to-frame-ms-median %1").arg(median(frameGaps), 0, 'f', 1));
-    say(QStringLiteral("gap-frame-to-frame-ms-max %1").arg(frameGaps.empty() ? 0 : *std::max_element(frameGaps.begin(), frameGaps.end()), 0, 'f', 1));
+    say(QStringLiteral("gap-frame-to-frame-ms-max %1")
+            .arg(frameGaps.empty() ? 0 : *std::max_element(frameGaps.begin(), frameGaps.end()), 0, 'f', 1));
     say(QStringLiteral("gap-end-to-frame-ms-median %1").arg(median(endGaps), 0, 'f', 1));
-    say(QStringLiteral("gap-end-to-frame-ms-max %1").arg(endGaps.empty() ? 0 : *std::max_element(endGaps.begin(), endGaps.end()), 0, 'f', 1));
+    say(QStringLiteral("gap-end-to-frame-ms-max %1")
+            .arg(endGaps.empty() ? 0 : *std::max_element(endGaps.begin(), endGaps.end()), 0, 'f', 1));
     return code;
 }
 
@@ -143,7 +150,8 @@ int memory(const QString& clip, int first, int second)
     int changesDone = 0;
     QObject::connect(&stage.player(), &quorvel::platform::MediaPlayer::endOfItem, [&] {
         ++changesDone;
-        if (changesDone == first) say(QStringLiteral("rss-kb-after-%1 %2").arg(first).arg(quorvel::bench::residentKilobytes()));
+        if (changesDone == first)
+            say(QStringLiteral("rss-kb-after-%1 %2").arg(first).arg(quorvel::bench::residentKilobytes()));
         if (changesDone == second) {
             say(QStringLiteral("rss-kb-after-%1 %2").arg(second).arg(quorvel::bench::residentKilobytes()));
             QCoreApplication::exit(0);
@@ -165,7 +173,8 @@ int download(const QUrl& url, const QString& directory)
     QNetworkAccessManager network;
     const long baseline = quorvel::bench::residentKilobytes();
     QSaveFile file(QDir(directory).filePath(url.fileName().isEmpty() ? QStringLiteral("clip.mp4") : url.fileName()));
-    if (!file.open(QIODevice::WriteOnly)) return 2;
+    if (!file.open(QIODevice::WriteOnly))
+        return 2;
     QNetworkRequest request(url);
     request.setTransferTimeout(60000);
     QElapsedTimer clock;
@@ -178,14 +187,16 @@ int download(const QUrl& url, const QString& directory)
     QObject::connect(reply, &QNetworkReply::readyRead, [&] {
         const QByteArray chunk = reply->readAll();
         bytes += chunk.size();
-        if (file.write(chunk) != chunk.size()) ok = false;
+        if (file.write(chunk) != chunk.size())
+            ok = false;
     });
     QObject::connect(reply, &QNetworkReply::finished, [&] {
         const QByteArray rest = reply->readAll();
         bytes += rest.size();
-        if (file.write(rest) != rest.size()) ok = false;
+        if (file.write(rest) != rest.size())
+            ok = false;
         ok = ok && reply->error() == QNetworkReply::NoError
-             && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+            && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
         if (ok)
             ok = file.commit();
         else
@@ -209,11 +220,17 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
     const QString command = args.value(0);
-    if (command == QLatin1String("first-frame") && args.size() == 2) return firstFrame(args.at(1));
-    if (command == QLatin1String("saver-first-frame") && args.size() == 2) return saverFirstFrame(args.at(1));
-    if (command == QLatin1String("changes") && args.size() == 4) return changes(args.at(1), args.at(2), args.at(3).toInt());
-    if (command == QLatin1String("memory") && args.size() == 4) return memory(args.at(1), args.at(2).toInt(), args.at(3).toInt());
-    if (command == QLatin1String("download") && args.size() == 3) return download(QUrl(args.at(1)), args.at(2));
-    QTextStream(stderr) << "usage: saver_bench first-frame CLIP | saver-first-frame BUNDLE | changes A B N | memory CLIP N1 N2 | download URL DIR\n";
+    if (command == QLatin1String("first-frame") && args.size() == 2)
+        return firstFrame(args.at(1));
+    if (command == QLatin1String("saver-first-frame") && args.size() == 2)
+        return saverFirstFrame(args.at(1));
+    if (command == QLatin1String("changes") && args.size() == 4)
+        return changes(args.at(1), args.at(2), args.at(3).toInt());
+    if (command == QLatin1String("memory") && args.size() == 4)
+        return memory(args.at(1), args.at(2).toInt(), args.at(3).toInt());
+    if (command == QLatin1String("download") && args.size() == 3)
+        return download(QUrl(args.at(1)), args.at(2));
+    QTextStream(stderr) << "usage: saver_bench first-frame CLIP | saver-first-frame BUNDLE | changes A B N | memory "
+                           "CLIP N1 N2 | download URL DIR\n";
     return 64;
 }

@@ -26,17 +26,22 @@ void VideoProbe::watch(QWidget* view)
 void VideoProbe::scan()
 {
     for (const QPointer<QWidget>& view : views_) {
-        if (!view) continue;
+        if (!view)
+            continue;
         QList<QGraphicsView*> graphicsViews = view->findChildren<QGraphicsView*>();
-        if (auto* self = qobject_cast<QGraphicsView*>(view.data())) graphicsViews << self;
+        if (auto* self = qobject_cast<QGraphicsView*>(view.data()))
+            graphicsViews << self;
         for (QGraphicsView* graphicsView : graphicsViews) {
-            if (!graphicsView->scene()) continue;
+            if (!graphicsView->scene())
+                continue;
             for (QGraphicsItem* item : graphicsView->scene()->items()) {
                 auto* video = dynamic_cast<QGraphicsVideoItem*>(item);
-                if (!video || video->property("probed").toBool()) continue;
+                if (!video || video->property("probed").toBool())
+                    continue;
                 video->setProperty("probed", true);
                 connect(video->videoSink(), &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
-                    if (frame.isValid()) frameArrived_ = true;
+                    if (frame.isValid())
+                        frameArrived_ = true;
                 });
                 graphicsView->viewport()->installEventFilter(this);
             }
@@ -49,7 +54,8 @@ bool VideoProbe::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Paint && frameArrived_ && !reported_) {
         reported_ = true;
         scanTimer_.stop();
-        QMetaObject::invokeMethod(this, [this] { onFirstFramePainted_(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { onFirstFramePainted_(); }, Qt::QueuedConnection);
     }
     return QObject::eventFilter(watched, event);
 }

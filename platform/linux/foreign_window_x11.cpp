@@ -22,15 +22,18 @@ std::optional<QRect> foreignWindowGeometry(quint64 windowId)
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection || windowId == 0 || windowId > 0xffffffffu) return std::nullopt;
+    if (!connection || windowId == 0 || windowId > 0xffffffffu)
+        return std::nullopt;
     const auto window = xcb_window_t(windowId);
 
     std::unique_ptr<xcb_get_geometry_reply_t, FreeReply> geometry(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
-    if (!geometry) return std::nullopt;
+    if (!geometry)
+        return std::nullopt;
     std::unique_ptr<xcb_translate_coordinates_reply_t, FreeReply> origin(xcb_translate_coordinates_reply(
         connection, xcb_translate_coordinates(connection, window, geometry->root, 0, 0), nullptr));
-    if (!origin) return std::nullopt;
+    if (!origin)
+        return std::nullopt;
     return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
 }
 

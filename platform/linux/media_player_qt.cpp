@@ -48,44 +48,83 @@ void QtMediaPlayer::setItem(const QUrl& url)
     status_ = ItemStatus::Unknown;
     errorText_.clear();
     ended_ = false;
-    if (broken) makePlayer();
+    if (broken)
+        makePlayer();
     player_->setSource(url);
 }
 
-bool QtMediaPlayer::hasItem() const { return !source_.isEmpty(); }
+bool QtMediaPlayer::hasItem() const
+{
+    return !source_.isEmpty();
+}
 
-QUrl QtMediaPlayer::currentSource() const { return source_; }
+QUrl QtMediaPlayer::currentSource() const
+{
+    return source_;
+}
 
-MediaPlayer::ItemStatus QtMediaPlayer::status() const { return status_; }
+MediaPlayer::ItemStatus QtMediaPlayer::status() const
+{
+    return status_;
+}
 
-QString QtMediaPlayer::errorText() const { return errorText_; }
+QString QtMediaPlayer::errorText() const
+{
+    return errorText_;
+}
 
-double QtMediaPlayer::durationSeconds() const { return player_->duration() / 1000.0; }
+double QtMediaPlayer::durationSeconds() const
+{
+    return player_->duration() / 1000.0;
+}
 
-int QtMediaPlayer::audioTrackCount() const { return int(player_->audioTracks().size()); }
+int QtMediaPlayer::audioTrackCount() const
+{
+    return int(player_->audioTracks().size());
+}
 
-double QtMediaPlayer::volume() const { return audio_.volume(); }
+double QtMediaPlayer::volume() const
+{
+    return audio_.volume();
+}
 
-void QtMediaPlayer::setVolume(double volume) { audio_.setVolume(float(std::clamp(volume, 0.0, 1.0))); }
+void QtMediaPlayer::setVolume(double volume)
+{
+    audio_.setVolume(float(std::clamp(volume, 0.0, 1.0)));
+}
 
 void QtMediaPlayer::play()
 {
-    if (hasItem()) player_->play();
+    if (hasItem())
+        player_->play();
 }
 
-void QtMediaPlayer::pause() { player_->pause(); }
+void QtMediaPlayer::pause()
+{
+    player_->pause();
+}
 
-bool QtMediaPlayer::isPlaying() const { return player_->playbackState() == QMediaPlayer::PlayingState; }
+bool QtMediaPlayer::isPlaying() const
+{
+    return player_->playbackState() == QMediaPlayer::PlayingState;
+}
 
-double QtMediaPlayer::positionSeconds() const { return player_->position() / 1000.0; }
+double QtMediaPlayer::positionSeconds() const
+{
+    return player_->position() / 1000.0;
+}
 
-void QtMediaPlayer::seek(double seconds) { player_->setPosition(qint64(std::max(0.0, seconds) * 1000.0)); }
+void QtMediaPlayer::seek(double seconds)
+{
+    player_->setPosition(qint64(std::max(0.0, seconds) * 1000.0));
+}
 
 void QtMediaPlayer::setVideoSink(QVideoSink* sink)
 {
     target_ = sink;
     const QVideoFrame last = frames_.videoFrame();
-    if (target_ && last.isValid()) target_->setVideoFrame(last);
+    if (target_ && last.isValid())
+        target_->setVideoFrame(last);
 }
 
 MediaPlayerFactory QtMediaPlayer::factory()
@@ -95,12 +134,14 @@ MediaPlayerFactory QtMediaPlayer::factory()
 
 void QtMediaPlayer::onMediaStatus(QMediaPlayer::MediaStatus mediaStatus)
 {
-    if (!hasItem()) return;
+    if (!hasItem())
+        return;
     switch (mediaStatus) {
     case QMediaPlayer::LoadedMedia:
     case QMediaPlayer::BufferingMedia:
     case QMediaPlayer::BufferedMedia:
-        if (status_ != ItemStatus::Failed) setStatus(ItemStatus::ReadyToPlay);
+        if (status_ != ItemStatus::Failed)
+            setStatus(ItemStatus::ReadyToPlay);
         break;
     case QMediaPlayer::EndOfMedia:
         // An end without a ready item is a stale report of the item before, or a failure.
@@ -110,8 +151,10 @@ void QtMediaPlayer::onMediaStatus(QMediaPlayer::MediaStatus mediaStatus)
         }
         break;
     case QMediaPlayer::InvalidMedia:
-        if (errorText_.isEmpty()) errorText_ = player_->errorString();
-        if (errorText_.isEmpty()) errorText_ = QStringLiteral("The media could not be played.");
+        if (errorText_.isEmpty())
+            errorText_ = player_->errorString();
+        if (errorText_.isEmpty())
+            errorText_ = QStringLiteral("The media could not be played.");
         setStatus(ItemStatus::Failed);
         break;
     case QMediaPlayer::NoMedia:
@@ -123,7 +166,8 @@ void QtMediaPlayer::onMediaStatus(QMediaPlayer::MediaStatus mediaStatus)
 
 void QtMediaPlayer::onError(QMediaPlayer::Error error, const QString& text)
 {
-    if (error == QMediaPlayer::NoError || !hasItem()) return;
+    if (error == QMediaPlayer::NoError || !hasItem())
+        return;
     errorText_ = text.isEmpty() ? QStringLiteral("The media could not be played.") : text;
     setStatus(ItemStatus::Failed);
 }
@@ -131,12 +175,14 @@ void QtMediaPlayer::onError(QMediaPlayer::Error error, const QString& text)
 void QtMediaPlayer::onFrame(const QVideoFrame& frame)
 {
     // Empty frames come on stop and item changes; passing them on would flash black.
-    if (frame.isValid() && target_) target_->setVideoFrame(frame);
+    if (frame.isValid() && target_)
+        target_->setVideoFrame(frame);
 }
 
 void QtMediaPlayer::setStatus(ItemStatus status)
 {
-    if (status == status_) return;
+    if (status == status_)
+        return;
     status_ = status;
     emit statusChanged(status_);
 }

@@ -16,10 +16,13 @@ using namespace quorvel::saver;
 
 namespace {
 
-InputEvent move(int x, int y) { return {InputKind::Move, QPoint(x, y)}; }
-const InputEvent key{InputKind::Key, {}};
-const InputEvent click{InputKind::Click, {}};
-const InputEvent wheel{InputKind::Wheel, {}};
+InputEvent move(int x, int y)
+{
+    return { InputKind::Move, QPoint(x, y) };
+}
+const InputEvent key { InputKind::Key, {} };
+const InputEvent click { InputKind::Click, {} };
+const InputEvent wheel { InputKind::Wheel, {} };
 
 TEST(DismissalRules, FirstDismissingEvent)
 {
@@ -28,21 +31,23 @@ TEST(DismissalRules, FirstDismissingEvent)
         std::vector<InputEvent> events;
         std::optional<size_t> dismissesAt;
     } rows[] = {
-        {"the synthetic first move alone", {move(500, 400)}, std::nullopt},
-        {"jitter within a few pixels", {move(500, 400), move(503, 398), move(497, 404), move(500, 400)}, std::nullopt},
-        {"a real move", {move(500, 400), move(530, 400)}, 1},
-        {"just past the jitter limit", {move(500, 400), move(500, 400 + DismissalRules::kJitterPixels + 1)}, 1},
-        {"slow drift adds up", {move(0, 0), move(3, 0), move(6, 0)}, 2},
-        {"a key before any move", {key}, 0},
-        {"a click after jitter", {move(10, 10), move(11, 11), click}, 2},
-        {"the wheel", {move(10, 10), wheel}, 1},
+        { "the synthetic first move alone", { move(500, 400) }, std::nullopt },
+        { "jitter within a few pixels", { move(500, 400), move(503, 398), move(497, 404), move(500, 400) },
+            std::nullopt },
+        { "a real move", { move(500, 400), move(530, 400) }, 1 },
+        { "just past the jitter limit", { move(500, 400), move(500, 400 + DismissalRules::kJitterPixels + 1) }, 1 },
+        { "slow drift adds up", { move(0, 0), move(3, 0), move(6, 0) }, 2 },
+        { "a key before any move", { key }, 0 },
+        { "a click after jitter", { move(10, 10), move(11, 11), click }, 2 },
+        { "the wheel", { move(10, 10), wheel }, 1 },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         DismissalRules rules;
         std::optional<size_t> at;
         for (size_t i = 0; i < row.events.size() && !at; ++i)
-            if (rules.dismisses(row.events[i])) at = i;
+            if (rules.dismisses(row.events[i]))
+                at = i;
         EXPECT_EQ(at, row.dismissesAt);
     }
 }
@@ -55,7 +60,8 @@ TEST(DismissalFilter, SignalsOnceAndSwallowsInputOfWindowsOnly)
     QObject notAWindow;
     const QPointF at(100, 100);
     QMouseEvent first(QEvent::MouseMove, at, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QMouseEvent jitter(QEvent::MouseMove, at + QPointF(2, 1), at + QPointF(2, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent jitter(
+        QEvent::MouseMove, at + QPointF(2, 1), at + QPointF(2, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
 
     // The same event reaching a widget after its window must not count twice.

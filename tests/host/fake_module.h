@@ -17,10 +17,10 @@ namespace quorvel::testing {
 
 struct FakeModuleScript {
     QStringList journal;
-    QSet<int> nullViewAt;        // controllers whose loadView returns null
-    QSet<int> throwingViewAt;    // controllers whose loadView throws
-    QSet<int> throwingStartAt;   // controllers whose startAnimation throws
-    bool leaksViews = false;     // controllers that forget to delete their view
+    QSet<int> nullViewAt; // controllers whose loadView returns null
+    QSet<int> throwingViewAt; // controllers whose loadView throws
+    QSet<int> throwingStartAt; // controllers whose startAnimation throws
+    bool leaksViews = false; // controllers that forget to delete their view
 };
 
 class FakeViewController final : public saver::SaverViewController {
@@ -34,13 +34,16 @@ public:
     ~FakeViewController() override
     {
         note("destroy");
-        if (!script_.leaksViews) delete view_.data();
+        if (!script_.leaksViews)
+            delete view_.data();
     }
     QWidget* loadView(const QRect& frame, bool isPreview) override
     {
         note(QStringLiteral("load %1x%2%3").arg(frame.width()).arg(frame.height()).arg(isPreview ? " preview" : ""));
-        if (script_.throwingViewAt.contains(index_)) throw std::runtime_error("no GPU");
-        if (script_.nullViewAt.contains(index_)) return nullptr;
+        if (script_.throwingViewAt.contains(index_))
+            throw std::runtime_error("no GPU");
+        if (script_.nullViewAt.contains(index_))
+            return nullptr;
         view_ = new QWidget;
         view_->setObjectName(QStringLiteral("view%1").arg(index_));
         return view_;
@@ -49,7 +52,8 @@ public:
     void startAnimation() override
     {
         note("start");
-        if (script_.throwingStartAt.contains(index_)) throw std::runtime_error("decoder gone");
+        if (script_.throwingStartAt.contains(index_))
+            throw std::runtime_error("decoder gone");
     }
     void stopAnimation() override { note("stop"); }
 

@@ -28,7 +28,8 @@ protected:
 
     void SetUp() override
     {
-        if (shortClip_.isEmpty() || longClip_.isEmpty()) GTEST_SKIP() << "ffmpeg could not render the test clips";
+        if (shortClip_.isEmpty() || longClip_.isEmpty())
+            GTEST_SKIP() << "ffmpeg could not render the test clips";
     }
 
     static inline QTemporaryDir* dir_ = nullptr;
@@ -95,8 +96,8 @@ TEST_F(QtMediaPlayerTest, UnplayableItemsFailWithText)
         const char* name;
         QUrl url;
     } cases[] = {
-        {"bytes that are no media", QUrl::fromLocalFile(garbage.fileName())},
-        {"a file that does not exist", QUrl::fromLocalFile(dir_->filePath("missing.mp4"))},
+        { "bytes that are no media", QUrl::fromLocalFile(garbage.fileName()) },
+        { "a file that does not exist", QUrl::fromLocalFile(dir_->filePath("missing.mp4")) },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,7 +154,7 @@ TEST_F(QtMediaPlayerTest, VolumeIsClampedAndSeekMoves)
     const struct {
         double in;
         double out;
-    } volumes[] = {{-1.0, 0.0}, {0.3, 0.3}, {4.0, 1.0}};
+    } volumes[] = { { -1.0, 0.0 }, { 0.3, 0.3 }, { 4.0, 1.0 } };
     for (const auto& v : volumes) {
         player.setVolume(v.in);
         EXPECT_NEAR(player.volume(), v.out, 1e-6) << v.in;

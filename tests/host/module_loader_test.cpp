@@ -23,22 +23,25 @@ enum class PlistFormat { Xml, Binary, Garbage, None };
 // Writes NAME.appex with an Info.plist (naming `libraryKeyValue` when given) and, when
 // `library` is given, a copy of it at Contents/MacOS/<its file name>.
 QString makeBundle(const QTemporaryDir& dir, const QString& name, PlistFormat format,
-                   std::optional<QString> libraryKeyValue, const QString& library = {})
+    std::optional<QString> libraryKeyValue, const QString& library = {})
 {
     const QString bundle = dir.filePath(name + ".appex");
     QDir().mkpath(bundle + "/Contents/MacOS");
     if (!library.isEmpty())
         QFile::copy(library, bundle + "/Contents/MacOS/" + QFileInfo(library).fileName());
-    if (format == PlistFormat::None) return bundle;
+    if (format == PlistFormat::None)
+        return bundle;
     QFile info(bundle + "/Contents/Info.plist");
-    if (!info.open(QIODevice::WriteOnly)) return bundle;
+    if (!info.open(QIODevice::WriteOnly))
+        return bundle;
     if (format == PlistFormat::Garbage) {
         info.write("\x89PNG not a property list");
         return bundle;
     }
     plist_t root = plist_new_dict();
     plist_dict_set_item(root, "CFBundleIdentifier", plist_new_string("com.quorvel.test"));
-    if (libraryKeyValue) plist_dict_set_item(root, kPlugInLibraryKey, plist_new_string(libraryKeyValue->toUtf8().constData()));
+    if (libraryKeyValue)
+        plist_dict_set_item(root, kPlugInLibraryKey, plist_new_string(libraryKeyValue->toUtf8().constData()));
     char* bytes = nullptr;
     uint32_t length = 0;
     if (format == PlistFormat::Xml)
@@ -51,14 +54,17 @@ QString makeBundle(const QTemporaryDir& dir, const QString& name, PlistFormat fo
     return bundle;
 }
 
-QString libraryName(const char* path) { return "MacOS/" + QFileInfo(QString::fromUtf8(path)).fileName(); }
+QString libraryName(const char* path)
+{
+    return "MacOS/" + QFileInfo(QString::fromUtf8(path)).fileName();
+}
 
 TEST(ModuleLoader, ReasonTextsAreExact)
 {
-    EXPECT_EQ((LoadError{Kind::NoSuchBundle, {}}.reason()), "no such bundle");
-    EXPECT_EQ((LoadError{Kind::NotAModule, {}}.reason()), "not a Quorvel module");
-    EXPECT_EQ((LoadError{Kind::IncompatibleVersion, {}}.reason()), "incompatible version");
-    EXPECT_EQ((LoadError{Kind::NoSuchBundle, "/x"}.message()), "no such bundle: /x");
+    EXPECT_EQ((LoadError { Kind::NoSuchBundle, {} }.reason()), "no such bundle");
+    EXPECT_EQ((LoadError { Kind::NotAModule, {} }.reason()), "not a Quorvel module");
+    EXPECT_EQ((LoadError { Kind::IncompatibleVersion, {} }.reason()), "incompatible version");
+    EXPECT_EQ((LoadError { Kind::NoSuchBundle, "/x" }.message()), "no such bundle: /x");
 }
 
 TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
@@ -70,25 +76,32 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
         QString bundle;
         Kind kind;
     } rows[] = {
-        {"path that does not exist", dir.filePath("Missing.appex"), Kind::NoSuchBundle},
-        {"empty path", QString(), Kind::NoSuchBundle},
-        {"a file, not a bundle", QString::fromUtf8(HOST_TEST_MODULE), Kind::NoSuchBundle},
-        {"bundle without Info.plist", makeBundle(dir, "NoInfo", PlistFormat::None, {}), Kind::NoSuchBundle},
-        {"Info.plist that does not parse", makeBundle(dir, "Garbage", PlistFormat::Garbage, {}), Kind::NotAModule},
-        {"Info.plist naming no library", makeBundle(dir, "NoKey", PlistFormat::Xml, std::nullopt), Kind::NotAModule},
-        {"library that is not there", makeBundle(dir, "NoLibrary", PlistFormat::Xml, QString("MacOS/libnothing.so")), Kind::NotAModule},
-        {"library path leaving the bundle",
-         makeBundle(dir, "Escape", PlistFormat::Xml, "../../" + QFileInfo(QString(HOST_TEST_MODULE)).fileName()), Kind::NotAModule},
-        {"absolute library path", makeBundle(dir, "Absolute", PlistFormat::Xml, QString(HOST_TEST_MODULE)), Kind::NotAModule},
-        {"shared library that is no plug-in",
-         makeBundle(dir, "Plain", PlistFormat::Xml, libraryName(HOST_TEST_PLAIN_LIBRARY), HOST_TEST_PLAIN_LIBRARY), Kind::NotAModule},
-        {"plug-in of another kind",
-         makeBundle(dir, "Foreign", PlistFormat::Xml, libraryName(HOST_TEST_FOREIGN_PLUGIN), HOST_TEST_FOREIGN_PLUGIN), Kind::NotAModule},
-        {"module of a later interface",
-         makeBundle(dir, "Future", PlistFormat::Xml, libraryName(HOST_TEST_FUTURE_MODULE), HOST_TEST_FUTURE_MODULE),
-         Kind::IncompatibleVersion},
-        {"module reporting another interface version",
-         makeBundle(dir, "V2", PlistFormat::Xml, libraryName(HOST_TEST_MODULE_V2), HOST_TEST_MODULE_V2), Kind::IncompatibleVersion},
+        { "path that does not exist", dir.filePath("Missing.appex"), Kind::NoSuchBundle },
+        { "empty path", QString(), Kind::NoSuchBundle },
+        { "a file, not a bundle", QString::fromUtf8(HOST_TEST_MODULE), Kind::NoSuchBundle },
+        { "bundle without Info.plist", makeBundle(dir, "NoInfo", PlistFormat::None, {}), Kind::NoSuchBundle },
+        { "Info.plist that does not parse", makeBundle(dir, "Garbage", PlistFormat::Garbage, {}), Kind::NotAModule },
+        { "Info.plist naming no library", makeBundle(dir, "NoKey", PlistFormat::Xml, std::nullopt), Kind::NotAModule },
+        { "library that is not there", makeBundle(dir, "NoLibrary", PlistFormat::Xml, QString("MacOS/libnothing.so")),
+            Kind::NotAModule },
+        { "library path leaving the bundle",
+            makeBundle(dir, "Escape", PlistFormat::Xml, "../../" + QFileInfo(QString(HOST_TEST_MODULE)).fileName()),
+            Kind::NotAModule },
+        { "absolute library path", makeBundle(dir, "Absolute", PlistFormat::Xml, QString(HOST_TEST_MODULE)),
+            Kind::NotAModule },
+        { "shared library that is no plug-in",
+            makeBundle(dir, "Plain", PlistFormat::Xml, libraryName(HOST_TEST_PLAIN_LIBRARY), HOST_TEST_PLAIN_LIBRARY),
+            Kind::NotAModule },
+        { "plug-in of another kind",
+            makeBundle(
+                dir, "Foreign", PlistFormat::Xml, libraryName(HOST_TEST_FOREIGN_PLUGIN), HOST_TEST_FOREIGN_PLUGIN),
+            Kind::NotAModule },
+        { "module of a later interface",
+            makeBundle(dir, "Future", PlistFormat::Xml, libraryName(HOST_TEST_FUTURE_MODULE), HOST_TEST_FUTURE_MODULE),
+            Kind::IncompatibleVersion },
+        { "module reporting another interface version",
+            makeBundle(dir, "V2", PlistFormat::Xml, libraryName(HOST_TEST_MODULE_V2), HOST_TEST_MODULE_V2),
+            Kind::IncompatibleVersion },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -103,7 +116,7 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
 TEST(ModuleLoader, LoadsAModuleWhosePlistIsXmlOrBinary)
 {
     QTemporaryDir dir;
-    for (const PlistFormat format : {PlistFormat::Xml, PlistFormat::Binary}) {
+    for (const PlistFormat format : { PlistFormat::Xml, PlistFormat::Binary }) {
         const QString name = format == PlistFormat::Xml ? "Xml" : "Binary";
         SCOPED_TRACE(name.toStdString());
         const QString bundle = makeBundle(dir, name, format, libraryName(HOST_TEST_MODULE), HOST_TEST_MODULE);

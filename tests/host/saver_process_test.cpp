@@ -32,7 +32,8 @@ Outcome runSaver(const QStringList& arguments, const QString& saverWindow = {})
         saver.waitForFinished();
         return {};
     }
-    return {saver.exitStatus() == QProcess::NormalExit ? saver.exitCode() : -1, QString::fromUtf8(saver.readAllStandardError())};
+    return { saver.exitStatus() == QProcess::NormalExit ? saver.exitCode() : -1,
+        QString::fromUtf8(saver.readAllStandardError()) };
 }
 
 TEST(SaverProcess, PrintsWhyItCannotRunAndExitsNonZero)
@@ -50,11 +51,12 @@ TEST(SaverProcess, PrintsWhyItCannotRunAndExitsNonZero)
         int exitCode;
         const char* printed;
     } rows[] = {
-        {"no module selected", {}, {}, 1, "quorvel-saver: no screensaver module is selected"},
-        {"no such bundle", {"--bundle", dir.filePath("Gone.appex")}, {}, 1, "quorvel-saver: no such bundle"},
-        {"not a module", {"--bundle", dir.filePath("Empty.appex"), "--preview"}, {}, 1, "quorvel-saver: not a Quorvel module"},
-        {"bad option", {"--window-id", "nope"}, {}, 64, "Usage: quorvel-saver"},
-        {"bad daemon variable", {}, "not-a-window", 64, "XSCREENSAVER_WINDOW"},
+        { "no module selected", {}, {}, 1, "quorvel-saver: no screensaver module is selected" },
+        { "no such bundle", { "--bundle", dir.filePath("Gone.appex") }, {}, 1, "quorvel-saver: no such bundle" },
+        { "not a module", { "--bundle", dir.filePath("Empty.appex"), "--preview" }, {}, 1,
+            "quorvel-saver: not a Quorvel module" },
+        { "bad option", { "--window-id", "nope" }, {}, 64, "Usage: quorvel-saver" },
+        { "bad daemon variable", {}, "not-a-window", 64, "XSCREENSAVER_WINDOW" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -83,7 +85,7 @@ TEST(SaverProcess, TerminationTearsDownInOrderAndWithdrawsTheDeclaration)
     const QString bundle = makeTestBundle(dir);
     QDir().mkpath(dir.filePath("runtime"));
     QFile::setPermissions(dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    for (const char* mode : {"--preview", "--settings"}) {
+    for (const char* mode : { "--preview", "--settings" }) {
         SCOPED_TRACE(mode);
         QProcess saver;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -91,13 +93,16 @@ TEST(SaverProcess, TerminationTearsDownInOrderAndWithdrawsTheDeclaration)
         environment.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
         environment.remove("XSCREENSAVER_WINDOW");
         saver.setProcessEnvironment(environment);
-        saver.start(QString::fromUtf8(QUORVEL_SAVER), {"--bundle", bundle, mode});
+        saver.start(QString::fromUtf8(QUORVEL_SAVER), { "--bundle", bundle, mode });
         QByteArray errors;
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            saver.waitForReadyRead(50);
-            errors += saver.readAllStandardError();
-            return errors.contains("started") || saver.state() == QProcess::NotRunning;
-        }, 15000)) << errors.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                saver.waitForReadyRead(50);
+                errors += saver.readAllStandardError();
+                return errors.contains("started") || saver.state() == QProcess::NotRunning;
+            },
+            15000))
+            << errors.toStdString();
         ASSERT_EQ(saver.state(), QProcess::Running) << errors.toStdString();
         if (QByteArray(mode) == "--settings") {
             EXPECT_EQ(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).size(), 1) << "declared while open";

@@ -37,8 +37,8 @@ public:
     QList<quorvel::platform::RunningApplication> runningApplications() const override { return {}; }
     bool terminate(qint64) override { return false; }
     bool isTerminated(qint64) const override { return true; }
-    std::unique_ptr<quorvel::platform::RunningDeclaration> declareRunning(const QString& identifier,
-                                                                        const QString& path) override
+    std::unique_ptr<quorvel::platform::RunningDeclaration> declareRunning(
+        const QString& identifier, const QString& path) override
     {
         journal_ << "declare " + identifier + " " + path;
         return std::make_unique<JournalDeclaration>(journal_);
@@ -78,7 +78,8 @@ TEST(SettingsPane, DeclaresTheSettingsExtensionAroundItsWholeLife)
 
     script.journal.clear();
     pane.reset();
-    EXPECT_EQ(script.journal, QStringList({"destroy sheet", "stop #0", "destroy #0", "destroy principal", "undeclare"}));
+    EXPECT_EQ(
+        script.journal, QStringList({ "destroy sheet", "stop #0", "destroy #0", "destroy principal", "undeclare" }));
 }
 
 TEST(SettingsPane, ClosingTheDialogClosesTheSheet)

@@ -15,10 +15,22 @@ inline QString renderClip(const QTemporaryDir& dir, const QString& name, double 
 {
     const QString path = dir.filePath(name);
     const QString duration = QString::number(seconds, 'f', 2);
-    QStringList args{"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                     "testsrc=size=64x48:rate=10:duration=" + duration};
-    if (withAudio) args << "-f" << "lavfi" << "-i" << "anullsrc=r=8000:cl=mono" << "-shortest" << "-c:a" << "aac";
-    args << "-c:v" << "libx264" << "-pix_fmt" << "yuv420p" << "-movflags" << "+faststart" << path;
+    QStringList args { "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=10:duration=" + duration };
+    if (withAudio)
+        args << "-f"
+             << "lavfi"
+             << "-i"
+             << "anullsrc=r=8000:cl=mono"
+             << "-shortest"
+             << "-c:a"
+             << "aac";
+    args << "-c:v"
+         << "libx264"
+         << "-pix_fmt"
+         << "yuv420p"
+         << "-movflags"
+         << "+faststart" << path;
     QProcess ffmpeg;
     ffmpeg.start("/usr/bin/ffmpeg", args);
     if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0)

@@ -27,14 +27,15 @@ public:
         palette.setColor(QPalette::WindowText, Qt::white);
         view_->setPalette(palette);
         view_->resize(frame.size());
-        auto* label = new QLabel(isPreview ? QStringLiteral("test module preview") : QStringLiteral("test module"), view_);
+        auto* label
+            = new QLabel(isPreview ? QStringLiteral("test module preview") : QStringLiteral("test module"), view_);
         label->setAlignment(Qt::AlignCenter);
         (new QVBoxLayout(view_))->addWidget(label);
         return view_;
     }
     QWidget* view() const override { return view_; }
-    void startAnimation() override {}
-    void stopAnimation() override {}
+    void startAnimation() override { }
+    void stopAnimation() override { }
 
 private:
     QWidget* view_ = nullptr;
@@ -42,7 +43,10 @@ private:
 
 class TestPrincipal final : public SaverPrincipal {
 public:
-    std::unique_ptr<SaverViewController> makeViewController() override { return std::make_unique<TestViewController>(); }
+    std::unique_ptr<SaverViewController> makeViewController() override
+    {
+        return std::make_unique<TestViewController>();
+    }
     std::unique_ptr<SaverConfigurationController> makeConfigurationController() override { return nullptr; }
 };
 
