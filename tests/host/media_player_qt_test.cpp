@@ -1,10 +1,12 @@
 // The real player on real clips: readiness, one end per item, failures with text, independent ends.
 #include "host/test_clips.h"
 #include "platform/linux/media_player_qt.h"
+#include "support/loopback_http_server.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVideoFrame>
@@ -164,6 +166,52 @@ TEST_F(QtMediaPlayerTest, VolumeIsClampedAndSeekMoves)
     player.seek(1.2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.positionSeconds() > 1.0; }, 5000));
     EXPECT_FALSE(player.isPlaying());
+}
+
+// Byte ranges as a clip host answers them; the streaming source needs them to seek.
+quorvel::testing::CannedReply rangedReply(const QByteArray& body, const quorvel::testing::ReceivedRequest& request)
+{
+    quorvel::testing::CannedReply reply;
+    reply.headers = { { "Content-Type", "video/mp4" }, { "Accept-Ranges", "bytes" } };
+    const QRegularExpressionMatch range
+        = QRegularExpression("^bytes=(\\d+)-(\\d*)$").match(QString::fromLatin1(request.headers.value("range")));
+    if (!range.hasMatch()) {
+        reply.body = body;
+        return reply;
+    }
+    const qint64 first = range.captured(1).toLongLong();
+    const qint64 last = range.captured(2).isEmpty() ? body.size() - 1
+                                                    : std::min<qint64>(range.captured(2).toLongLong(), body.size() - 1);
+    reply.status = 206;
+    reply.body = body.mid(first, last - first + 1);
+    reply.headers.append({ "Content-Range",
+        QByteArray("bytes ") + QByteArray::number(first) + '-' + QByteArray::number(last) + '/'
+            + QByteArray::number(body.size()) });
+    return reply;
+}
+
+TEST_F(QtMediaPlayerTest, StreamsOverHttpToItsEndAndFailsOnAMissingClip)
+{
+    QFile clip(shortClip_);
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    const QByteArray body = clip.readAll();
+    quorvel::testing::LoopbackHttpServer server;
+    server.serve("/clips/short.mp4",
+        [body](const quorvel::testing::ReceivedRequest& request) { return rangedReply(body, request); });
+
+    QtMediaPlayer player;
+    QSignalSpy ends(&player, &MediaPlayer::endOfItem);
+    player.setItem(server.url("/clips/short.mp4"));
+    player.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ends.count() == 1 || player.status() == Status::Failed; }, 10000));
+    EXPECT_EQ(player.status(), Status::ReadyToPlay) << player.errorText().toStdString();
+    EXPECT_EQ(ends.count(), 1);
+
+    player.setItem(server.url("/clips/gone.mp4"));
+    player.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player.status() == Status::Failed; }, 10000));
+    EXPECT_FALSE(player.errorText().isEmpty());
+    EXPECT_EQ(ends.count(), 1);
 }
 
 } // namespace
