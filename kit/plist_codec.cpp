@@ -6,6 +6,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace quorvel::kit {
@@ -28,6 +29,56 @@ const QDateTime& referenceDate()
 {
     static const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
     return epoch;
+}
+
+// libplist 2.2 asserts (aborting the process) in plist_get_key_val when a dictionary key holds an
+// embedded NUL, which hostile binary input can contain, and it has no getter for a key's length.
+// Its nodes keep their value record at a fixed place (the one plist_get_string_ptr reads for
+// strings); read a key's bytes from there, after checking once that the installed library really
+// lays nodes out that way. Should the check fail, keys are read through the public getter.
+struct NodeValueRecord {
+    union {
+        char* text;
+        uint64_t integer;
+    };
+    uint64_t length;
+    plist_type type;
+};
+
+const NodeValueRecord* valueRecord(plist_t node)
+{
+    return *reinterpret_cast<NodeValueRecord* const*>(static_cast<const char*>(node) + 3 * sizeof(void*));
+}
+
+bool keyLayoutHolds()
+{
+    static const bool holds = [] {
+        PlistPtr dict(plist_new_dict());
+        plist_dict_set_item(dict.get(), "layout-probe", plist_new_bool(1));
+        plist_t key = plist_dict_item_get_key(plist_dict_get_item(dict.get(), "layout-probe"));
+        if (!key || plist_get_node_type(key) != PLIST_KEY)
+            return false;
+        const NodeValueRecord* record = valueRecord(key);
+        return record && record->type == PLIST_KEY && record->length == 12 && record->text
+            && std::memcmp(record->text, "layout-probe", 12) == 0;
+    }();
+    return holds;
+}
+
+std::optional<QString> keyText(plist_t key)
+{
+    if (!key || plist_get_node_type(key) != PLIST_KEY)
+        return std::nullopt;
+    if (keyLayoutHolds()) {
+        const NodeValueRecord* record = valueRecord(key);
+        if (!record->text || std::strlen(record->text) != record->length)
+            return std::nullopt;
+        return QString::fromUtf8(record->text, qsizetype(record->length));
+    }
+    char* raw = nullptr;
+    plist_get_key_val(key, &raw);
+    MallocString owned(raw);
+    return QString::fromUtf8(raw ? raw : "");
 }
 
 struct Reader {
@@ -57,17 +108,15 @@ struct Reader {
             return QVariant(d);
         }
         case PLIST_STRING: {
-            char* raw = nullptr;
-            plist_get_string_val(node, &raw);
-            MallocString owned(raw);
-            return QVariant(QString::fromUtf8(raw ? raw : ""));
+            // The pointer getter takes the stored length; the copying getter aborts on an embedded NUL.
+            uint64_t length = 0;
+            const char* text = plist_get_string_ptr(node, &length);
+            return QVariant(text ? QString::fromUtf8(text, qsizetype(length)) : QString());
         }
         case PLIST_DATA: {
-            char* raw = nullptr;
             uint64_t length = 0;
-            plist_get_data_val(node, &raw, &length);
-            MallocString owned(raw);
-            return QVariant(QByteArray(raw ? raw : "", raw ? qsizetype(length) : 0));
+            const char* bytes = plist_get_data_ptr(node, &length);
+            return QVariant(bytes ? QByteArray(bytes, qsizetype(length)) : QByteArray());
         }
         case PLIST_DATE: {
             int32_t sec = 0, usec = 0;
@@ -101,18 +150,19 @@ struct Reader {
             plist_dict_iter it = nullptr;
             plist_dict_new_iter(node, &it);
             for (;;) {
-                char* key = nullptr;
                 plist_t item = nullptr;
-                plist_dict_next_item(node, it, &key, &item);
-                MallocString ownedKey(key);
+                plist_dict_next_item(node, it, nullptr, &item);
                 if (!item)
                     break;
-                auto value = convert(item, depth + 1);
+                const std::optional<QString> key = keyText(plist_dict_item_get_key(item));
+                if (!key)
+                    error = QStringLiteral("a dictionary key is not text");
+                auto value = key ? convert(item, depth + 1) : std::nullopt;
                 if (!value) {
                     std::free(it);
                     return std::nullopt;
                 }
-                map.insert(QString::fromUtf8(key ? key : ""), std::move(*value));
+                map.insert(*key, std::move(*value));
             }
             std::free(it);
             return QVariant(map);
@@ -146,7 +196,15 @@ struct Writer {
         case QMetaType::ULongLong: return plist_new_uint(v.toULongLong());
         case QMetaType::Double:
         case QMetaType::Float: return plist_new_real(v.toDouble());
-        case QMetaType::QString: return plist_new_string(v.toString().toUtf8().constData());
+        case QMetaType::QString: {
+            // The library stores text up to its first NUL; refuse rather than truncate.
+            const QByteArray text = v.toString().toUtf8();
+            if (text.contains('\0')) {
+                error = QStringLiteral("text with an embedded NUL character");
+                return nullptr;
+            }
+            return plist_new_string(text.constData());
+        }
         case QMetaType::QByteArray: {
             const QByteArray bytes = v.toByteArray();
             return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
@@ -175,6 +233,10 @@ struct Writer {
             PlistPtr dict(plist_new_dict());
             const QVariantMap map = v.toMap();
             for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
+                if (it.key().contains(QChar(0))) {
+                    error = QStringLiteral("a key with an embedded NUL character");
+                    return nullptr;
+                }
                 plist_t child = build(it.value(), depth + 1);
                 if (!child)
                     return nullptr;
