@@ -1,7 +1,7 @@
 #include "kit/errors.h"
 #include "kit/pluginkit_manager.h"
 #include "kit_fixtures.h"
-#include "support/coro.h"
+#include "kit_await.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 
 using namespace quorvel::kit;
 using quorvel::kit::fixtures::ScriptedProcessRunner;
-using quorvel::testing::await;
+using quorvel::kit::fixtures::await;
 
 TEST(PluginkitParsing, ListingLinesTable)
 {
