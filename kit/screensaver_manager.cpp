@@ -160,6 +160,12 @@ std::optional<QString> ScreensaverManager::activeModuleName(const QString& space
     } catch (const std::exception&) {
         return std::nullopt;
     }
+    return moduleNameIn(store, spaceUUID, env_->spaces->displays());
+}
+
+std::optional<QString> ScreensaverManager::moduleNameIn(const QVariantMap& store, const QString& spaceUUID,
+                                                        const QList<DisplayInfo>& displayList) const
+{
     const QVariantMap spaces = value::mapOrEmpty(store, key("Spaces"));
     const QVariantMap entry = value::map(spaces.value(spaceUUID)).value_or(value::mapOrEmpty(spaces, QString()));
 
@@ -186,7 +192,7 @@ std::optional<QString> ScreensaverManager::activeModuleName(const QString& space
         chosen = idleOrLinked(value::mapOrEmpty(entry, key("Default")), false);
     if (!chosen) {
         const QVariantMap displaySlots = value::mapOrEmpty(entry, key("Displays"));
-        for (const DisplayInfo& display : env_->spaces->displays()) {
+        for (const DisplayInfo& display : displayList) {
             if ((chosen = idleOrLinked(value::mapOrEmpty(displaySlots, display.uuid), false)))
                 break;
         }
@@ -272,14 +278,22 @@ QStringList ScreensaverManager::getActiveScreensavers() const
         return name ? QStringList{*name} : QStringList{};
     }
     QStringList names;
+    // One read of the store answers for every space.
+    QVariantMap store;
+    try {
+        store = env_->plist->read(env_->paths->wallpaperIndexPath());
+    } catch (const std::exception&) {
+        return names;
+    }
+    const QList<DisplayInfo> displayList = env_->spaces->displays();
     const QVariantList monitors = value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList{});
     for (const QVariant& m : monitors)
         for (const QVariant& s : value::list(value::map(m).value_or(QVariantMap{}).value(key("spaces"))).value_or(QVariantList{}))
-            if (const auto name = activeModuleName(value::map(s).value_or(QVariantMap{}).value(key("uuid")).toString()))
+            if (const auto name = moduleNameIn(store, value::map(s).value_or(QVariantMap{}).value(key("uuid")).toString(), displayList))
                 names.append(*name);
     // With no monitors at all, what the store says for "no particular space" is what applies.
     if (monitors.isEmpty())
-        if (const auto name = activeModuleName(QString()))
+        if (const auto name = moduleNameIn(store, QString(), displayList))
             names.append(*name);
     names.removeDuplicates();
     names.sort();

@@ -44,6 +44,9 @@ public:
     QVariantMap makeScreensaverChoice(const QByteArray& configuration) const;
     // The module a space shows: absent when the store cannot be read or names none.
     std::optional<QString> activeModuleName(const QString& spaceUUID) const;
+    // The same for a store already read, with the display list already taken.
+    std::optional<QString> moduleNameIn(const QVariantMap& store, const QString& spaceUUID,
+                                        const QList<DisplayInfo>& displays) const;
 
     // Space queries.
     QVariantMap getNativeSpaceTree() const { return env_->spaces->nativeSpaceTree(); }
