@@ -1,12 +1,19 @@
 #pragma once
-// The contract between quorvel-saver and a screensaver module (an .appex bundle's plug-in library).
+// The contract between quorvel-saver and a screensaver module (an .appex bundle whose
+// Contents/Info.plist names the plug-in library under "QuorvelPlugInLibrary", relative to Contents/).
 //
-// - Input: the host creates one principal per process, then one view controller per screen (and one
-//   for the preview); it calls loadView with the frame to fill and the preview flag, shows the widget,
-//   and calls startAnimation when it is on screen.
-// - Output: the widget draws itself; the module never exits the process or grabs input.
-// - Exit: on dismissal the host calls stopAnimation, then destroys the controllers, then the principal.
-// - Reset: a module that fails to load or to make a view is reported and skipped; the other screens go on.
+// - Input: one principal per process, then one view controller per screen (or for the preview, or
+//   for a daemon's window); loadView gets the frame to fill (global coordinates) and the preview
+//   flag; the host shows the widget and then calls startAnimation. In --settings the process is
+//   declared running as "com.apple.Wallpaper-Settings.extension" before any view is made.
+// - Output: the module only draws into the widgets it returns; it never exits the process, grabs
+//   input or opens windows of its own. Input belongs to the host.
+// - Exit: on dismissal (key, click, wheel, real pointer movement), SIGTERM/SIGINT/SIGHUP or the
+//   window closing, the host calls stopAnimation on every view, then destroys the controllers
+//   (which own their views), then the principal. The library is never unloaded.
+// - Reset: a module that cannot load is reported with its reason and the host exits non-zero; a
+//   controller or view that is missing or throws is logged and skipped while the other screens go
+//   on; an unplugged monitor's view is stopped alone and a new monitor gets a new view.
 
 #include <QRect>
 #include <QString>
@@ -34,7 +41,8 @@ public:
 class SaverConfigurationController {
 public:
     virtual ~SaverConfigurationController() = default;
-    // Builds the sheet; `dismiss` is called when the sheet asks to be closed.
+    // Builds the sheet; `dismiss` is called when the sheet asks to be closed. The controller keeps
+    // ownership of the sheet until destroyed (the host detaches it from its dialog before that).
     virtual QWidget* loadView(std::function<void()> dismiss) = 0;
 };
 

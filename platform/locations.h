@@ -10,6 +10,9 @@ QString serviceBaseUrl();
 // Clip CDN base URL ending in "/": $QUORVEL_CDN_URL (a missing trailing slash is added), else the build's default.
 QString cdnBaseUrl();
 
+// The update feed the application checks: the service base URL followed by "/appcast.xml".
+QString appcastUrl();
+
 // The plug-in registry tool (quorvel-pluginkit, standing in for /usr/bin/pluginkit).
 QString pluginkitToolPath();
 // "/usr/bin/killall" (psmisc).

@@ -1,6 +1,7 @@
 #pragma once
 // Application updates: an appcast (RSS items, each with a version and a download link) on the service.
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -12,9 +13,10 @@ namespace quorvel::platform {
 struct UpdateCheckResult {
     enum class Kind { UpToDate, UpdateAvailable, Failed };
     Kind kind = Kind::Failed;
-    QString latestVersion;   // newest version the appcast offers
-    QUrl downloadUrl;        // its download link
-    QString errorText;       // why the check failed
+    QString latestVersion; // newest version the appcast offers
+    QUrl downloadUrl; // its download link
+    QString errorText; // why the check failed
+    bool userInitiated = false; // from checkForUpdates(); the launch check stays quiet unless there is news
 };
 
 class Updater : public QObject {
@@ -38,9 +40,12 @@ public:
     void checkForUpdates() override;
 
 private:
+    QCoro::Task<> check(bool userInitiated);
+
     QNetworkAccessManager& network_;
     QUrl appcastUrl_;
     QString currentVersion_;
+    bool started_ = false;
 };
 
 } // namespace quorvel::platform

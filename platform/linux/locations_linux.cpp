@@ -29,10 +29,27 @@ QString cdnBaseUrl()
     return url;
 }
 
-QString pluginkitToolPath() { return environmentOr("QUORVEL_PLUGINKIT", QUORVEL_TOOL_DIR "/quorvel-pluginkit"); }
-QString killallToolPath() { return QStringLiteral("/usr/bin/killall"); }
-QString saverToolPath() { return environmentOr("QUORVEL_SAVER", QUORVEL_TOOL_DIR "/quorvel-saver"); }
-QString applicationsFolder() { return QDir::homePath() + QStringLiteral("/Applications"); }
+QString appcastUrl()
+{
+    return serviceBaseUrl() + QStringLiteral("/appcast.xml");
+}
+
+QString pluginkitToolPath()
+{
+    return environmentOr("QUORVEL_PLUGINKIT", QUORVEL_TOOL_DIR "/quorvel-pluginkit");
+}
+QString killallToolPath()
+{
+    return QStringLiteral("/usr/bin/killall");
+}
+QString saverToolPath()
+{
+    return environmentOr("QUORVEL_SAVER", QUORVEL_TOOL_DIR "/quorvel-saver");
+}
+QString applicationsFolder()
+{
+    return QDir::homePath() + QStringLiteral("/Applications");
+}
 
 QString extensionCacheDirectory()
 {

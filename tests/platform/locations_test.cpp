@@ -7,7 +7,12 @@
 namespace {
 
 struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name) : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {}
+    explicit EnvironmentGuard(const char* name)
+        : name(name)
+        , had(qEnvironmentVariableIsSet(name))
+        , old(qgetenv(name))
+    {
+    }
     ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
     const char* name;
     bool had;
@@ -21,6 +26,7 @@ TEST(Locations, EnvironmentOverridesBaseUrlsAndNormalisesTheirSlashes)
     qputenv("QUORVEL_CDN_URL", "http://127.0.0.1:4040/cdn");
     EXPECT_EQ(quorvel::platform::serviceBaseUrl(), "http://127.0.0.1:4040");
     EXPECT_EQ(quorvel::platform::cdnBaseUrl(), "http://127.0.0.1:4040/cdn/");
+    EXPECT_EQ(quorvel::platform::appcastUrl(), "http://127.0.0.1:4040/appcast.xml");
 }
 
 TEST(Locations, BuildDefaultsApplyWithoutOverrides)

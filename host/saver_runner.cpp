@@ -1,0 +1,168 @@
+#include "host/saver_runner.h"
+
+#include "host/dismissal_filter.h"
+#include "host/module_loader.h"
+#include "host/saver_session.h"
+#include "host/settings_pane.h"
+#include "host/stages.h"
+#include "platform/foreign_window.h"
+#include "platform/log.h"
+#include "platform/termination.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QScreen>
+#include <QTextStream>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdio>
+#include <exception>
+
+namespace quorvel::saver {
+namespace {
+
+using platform::LogCategory;
+
+constexpr QSize kPreviewWindowSize { 480, 270 };
+
+int fail(const QString& message)
+{
+    QTextStream(stderr) << "quorvel-saver: " << message << Qt::endl;
+    platform::log::error(LogCategory::Host, message);
+    return kExitFailure;
+}
+
+std::unique_ptr<SaverPrincipal> makePrincipal(SaverModule& module, QString* error)
+{
+    try {
+        auto principal = module.makePrincipal();
+        if (!principal)
+            *error = QStringLiteral("not a Quorvel module: the module made no principal");
+        return principal;
+    } catch (const std::exception& e) {
+        *error = QStringLiteral("not a Quorvel module: the principal failed: %1").arg(QString::fromUtf8(e.what()));
+    } catch (...) {
+        *error = QStringLiteral("not a Quorvel module: the principal failed");
+    }
+    return nullptr;
+}
+
+int runFullScreen(std::unique_ptr<SaverPrincipal> principal)
+{
+    FullScreenStage stage;
+    SaverSession session(std::move(principal), stage);
+    DismissalFilter dismissal;
+    qApp->installEventFilter(&dismissal);
+    QObject::connect(&dismissal, &DismissalFilter::dismissed, qApp, [&session] {
+        session.stop();
+        QCoreApplication::exit(0);
+    });
+    if (session.start(screenTargets()) == 0)
+        return fail(QStringLiteral("no screen could show the screensaver"));
+    // Monitors come and go while the saver runs: a new one gets its own view, an unplugged one's
+    // view is stopped so it does not pile onto another screen.
+    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [&session](QScreen* screen) {
+        if (!session.isStopped())
+            session.start({ screenTarget(screen) });
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp,
+        [&session](QScreen* screen) { session.stopScreen(screen->name()); });
+    // The saver must not end because a view's window closed under it (a module or a display gone).
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int code = QApplication::exec();
+    qApp->removeEventFilter(&dismissal);
+    return code;
+}
+
+int runPreview(std::unique_ptr<SaverPrincipal> principal)
+{
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Screen Saver Preview"));
+    window.resize(kPreviewWindowSize);
+    window.setAutoFillBackground(true);
+    QPalette black = window.palette();
+    black.setColor(QPalette::Window, Qt::black);
+    window.setPalette(black);
+    window.show();
+    ContainerStage stage(&window);
+    SaverSession session(std::move(principal), stage);
+    if (session.start({ stage.target() }) == 0)
+        return fail(QStringLiteral("the module could not make a preview"));
+    const int code = QApplication::exec();
+    session.stop();
+    return code;
+}
+
+int runSettings(std::unique_ptr<SaverPrincipal> principal, SaverEnvironment& environment)
+{
+    SettingsPane pane(std::move(principal), environment.workspace, environment.hostPath);
+    pane.show();
+    if (!pane.start())
+        platform::log::error(LogCategory::Host, QStringLiteral("the preview could not start"));
+    return QApplication::exec();
+}
+
+int runInWindow(std::unique_ptr<SaverPrincipal> principal, quint64 windowId)
+{
+    const std::optional<QRect> frame = platform::foreignWindowGeometry(windowId);
+    if (!frame || frame->isEmpty())
+        return fail(QStringLiteral("no such window: 0x%1").arg(windowId, 0, 16));
+    std::unique_ptr<QWindow> foreign(QWindow::fromWinId(WId(windowId)));
+    ForeignWindowStage stage(foreign.get(), *frame);
+    const SaverTarget target = stage.target();
+    SaverSession session(std::move(principal), stage);
+    if (session.start({ target }) == 0)
+        return fail(QStringLiteral("the module could not draw into the window"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int code = QApplication::exec();
+    session.stop();
+    return code;
+}
+
+} // namespace
+
+int runSaver(const SaverOptions& options, SaverEnvironment& environment)
+{
+    QString bundlePath = options.bundlePath;
+    if (bundlePath.isEmpty()) {
+        auto located = environment.locator.selectedModuleBundle();
+        if (auto* error = std::get_if<LocateError>(&located))
+            return fail(error->message);
+        bundlePath = std::get<QString>(located);
+    }
+    LoadResult loaded = loadSaverModule(bundlePath);
+    if (auto* error = std::get_if<LoadError>(&loaded))
+        return fail(error->message());
+    const std::unique_ptr<LoadedModule> module = std::move(std::get<std::unique_ptr<LoadedModule>>(loaded));
+    platform::log::info(LogCategory::Host, QStringLiteral("loaded %1").arg(module->libraryPath()));
+
+    QString error;
+    std::unique_ptr<SaverPrincipal> principal = makePrincipal(module->module(), &error);
+    if (!principal)
+        return fail(error);
+
+    // A daemon or the application ends the saver with SIGTERM; views are still stopped and torn
+    // down in order, so sessions are closed and nothing is left declared.
+    platform::TerminationWatcher termination;
+    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, qApp, [](int signalNumber) {
+        platform::log::info(LogCategory::Host, QStringLiteral("signal %1: quitting").arg(signalNumber));
+        // exit(), not quit(): quit() closes every window first, and views must be stopped before
+        // their windows go away.
+        QCoreApplication::exit(0);
+    });
+
+    switch (options.mode) {
+    case SaverMode::FullScreen:
+        return runFullScreen(std::move(principal));
+    case SaverMode::Preview:
+        return runPreview(std::move(principal));
+    case SaverMode::Settings:
+        return runSettings(std::move(principal), environment);
+    case SaverMode::Window:
+        return runInWindow(std::move(principal), options.windowId);
+    }
+    return kExitFailure;
+}
+
+} // namespace quorvel::saver

@@ -1,0 +1,204 @@
+#include "platform/linux/preference_file_suite.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace quorvel::platform::detail {
+
+namespace {
+constexpr quint32 kMagic = 0x51505246; // "QPRF"
+constexpr quint32 kFormatVersion = 1;
+constexpr auto kStreamVersion = QDataStream::Qt_6_4;
+constexpr int kLockWaitMs = 5000;
+
+// QDataStream reports nothing when a value's type has no stream operators (it writes a header
+// that no reader can get past), so each value is checked before it goes in.
+bool isStorable(const QVariant& value)
+{
+    // An empty entry inside a list or map streams fine; at the top level it never gets here.
+    if (!value.isValid())
+        return true;
+    switch (value.typeId()) {
+    case QMetaType::QVariantList: {
+        const QVariantList list = value.toList();
+        return std::all_of(list.cbegin(), list.cend(), [](const QVariant& v) { return isStorable(v); });
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = value.toMap();
+        return std::all_of(map.cbegin(), map.cend(), [](const QVariant& v) { return isStorable(v); });
+    }
+    default: {
+        QByteArray scratch;
+        QDataStream out(&scratch, QIODevice::WriteOnly);
+        out.setVersion(kStreamVersion);
+        return value.metaType().hasRegisteredDataStreamOperators() && value.metaType().save(out, value.constData());
+    }
+    }
+}
+
+} // namespace
+
+std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes)
+{
+    QDataStream in(bytes);
+    in.setVersion(kStreamVersion);
+    quint32 magic = 0, version = 0;
+    in >> magic >> version;
+    if (in.status() != QDataStream::Ok || magic != kMagic || version != kFormatVersion)
+        return std::nullopt;
+    QVariantMap values;
+    in >> values;
+    if (in.status() != QDataStream::Ok || !in.atEnd())
+        return std::nullopt;
+    return values;
+}
+
+std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values)
+{
+    if (!std::all_of(values.cbegin(), values.cend(), [](const QVariant& v) { return isStorable(v); }))
+        return std::nullopt;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(kStreamVersion);
+    out << kMagic << kFormatVersion << values;
+    if (out.status() != QDataStream::Ok)
+        return std::nullopt;
+    return bytes;
+}
+
+PreferenceFileSuite::PreferenceFileSuite(QString path)
+    : path_(std::move(path))
+{
+    QMutexLocker lock(&mutex_);
+    reloadIfChanged();
+}
+
+PreferenceFileSuite::~PreferenceFileSuite()
+{
+    QMutexLocker lock(&mutex_);
+    if (!pendingSets_.isEmpty() || !pendingRemovals_.isEmpty())
+        flush();
+}
+
+QVariant PreferenceFileSuite::value(const QString& key) const
+{
+    QMutexLocker lock(&mutex_);
+    reloadIfChanged();
+    return values_.value(key);
+}
+
+void PreferenceFileSuite::setValue(const QString& key, const QVariant& value)
+{
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
+    // One value that cannot be written would make every later write of the whole file fail.
+    if (!encodePreferenceFile({ { key, value } })) {
+        qWarning("Preference \"%s\" not stored: its type cannot be saved.", qPrintable(key));
+        QMutexLocker lock(&mutex_);
+        refusedValue_ = true;
+        return;
+    }
+    QMutexLocker lock(&mutex_);
+    pendingRemovals_.remove(key);
+    pendingSets_.insert(key, value);
+    values_.insert(key, value);
+    flush();
+}
+
+void PreferenceFileSuite::remove(const QString& key)
+{
+    QMutexLocker lock(&mutex_);
+    pendingSets_.remove(key);
+    pendingRemovals_.insert(key);
+    values_.remove(key);
+    flush();
+}
+
+bool PreferenceFileSuite::synchronize()
+{
+    QMutexLocker lock(&mutex_);
+    const bool refused = std::exchange(refusedValue_, false);
+    if (!pendingSets_.isEmpty() || !pendingRemovals_.isEmpty())
+        return flush() && !refused;
+    if (refused)
+        return false;
+    loaded_ = {};
+    reloadIfChanged();
+    // Nothing to write, but the caller also asks whether the store could take a write.
+    const QFileInfo info(path_);
+    return info.exists() ? info.isWritable() : QFileInfo(info.absolutePath()).isWritable();
+}
+
+PreferenceFileSuite::FileStamp PreferenceFileSuite::stamp() const
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(path_).constData(), &info) != 0)
+        return {};
+    return { static_cast<qint64>(info.st_ino), info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec,
+        static_cast<qint64>(info.st_size) };
+}
+
+void PreferenceFileSuite::reloadIfChanged() const
+{
+    const FileStamp now = stamp();
+    if (now == loaded_ && now.size >= 0)
+        return;
+    QVariantMap merged = readFile();
+    for (auto it = pendingSets_.cbegin(); it != pendingSets_.cend(); ++it)
+        merged.insert(it.key(), it.value());
+    for (const auto& key : pendingRemovals_)
+        merged.remove(key);
+    values_ = std::move(merged);
+    loaded_ = now;
+}
+
+QVariantMap PreferenceFileSuite::readFile() const
+{
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // A damaged file reads as empty rather than failing every later read; the next write replaces it.
+    return decodePreferenceFile(file.readAll()).value_or(QVariantMap());
+}
+
+bool PreferenceFileSuite::flush()
+{
+    if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
+        return false;
+    // Serialises the read-merge-write with other processes, so no one's keys are lost.
+    QLockFile lock(path_ + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs))
+        return false;
+
+    QVariantMap merged = readFile();
+    for (auto it = pendingSets_.cbegin(); it != pendingSets_.cend(); ++it)
+        merged.insert(it.key(), it.value());
+    for (const auto& key : pendingRemovals_)
+        merged.remove(key);
+
+    const auto bytes = encodePreferenceFile(merged);
+    if (!bytes)
+        return false;
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
+        return false;
+
+    pendingSets_.clear();
+    pendingRemovals_.clear();
+    values_ = std::move(merged);
+    loaded_ = stamp();
+    return true;
+}
+
+} // namespace quorvel::platform::detail

@@ -1,0 +1,60 @@
+#pragma once
+// One preference suite kept in one file, shared by every process that opens the same path.
+
+#include "platform/preferences.h"
+
+#include <QMutex>
+#include <QSet>
+#include <QVariantMap>
+
+#include <optional>
+
+namespace quorvel::platform::detail {
+
+// Reads and writes a whole suite file: a magic header, a format version, then a QVariantMap in
+// QDataStream form, so every value keeps its type. None when the bytes are not such a file, or
+// when a value has a type that cannot be stored.
+std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes);
+std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values);
+
+// Every change is written through at once (under a lock file, merged with what other processes
+// wrote meanwhile); a change that could not be written stays pending until a later write or
+// synchronize succeeds. Reads notice other processes' writes when the file changes. Setting an
+// invalid QVariant removes the key; a value of a type that cannot be stored is refused, and the
+// next synchronize reports it.
+class PreferenceFileSuite final : public PreferenceSuite {
+public:
+    explicit PreferenceFileSuite(QString path);
+    ~PreferenceFileSuite() override;
+
+    QVariant value(const QString& key) const override;
+    void setValue(const QString& key, const QVariant& value) override;
+    void remove(const QString& key) override;
+    bool synchronize() override;
+
+    const QString& path() const { return path_; }
+
+private:
+    // Every write renames a new file into place, so the inode changes even within one clock tick.
+    struct FileStamp {
+        qint64 inode = -1;
+        qint64 modifiedNs = 0;
+        qint64 size = -1;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp stamp() const;
+    // Caller holds mutex_.
+    void reloadIfChanged() const;
+    QVariantMap readFile() const;
+    bool flush();
+
+    QString path_;
+    mutable QMutex mutex_;
+    mutable QVariantMap values_;
+    mutable FileStamp loaded_;
+    QVariantMap pendingSets_;
+    QSet<QString> pendingRemovals_;
+    bool refusedValue_ = false;
+};
+
+} // namespace quorvel::platform::detail

@@ -1,0 +1,52 @@
+#include "service/request_fields.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+namespace quorvel::service {
+
+QJsonObject jsonBody(const Request& request)
+{
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw ApiError { ApiError::Code::BadJson,
+            QStringLiteral("The request body is not valid JSON: %1.").arg(error.errorString()), {} };
+    if (!document.isObject())
+        throw ApiError { ApiError::Code::BadJson, QStringLiteral("The request body must be a JSON object."), {} };
+    return document.object();
+}
+
+QString stringField(const QJsonObject& object, const QString& key, qsizetype maxLength)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined())
+        throw ApiError::badRequest(QStringLiteral("The field \"%1\" is missing.").arg(key));
+    if (!value.isString())
+        throw ApiError::badRequest(QStringLiteral("The field \"%1\" must be a string.").arg(key));
+    const QString text = value.toString();
+    if (text.size() > maxLength)
+        throw ApiError::badRequest(
+            QStringLiteral("The field \"%1\" is longer than %2 characters.").arg(key).arg(maxLength));
+    return text;
+}
+
+bool boolField(const QJsonObject& object, const QString& key, bool fallback)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined())
+        return fallback;
+    if (!value.isBool())
+        throw ApiError::badRequest(QStringLiteral("The field \"%1\" must be true or false.").arg(key));
+    return value.toBool();
+}
+
+QString requiredQuery(const Request& request, const QString& key)
+{
+    const auto value = request.queryValue(key);
+    if (!value || value->isEmpty())
+        throw ApiError::badRequest(QStringLiteral("The query parameter \"%1\" is missing.").arg(key));
+    return *value;
+}
+
+} // namespace quorvel::service

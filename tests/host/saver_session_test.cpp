@@ -1,0 +1,143 @@
+// One view per target, started once shown; teardown in the contract's order; a failing view
+// never takes the others down.
+#include "host/fake_module.h"
+#include "host/saver_session.h"
+
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QWidget>
+
+using namespace quorvel::saver;
+using quorvel::testing::FakeModuleScript;
+using quorvel::testing::FakePrincipal;
+
+namespace {
+
+class RecordingStage final : public Stage {
+public:
+    explicit RecordingStage(QStringList& journal)
+        : journal_(journal)
+    {
+    }
+    bool present(QWidget* view, const SaverTarget& target) override
+    {
+        journal_ << "present " + view->objectName();
+        return !refuse.contains(target.screenName);
+    }
+    void withdraw(QWidget* view) override { journal_ << "withdraw " + view->objectName(); }
+    QSet<QString> refuse;
+
+private:
+    QStringList& journal_;
+};
+
+const QList<SaverTarget> twoScreens { { QRect(0, 0, 1920, 1080), false, "DP-1" },
+    { QRect(1920, 0, 1280, 800), false, "HDMI-1" } };
+
+TEST(SaverSession, StartsEachShownViewAndTearsDownInContractOrder)
+{
+    FakeModuleScript script;
+    RecordingStage stage(script.journal);
+    SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+    EXPECT_EQ(session.start(twoScreens), 2);
+    EXPECT_EQ(script.journal,
+        QStringList({ "make #0", "load 1920x1080 #0", "present view0", "start #0", "make #1", "load 1280x800 #1",
+            "present view1", "start #1" }));
+    script.journal.clear();
+    session.stop();
+    // Every view stops before any is destroyed; the principal goes last.
+    EXPECT_EQ(script.journal,
+        QStringList({ "stop #0", "stop #1", "withdraw view0", "destroy #0", "withdraw view1", "destroy #1",
+            "destroy principal" }));
+    EXPECT_TRUE(session.isStopped());
+    EXPECT_EQ(session.runningCount(), 0);
+    EXPECT_EQ(session.principal(), nullptr);
+}
+
+TEST(SaverSession, FailingViewsAreSkippedAndTheRestRun)
+{
+    FakeModuleScript script;
+    script.nullViewAt = { 0 };
+    script.throwingViewAt = { 1 };
+    script.throwingStartAt = { 3 };
+    RecordingStage stage(script.journal);
+    stage.refuse = { "screen2" };
+    QList<SaverTarget> targets;
+    for (int i = 0; i < 5; ++i)
+        targets << SaverTarget { QRect(i * 100, 0, 100, 100), false, QStringLiteral("screen%1").arg(i) };
+    SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+
+    EXPECT_EQ(session.start(targets), 2) << script.journal.join(", ").toStdString();
+    // The controllers of views that never showed are gone at once; a view whose start threw stays
+    // on the display and is torn down with the others.
+    for (const char* line : { "destroy #0", "destroy #1", "destroy #2" })
+        EXPECT_TRUE(script.journal.contains(line)) << line;
+    ASSERT_EQ(session.views().size(), 2);
+    EXPECT_EQ(session.views().at(0)->objectName(), "view3");
+    EXPECT_EQ(session.views().at(1)->objectName(), "view4");
+    script.journal.clear();
+    session.stop();
+    EXPECT_EQ(script.journal,
+        QStringList({ "stop #3", "stop #4", "withdraw view3", "destroy #3", "withdraw view4", "destroy #4",
+            "destroy principal" }));
+}
+
+TEST(SaverSession, StopIsIdempotentAndRunByTheDestructor)
+{
+    FakeModuleScript script;
+    RecordingStage stage(script.journal);
+    {
+        SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+        session.start({ twoScreens.first() });
+        session.stop();
+        session.stop();
+        EXPECT_EQ(session.start(twoScreens), 0) << "a stopped session starts nothing";
+    }
+    EXPECT_EQ(script.journal.count("stop #0"), 1);
+    EXPECT_EQ(script.journal.count("destroy principal"), 1);
+
+    script.journal.clear();
+    {
+        SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+        session.start({ twoScreens.first() });
+    }
+    EXPECT_EQ(script.journal.mid(4), QStringList({ "stop #0", "withdraw view0", "destroy #0", "destroy principal" }));
+}
+
+TEST(SaverSession, UnpluggedScreenLosesItsViewOnlyAndANewScreenGetsOne)
+{
+    FakeModuleScript script;
+    RecordingStage stage(script.journal);
+    SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+    session.start(twoScreens);
+    script.journal.clear();
+    EXPECT_EQ(session.stopScreen("HDMI-1"), 1);
+    EXPECT_EQ(script.journal, QStringList({ "stop #1", "withdraw view1", "destroy #1" }));
+    EXPECT_EQ(session.stopScreen("HDMI-1"), 0);
+    EXPECT_EQ(session.stopScreen(""), 0) << "views that are no screen's are never taken for one";
+    ASSERT_EQ(session.runningCount(), 1);
+    EXPECT_EQ(session.views().at(0)->objectName(), "view0");
+
+    EXPECT_EQ(session.start({ { QRect(1920, 0, 2560, 1440), false, "DP-2" } }), 2);
+    script.journal.clear();
+    session.stop();
+    EXPECT_EQ(script.journal,
+        QStringList({ "stop #0", "stop #2", "withdraw view0", "destroy #0", "withdraw view2", "destroy #2",
+            "destroy principal" }));
+}
+
+TEST(SaverSession, ViewsAModuleLeavesBehindAreDeleted)
+{
+    FakeModuleScript script;
+    script.leaksViews = true;
+    RecordingStage stage(script.journal);
+    SaverSession session(std::make_unique<FakePrincipal>(script), stage);
+    session.start(twoScreens);
+    const QList<QPointer<QWidget>> views { session.views().at(0), session.views().at(1) };
+    session.stop();
+    for (const QPointer<QWidget>& view : views)
+        EXPECT_TRUE(view.isNull()) << "a forgotten view would keep drawing";
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+// The settings pane: declared as the settings extension before any view exists and for as long
+// as it is open; the sheet opens, closes through its own dismiss and reopens.
+#include "host/fake_module.h"
+#include "host/settings_pane.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+
+using namespace quorvel::saver;
+using quorvel::testing::FakeModuleScript;
+using quorvel::testing::FakePrincipal;
+
+namespace {
+
+class JournalDeclaration final : public quorvel::platform::RunningDeclaration {
+public:
+    explicit JournalDeclaration(QStringList& journal)
+        : journal_(journal)
+    {
+    }
+    ~JournalDeclaration() override { journal_ << "undeclare"; }
+
+private:
+    QStringList& journal_;
+};
+
+class JournalWorkspace final : public quorvel::platform::Workspace {
+public:
+    explicit JournalWorkspace(QStringList& journal)
+        : journal_(journal)
+    {
+    }
+    bool openURL(const QUrl&) override { return false; }
+    bool openApplication(const QString&, const QStringList&) override { return false; }
+    QList<quorvel::platform::RunningApplication> runningApplications() const override { return {}; }
+    bool terminate(qint64) override { return false; }
+    bool isTerminated(qint64) const override { return true; }
+    std::unique_ptr<quorvel::platform::RunningDeclaration> declareRunning(
+        const QString& identifier, const QString& path) override
+    {
+        journal_ << "declare " + identifier + " " + path;
+        return std::make_unique<JournalDeclaration>(journal_);
+    }
+
+private:
+    QStringList& journal_;
+};
+
+TEST(SettingsPane, DeclaresTheSettingsExtensionAroundItsWholeLife)
+{
+    FakeModuleScript script;
+    JournalWorkspace workspace(script.journal);
+    auto principal = std::make_unique<FakePrincipal>(script);
+    FakePrincipal* fake = principal.get();
+    auto pane = std::make_unique<SettingsPane>(std::move(principal), workspace, "/opt/quorvel-saver");
+    ASSERT_TRUE(pane->start());
+
+    ASSERT_GE(script.journal.size(), 3);
+    EXPECT_EQ(script.journal.at(0), "declare com.apple.Wallpaper-Settings.extension /opt/quorvel-saver")
+        << "the module reads the declaration when its preview view is made";
+    EXPECT_EQ(script.journal.at(1), "make #0");
+    EXPECT_TRUE(script.journal.contains("load 480x270 preview #0"));
+    EXPECT_TRUE(pane->isSheetOpen());
+    EXPECT_TRUE(pane->sheet()->isAncestorOf(fake->lastSheet->view()));
+
+    // The sheet's own dismiss closes it; the pane and its preview stay.
+    fake->lastSheet->pressOk();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane->isSheetOpen(); }, 2000));
+    EXPECT_TRUE(script.journal.contains("destroy sheet"));
+    EXPECT_EQ(pane->session().runningCount(), 1);
+    EXPECT_TRUE(pane->isDeclaredRunning());
+
+    pane->openSheet();
+    EXPECT_TRUE(pane->isSheetOpen());
+    EXPECT_EQ(script.journal.count("make sheet"), 2);
+
+    script.journal.clear();
+    pane.reset();
+    EXPECT_EQ(
+        script.journal, QStringList({ "destroy sheet", "stop #0", "destroy #0", "destroy principal", "undeclare" }));
+}
+
+TEST(SettingsPane, ClosingTheDialogClosesTheSheet)
+{
+    FakeModuleScript script;
+    JournalWorkspace workspace(script.journal);
+    SettingsPane pane(std::make_unique<FakePrincipal>(script), workspace, "/opt/quorvel-saver");
+    pane.start();
+    ASSERT_TRUE(pane.isSheetOpen());
+    pane.sheet()->reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !pane.isSheetOpen(); }, 2000));
+    EXPECT_TRUE(script.journal.contains("destroy sheet"));
+}
+
+} // namespace

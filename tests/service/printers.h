@@ -1,0 +1,16 @@
+#pragma once
+// Readable failure messages for Qt strings in the service tests.
+
+#include <QByteArray>
+#include <QString>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
+    *out << '"' << bytes.left(300).toStdString() << '"';
+}

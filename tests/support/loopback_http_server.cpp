@@ -1,0 +1,146 @@
+#include "support/loopback_http_server.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <memory>
+#include <optional>
+
+namespace quorvel::testing {
+
+namespace {
+
+constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
+    }
+}
+
+// A complete request once the head and Content-Length bytes of body are in.
+std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
+{
+    const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return std::nullopt;
+    const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    ReceivedRequest request;
+    request.method = requestLine.value(0);
+    request.path = QString::fromUtf8(requestLine.value(1));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+    }
+    const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+    if (buffer.size() - (headEnd + 4) < length)
+        return std::nullopt;
+    request.body = buffer.mid(headEnd + 4, length);
+    return request;
+}
+
+} // namespace
+
+LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
+    : QObject(parent)
+{
+    connect(&server_, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
+    server_.listen(QHostAddress::LocalHost, 0);
+}
+
+LoopbackHttpServer::~LoopbackHttpServer()
+{
+    server_.close();
+}
+
+void LoopbackHttpServer::serve(const QString& path, CannedReply reply)
+{
+    handlers_.insert(path, [reply = std::move(reply)](const ReceivedRequest&) { return reply; });
+}
+
+void LoopbackHttpServer::serve(const QString& path, Handler handler)
+{
+    handlers_.insert(path, std::move(handler));
+}
+
+quint16 LoopbackHttpServer::port() const
+{
+    return server_.serverPort();
+}
+
+QUrl LoopbackHttpServer::url(const QString& path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+}
+
+void LoopbackHttpServer::accept()
+{
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        socket->setParent(this);
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+            *buffer += socket->readAll();
+            if (buffer->size() > kMaxRequestBytes) {
+                socket->abort();
+                return;
+            }
+            const auto request = parseRequest(*buffer);
+            if (!request)
+                return;
+            disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+            requests_.append(*request);
+
+            const QString path = request->path.section(QLatin1Char('?'), 0, 0);
+            const auto handler = handlers_.constFind(path);
+            const CannedReply reply = handler != handlers_.cend()
+                ? (*handler)(*request)
+                : CannedReply { 404, {}, "not found", CannedReply::Mode::Whole };
+            if (reply.mode == CannedReply::Mode::Stall)
+                return;
+            QByteArray head
+                = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+            for (const auto& [name, value] : reply.headers)
+                head += name + ": " + value + "\r\n";
+            head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+            socket->write(head);
+            if (reply.mode == CannedReply::Mode::CutMidBody) {
+                socket->write(reply.body.left(reply.body.size() / 2));
+                // Closing after the pending bytes leaves the client short of the announced length.
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(reply.body);
+            socket->disconnectFromHost();
+        });
+    }
+}
+
+} // namespace quorvel::testing
