@@ -2,6 +2,7 @@
 // A whole kit over a temporary home: injected screens, spaces documents, registry, clock, sleeper
 // and printed lines, with the store path and the module bundles the tests use.
 
+#include "kit/errors.h"
 #include "kit/kit_environment.h"
 #include "kit/screensaver_manager.h"
 #include "kit_await.h"
