@@ -13,7 +13,7 @@ QString ModuleResolutionError::message() const
 {
     switch (kind) {
     case Kind::storeUnreadable: return QStringLiteral("the wallpaper store %1 cannot be read").arg(detail);
-    case Kind::nothingSelected: return QStringLiteral("no screensaver is selected in the wallpaper store");
+    case Kind::nothingSelected: return QStringLiteral("no screensaver module is selected in the wallpaper store");
     case Kind::notAModule: return QStringLiteral("the selected screensaver choice names no module");
     case Kind::moduleNotInstalled: return QStringLiteral("the selected screensaver \"%1\" is not installed").arg(detail);
     case Kind::noScreen: return QStringLiteral("no screen is connected");

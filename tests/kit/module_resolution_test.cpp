@@ -32,7 +32,7 @@ TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
     EXPECT_EQ(written.value(QStringLiteral("AllSpacesAndDisplays")).toMap(), individual);
     EXPECT_EQ(written.value(QStringLiteral("SystemDefault")).toMap(), individual);
     EXPECT_EQ(written.value(QStringLiteral("Spaces")).toMap().keys(), (QStringList{spaceUUID(1), spaceUUID(2)}));
-    EXPECT_EQ(resolved(kMain), QStringLiteral("error: no screensaver is selected in the wallpaper store"));
+    EXPECT_EQ(resolved(kMain), QStringLiteral("error: no screensaver module is selected in the wallpaper store"));
 
     writeStore(storeFor({1, 1}));
     const QByteArray existing = storeBytes();
