@@ -1,0 +1,220 @@
+#include "extension/quorvel_playback.h"
+
+#include "extension/feed_loader.h"
+#include "extension/settings.h"
+#include "platform/log.h"
+
+#include <QCoroTask>
+#include <QFile>
+#include <QPointer>
+#include <QUuid>
+
+namespace quorvel::extension {
+namespace {
+
+using platform::LogCategory;
+using Status = platform::MediaPlayer::ItemStatus;
+
+constexpr qint64 kFailuresBeforeBackoff = 2; // the third failure in a row backs off
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+QString decimal(double value)
+{
+    return QString::asprintf("%f", value);
+}
+
+QString signalName(DismissalSignal signal)
+{
+    switch (signal) {
+    case DismissalSignal::WindowWillClose:
+        return QStringLiteral("windowWillClose");
+    case DismissalSignal::WindowDidResignKey:
+        return QStringLiteral("windowDidResignKey");
+    case DismissalSignal::WindowDidChangeOcclusionState:
+        return QStringLiteral("windowDidChangeOcclusionState");
+    }
+    return {};
+}
+
+} // namespace
+
+QuorvelPlayback::QuorvelPlayback(std::shared_ptr<ExtensionEnvironment> environment,
+    std::unique_ptr<platform::MediaPlayer> player, bool isPreview,
+    std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent)
+    : QObject(parent)
+    , environment_(std::move(environment))
+    , player_(std::move(player))
+    , cache_(environment_->clipCache)
+    , retention_(std::move(retentionStorage), *environment_->clock)
+    , isPreview_(isPreview)
+    , instanceID_(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().left(4))
+{
+    platform::log::info(LogCategory::View, QStringLiteral("init(frame:isPreview: %1)").arg(flag(isPreview)));
+    player_->setVolume(isPreview_ ? 0.0 : storedVolume());
+    // Only this player's own end of item advances this view: another display's clip ending must
+    // not cut this one short.
+    connect(player_.get(), &platform::MediaPlayer::endOfItem, this, &QuorvelPlayback::playNext);
+    connect(player_.get(), &platform::MediaPlayer::statusChanged, this, &QuorvelPlayback::onStatusChanged);
+}
+
+QuorvelPlayback::~QuorvelPlayback()
+{
+    player_->pause();
+    retention_.endSession();
+}
+
+QCoro::Task<> QuorvelPlayback::loadFeed()
+{
+    QPointer<QuorvelPlayback> self(this);
+    const auto environment = environment_;
+    const QUrl feedURL = feedRequestURL(
+        environment->serviceBaseUrl, environment->clock->now(), environment->machineIdentity->machineIdentifier());
+    std::vector<Video> videos = co_await loadPlaylist(environment->network, feedURL, environment->cacheDirectory,
+        makeFallbackVideo(environment->sampleClipURL), environment->feedTimeout, QPointer<QObject>(this));
+    if (!self)
+        co_return;
+    setPlaylist(std::move(videos));
+    if (isPreview_)
+        co_return;
+    // Detached: the view goes on playing while its clips download.
+    ClipCache::cacheClips(
+        cache_, QPointer<QObject>(this), [self] { return self ? self->playlist_ : std::vector<Video> {}; });
+}
+
+void QuorvelPlayback::setPlaylist(std::vector<Video> playlist)
+{
+    playlist_ = std::move(playlist);
+    playNext();
+}
+
+void QuorvelPlayback::playNext()
+{
+    if (playlist_.empty())
+        return;
+    const Video video = playlist_[static_cast<size_t>(index_ % static_cast<qint64>(playlist_.size()))];
+    ++index_;
+
+    caption_ = captionText(video);
+    title_ = video.title.value_or(QString());
+    titleVisible_ = !title_.isEmpty();
+    emit textChanged();
+
+    const std::optional<QUrl> cached = cache_->cachedFileURL(video);
+    currentURL_ = cached.value_or(video.url);
+    currentFromCache_ = cached.has_value();
+    if (!cached && !isRemoteClipURL(video.url) && !mayPlayFromDisk(video.url)) {
+        // A feed never makes the player read a local file (or any other scheme).
+        player_->pause();
+        failCurrent(QStringLiteral("not an http(s) clip: %1").arg(video.url.toString()));
+        return;
+    }
+    platform::log::info(LogCategory::View, QStringLiteral("playing %1").arg(currentURL_.toString()));
+    player_->setItem(currentURL_);
+    player_->play();
+}
+
+void QuorvelPlayback::onStatusChanged(Status status)
+{
+    switch (status) {
+    case Status::ReadyToPlay:
+        consecutiveFailures_ = 0;
+        platform::log::info(LogCategory::View,
+            QStringLiteral("item ready, duration=%1s vol=%2 audioTracks=%3")
+                .arg(decimal(player_->durationSeconds()), decimal(player_->volume()))
+                .arg(player_->audioTrackCount()));
+        break;
+    case Status::Failed: {
+        const QString error = player_->errorText();
+        failCurrent(error.isEmpty() ? QStringLiteral("?") : error);
+        break;
+    }
+    case Status::Unknown:
+        break;
+    }
+}
+
+void QuorvelPlayback::failCurrent(const QString& reason)
+{
+    platform::log::error(LogCategory::View, QStringLiteral("item FAILED: %1").arg(reason));
+    // Only the file this play took from the cache goes; a URL from a feed never deletes anything.
+    if (currentFromCache_ && currentURL_.isLocalFile() && cache_->isCacheFile(currentURL_.toLocalFile()))
+        QFile::remove(currentURL_.toLocalFile());
+    currentFromCache_ = false;
+    ++consecutiveFailures_;
+    if (consecutiveFailures_ > kFailuresBeforeBackoff) {
+        platform::log::error(LogCategory::View, QStringLiteral("3 consecutive failures; retrying in 30s"));
+        retryPending_ = true;
+        environment_->sleeper->schedule(environment_->failureBackoff, this, [this] {
+            retryPending_ = false;
+            consecutiveFailures_ = 0;
+            playNext();
+        });
+        return;
+    }
+    playNext();
+}
+
+bool QuorvelPlayback::mayPlayFromDisk(const QUrl& url) const
+{
+    return url.isLocalFile() && url == environment_->sampleClipURL;
+}
+
+void QuorvelPlayback::startAnimation()
+{
+    if (player_->hasItem())
+        player_->play();
+    if (!isPreview_ && !settingsHostRunning())
+        retention_.startSession();
+}
+
+void QuorvelPlayback::stopAnimation()
+{
+    platform::log::info(LogCategory::View, QStringLiteral("stopAnimation()"));
+    player_->pause();
+    retention_.endSession();
+}
+
+void QuorvelPlayback::windowChanged(bool hasWindow)
+{
+    platform::log::info(
+        LogCategory::View, QStringLiteral("[%1] viewDidMoveToWindow hasWindow=%2").arg(instanceID_, flag(hasWindow)));
+    if (!hasWindow) {
+        player_->pause();
+        return;
+    }
+    const bool settingsOpen = settingsHostRunning();
+    player_->setVolume(settingsOpen ? 0.0 : storedVolume());
+    platform::log::info(LogCategory::View,
+        QStringLiteral("[%1] settingsOpen=%2 -> volume=%3")
+            .arg(instanceID_, flag(settingsOpen), decimal(player_->volume())));
+}
+
+void QuorvelPlayback::dismissalSignal(DismissalSignal signal, bool windowVisible)
+{
+    platform::log::info(LogCategory::View,
+        QStringLiteral("[%1] dismissal signal: %2 visible=%3")
+            .arg(instanceID_, signalName(signal), flag(windowVisible)));
+    if (signal == DismissalSignal::WindowDidChangeOcclusionState && windowVisible)
+        return;
+    player_->pause();
+}
+
+bool QuorvelPlayback::settingsHostRunning() const
+{
+    if (!environment_->workspace)
+        return false;
+    for (const platform::RunningApplication& application : environment_->workspace->runningApplications())
+        if (application.bundleIdentifier == QLatin1String("com.apple.Wallpaper-Settings.extension"))
+            return true;
+    return false;
+}
+
+double QuorvelPlayback::storedVolume() const
+{
+    return environment_->preferences ? settings::storedVolume(*environment_->preferences) : settings::kDefaultVolume;
+}
+
+} // namespace quorvel::extension

@@ -1,0 +1,84 @@
+#pragma once
+// One player view's logic without a display: the feed, the endless loop over the playlist, failure
+// counting with its back-off, volume, pausing on dismissal signals and retention sessions.
+
+#include "extension/clip_cache.h"
+#include "extension/extension_environment.h"
+#include "extension/feed_model.h"
+#include "extension/retention_metrics.h"
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quorvel::extension {
+
+// What a window told its view; each maps to one line of the view's log.
+enum class DismissalSignal { WindowWillClose, WindowDidResignKey, WindowDidChangeOcclusionState };
+
+class QuorvelPlayback : public QObject {
+    Q_OBJECT
+public:
+    // Owns `player` (never null); retention sessions go to `retentionStorage`.
+    QuorvelPlayback(std::shared_ptr<ExtensionEnvironment> environment, std::unique_ptr<platform::MediaPlayer> player,
+        bool isPreview, std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent = nullptr);
+    ~QuorvelPlayback() override;
+
+    // Fetches the feed once, plays it, and (full-screen only) caches its clips.
+    QCoro::Task<> loadFeed();
+    // Replaces the playlist (the index is kept) and plays the next clip.
+    void setPlaylist(std::vector<Video> playlist);
+    void playNext();
+
+    void startAnimation();
+    void stopAnimation();
+    // The view entered a window (or lost it).
+    void windowChanged(bool hasWindow);
+    void dismissalSignal(DismissalSignal signal, bool windowVisible);
+
+    bool settingsHostRunning() const;
+    double storedVolume() const;
+
+    platform::MediaPlayer& player() const { return *player_; }
+    const std::vector<Video>& playlist() const { return playlist_; }
+    qint64 index() const { return index_; }
+    qint64 consecutiveFailures() const { return consecutiveFailures_; }
+    bool isPreview() const { return isPreview_; }
+    const QString& instanceID() const { return instanceID_; }
+    QString caption() const { return caption_; }
+    QString title() const { return title_; }
+    bool titleVisible() const { return titleVisible_; }
+    bool retryPending() const { return retryPending_; }
+    RetentionMetrics& retention() { return retention_; }
+    std::shared_ptr<ClipCache> cache() const { return cache_; }
+
+signals:
+    // The caption or the title changed.
+    void textChanged();
+
+private:
+    void onStatusChanged(platform::MediaPlayer::ItemStatus status);
+    void failCurrent(const QString& reason);
+    bool mayPlayFromDisk(const QUrl& url) const;
+
+    std::shared_ptr<ExtensionEnvironment> environment_;
+    std::unique_ptr<platform::MediaPlayer> player_;
+    std::shared_ptr<ClipCache> cache_;
+    RetentionMetrics retention_;
+    std::vector<Video> playlist_;
+    qint64 index_ = 0;
+    qint64 consecutiveFailures_ = 0;
+    bool isPreview_ = false;
+    QString instanceID_;
+    QString caption_;
+    QString title_;
+    bool titleVisible_ = false;
+    bool retryPending_ = false;
+    // The URL handed to the player for the current clip, and whether it is this play's cache file.
+    QUrl currentURL_;
+    bool currentFromCache_ = false;
+};
+
+} // namespace quorvel::extension
