@@ -115,10 +115,10 @@ struct KitFixture {
         QList<MonitorSpec> specs;
         int n = 0;
         for (int i = 0; i < counts.size(); ++i) {
-            MonitorSpec spec{i == 0 ? kMain : kSecond, {}};
+            MonitorSpec monitor{i == 0 ? kMain : kSecond, {}};
             for (int s = 0; s < counts[i]; ++s)
-                spec.spaceUUIDs.append(spaceUUID(++n));
-            specs.append(spec);
+                monitor.spaceUUIDs.append(spaceUUID(++n));
+            specs.append(monitor);
         }
         return realisticStore(specs);
     }
