@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-namespace {
-
 TEST(DynamicSymbolLoader, FindsSymbolsAndAnswersNullForWhatIsMissing)
 {
     quorvel::platform::DynamicSymbolLoader loader;
@@ -13,11 +9,8 @@ TEST(DynamicSymbolLoader, FindsSymbolsAndAnswersNullForWhatIsMissing)
     ASSERT_NE(length, nullptr);
     EXPECT_EQ(length("four"), 4u);
     EXPECT_EQ(loader.load("libc.so.6", "SecTranslocateIsTranslocatedURL"), nullptr);
-    EXPECT_EQ(loader.load("/System/Library/Frameworks/Security.framework/Security", "SecTranslocateIsTranslocatedURL"),
-        nullptr);
+    EXPECT_EQ(loader.load("/System/Library/Frameworks/Security.framework/Security", "SecTranslocateIsTranslocatedURL"), nullptr);
     // An empty path would otherwise search the running program itself.
     EXPECT_EQ(loader.load(QString(), "main"), nullptr);
     EXPECT_EQ(loader.load("libc.so.6", ""), nullptr);
 }
-
-} // namespace
