@@ -70,10 +70,7 @@ TEST(BundleReader, MissingKeysAndBrokenFiles)
     ASSERT_TRUE(array.has_value());
     EXPECT_FALSE(array->rootString("CFBundleIdentifier").has_value());
 
-    const struct {
-        const char* name;
-        QByteArray bytes;
-    } broken[] = {
+    const struct { const char* name; QByteArray bytes; } broken[] = {
         { "empty", "" },
         { "garbage", "\x01\x02 not a plist at all \xff" },
         { "truncated xml", kXmlInfo.left(kXmlInfo.size() / 2) },
@@ -90,11 +87,8 @@ TEST(BundleReader, MissingKeysAndBrokenFiles)
 // Found by fuzzing: a binary plist whose string holds a NUL made libplist abort the process.
 TEST(PlistDocument, AStringWithANulInsideIsRefusedNotFatal)
 {
-    const QByteArray bytes
-        = QByteArray::fromBase64("AGJwbGlzdDAw0gECAwRfEBJDRkJ1bmRsZUV4ZWN1dGFibGVRbmx4pQUGBwgJEAEjQAQAAAAAAAAJQmFi0QoLU"
-                                 "WtRdggNIiQmLC43ODs+QAAAAAAAAAEBAAAAAAAAAAwAAAAAAAAAAAAAAAAAAABC")
-              .mid(1);
-    const auto document = PlistDocument::parse(bytes);
+    const auto document = PlistDocument::parse(QByteArray::fromBase64("YnBsaXN0MDDSAQIDBF8QEkNGQnVuZGxlRXhlY3V0YWJsZVFu"
+        "bHilBQYHCAkQASNABAAAAAAAAAlCYWLRCgtRa1F2CA0iJCYsLjc4Oz5AAAAAAAAAAQEAAAAAAAAADAAAAAAAAAAAAAAAAAAAAEI="));
     ASSERT_TRUE(document.has_value());
     EXPECT_FALSE(document->rootString("CFBundleExecutable").has_value());
 }

@@ -52,8 +52,7 @@ TEST_F(FilePreferencesTest, ValuesKeepTheirTypesAcrossInstances)
 TEST_F(FilePreferencesTest, TwoHoldersSeeEachOthersWritesAndRemovals)
 {
     auto holder = other();
-    auto mine = preferences.suite(kShared);
-    auto theirs = holder.suite(kShared);
+    auto mine = preferences.suite(kShared), theirs = holder.suite(kShared);
     // Each writes its own key; neither write may drop the other's.
     mine->setValue("volume", 0.8);
     theirs->setValue("b", 2);
@@ -87,30 +86,22 @@ TEST_F(FilePreferencesTest, SuitesDomainsAndHostsAreSeparateFiles)
         EXPECT_EQ(preferences.suite(QString::fromLatin1(name)), nullptr) << name;
 }
 
-TEST_F(FilePreferencesTest, SynchronizeFailsWhenTheFileCannotBeWritten)
-{
-    // A plain file where the folder should be (permissions alone do not stop root).
-    QFile blocker(dir.filePath("blocked"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    FilePreferences unwritable(kApp, dir.filePath("blocked/Preferences"));
-    auto suite = unwritable.standard();
-    suite->setValue("volume", 0.5);
-    EXPECT_EQ(suite->value("volume").toDouble(), 0.5); // still visible to this process
-    EXPECT_FALSE(suite->synchronize());
-}
-
-TEST_F(FilePreferencesTest, ADamagedFileReadsAsEmptyAndIsReplacedByTheNextWrite)
+TEST_F(FilePreferencesTest, DamagedOrUnwritableFilesAreSurvivedAndReported)
 {
     QFile damaged(dir.filePath("com.quorvel.Quorvel.prefs"));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("not a preference file");
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write("not a preference file") > 0);
     damaged.close();
     auto suite = preferences.standard();
     EXPECT_FALSE(suite->value("anything").isValid());
     suite->setValue("volume", 0.4);
     ASSERT_TRUE(suite->synchronize());
     EXPECT_EQ(other(kApp).standard()->value("volume").toDouble(), 0.4);
+
+    // A plain file where the folder should be (permissions alone do not stop root).
+    auto unwritable = FilePreferences(kApp, damaged.fileName() + "/Preferences").standard();
+    unwritable->setValue("volume", 0.5);
+    EXPECT_EQ(unwritable->value("volume").toDouble(), 0.5); // still visible to this process
+    EXPECT_FALSE(unwritable->synchronize());
 }
 
 struct NotStorable {
@@ -128,8 +119,9 @@ TEST_F(FilePreferencesTest, AValueThatCannotBeStoredIsRefusedWithoutLosingTheOth
     EXPECT_FALSE(suite->synchronize()); // the refusal is reported once
     suite->setValue("later", 2);
     EXPECT_TRUE(suite->synchronize());
-    EXPECT_EQ(other(kApp).standard()->value("kept").toInt(), 1);
-    EXPECT_EQ(other(kApp).standard()->value("later").toInt(), 2);
+    auto fresh = other(kApp).standard();
+    EXPECT_EQ(fresh->value("kept").toInt(), 1);
+    EXPECT_EQ(fresh->value("later").toInt(), 2);
 
     suite->setValue("kept", QVariant()); // an invalid value removes, as a nil default would
     EXPECT_TRUE(suite->synchronize());

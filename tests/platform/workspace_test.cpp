@@ -15,7 +15,7 @@ using quorvel::platform::DesktopWorkspace;
 
 const QString kNoSaver = QStringLiteral("/nonexistent");
 
-TEST(DesktopWorkspace, DeclarationsAreListedWhileHeldAndProcessGroupsAreNeverSignalled)
+TEST(DesktopWorkspace, DeclarationsAreListedWhileHeldAndNothingElseIsBelieved)
 {
     QTemporaryDir dir;
     DesktopWorkspace workspace(kNoSaver, dir.filePath("runtime"));
@@ -33,6 +33,15 @@ TEST(DesktopWorkspace, DeclarationsAreListedWhileHeldAndProcessGroupsAreNeverSig
     EXPECT_FALSE(workspace.terminate(0));
     EXPECT_FALSE(workspace.terminate(-1));
     EXPECT_TRUE(workspace.isTerminated(0));
+
+    // A runtime folder others could write to is ignored: a planted entry could steer SIGTERM anywhere.
+    const QString runtime = dir.filePath("runtime");
+    auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/opt/Quorvel.app");
+    ASSERT_EQ(workspace.runningApplications().size(), 1);
+    QFile::setPermissions(runtime, QFile::permissions(runtime) | QFileDevice::WriteOther);
+    EXPECT_TRUE(workspace.runningApplications().isEmpty());
+    ASSERT_TRUE(QFile::link(runtime, dir.filePath("link")));
+    EXPECT_TRUE(DesktopWorkspace(kNoSaver, dir.filePath("link")).runningApplications().isEmpty());
 }
 
 TEST(DesktopWorkspace, AChildDeclaresItselfIsTerminatedAndItsLeftoverIsDropped)
@@ -60,22 +69,6 @@ TEST(DesktopWorkspace, AChildDeclaresItselfIsTerminatedAndItsLeftoverIsDropped)
     EXPECT_TRUE(workspace.runningApplications().isEmpty());
     EXPECT_TRUE(QDir(runtime).entryList(QDir::Files).isEmpty());
     EXPECT_FALSE(workspace.terminate(pid));
-}
-
-TEST(DesktopWorkspace, IgnoresARuntimeFolderOthersCouldWriteTo)
-{
-    QTemporaryDir dir;
-    const QString runtime = dir.filePath("runtime");
-    DesktopWorkspace workspace(kNoSaver, runtime);
-    auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/opt/Quorvel.app");
-    ASSERT_EQ(workspace.runningApplications().size(), 1);
-    // A planted entry could otherwise steer SIGTERM at any of our processes.
-    QFile::setPermissions(runtime, QFile::permissions(runtime) | QFileDevice::WriteOther);
-    EXPECT_TRUE(workspace.runningApplications().isEmpty());
-
-    const QString link = dir.filePath("link");
-    ASSERT_TRUE(QFile::link(runtime, link));
-    EXPECT_TRUE(DesktopWorkspace(kNoSaver, link).runningApplications().isEmpty());
 }
 
 // Scripts that record their arguments stand in for the saver host and for an application.
