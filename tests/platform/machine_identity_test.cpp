@@ -21,7 +21,10 @@ TEST(MachineIdentity, DerivesTheAppSpecificIdAndRefusesWhatIsNotAMachineId)
 {
     EXPECT_EQ(appSpecificMachineId("0123456789abcdef0123456789abcdef\n"), kDerived);
     EXPECT_EQ(appSpecificMachineId("0123456789ABCDEF0123456789ABCDEF"), kDerived); // upper-case hex, same id
-    const struct { const char* name; QByteArray contents; } rows[] = {
+    const struct {
+        const char* name;
+        QByteArray contents;
+    } rows[] = {
         { "empty", "" },
         { "one digit short", "0123456789abcdef0123456789abcde\n" },
         { "one digit long", "0123456789abcdef0123456789abcdef0\n" },
@@ -54,9 +57,9 @@ TEST(MachineIdentity, ReadsTheInjectedFileAndFallsBackToUnknown)
 
 TEST(MachineIdentity, PicksHardwareAddresses)
 {
-    const QList<InterfaceEntry> interfaces = { { "lo", true, "00:00:00:00:00:00" }, { "tun0", false, "" },
-        { "dummy0", false, "00:00:00:00:00:00" }, { "eth0", false, "AA:BB:CC:DD:EE:01" },
-        { "wlan0", false, "AA:BB:CC:DD:EE:02" } };
+    const QList<InterfaceEntry> interfaces
+        = { { "lo", true, "00:00:00:00:00:00" }, { "tun0", false, "" }, { "dummy0", false, "00:00:00:00:00:00" },
+              { "eth0", false, "AA:BB:CC:DD:EE:01" }, { "wlan0", false, "AA:BB:CC:DD:EE:02" } };
     EXPECT_EQ(pickHardwareAddress(interfaces, "en0"), QStringLiteral("aa:bb:cc:dd:ee:01"));
     EXPECT_EQ(pickHardwareAddress(interfaces, "wlan0"), QStringLiteral("aa:bb:cc:dd:ee:02"));
     EXPECT_FALSE(pickHardwareAddress(interfaces, "tun0").has_value());
