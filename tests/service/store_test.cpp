@@ -39,6 +39,7 @@ TEST_F(ServiceStoreTest, ChargesAreAllOrNothingRefundsHappenOnceAndEnrollingAgai
 
     store.finishRender("b", false, "boom");
     store.refund("b");
+    store.refund("b");
     store.finishRender("b", false, "boom again");
     EXPECT_EQ(store.account("M1")->credits, 3);
     EXPECT_EQ(store.job("b")->render, RenderState::Failed);
