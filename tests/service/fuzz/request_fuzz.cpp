@@ -19,11 +19,12 @@ namespace {
 struct Harness {
     Harness()
     {
-        ServiceConfig config { .debugMachine = "ab",
-            .debugToken = "t",
-            .minBuild = 3,
-            .freeCredits = 1000000,
-            .publicUrl = "http://127.0.0.1:1" };
+        ServiceConfig config;
+        config.debugMachine = "ab";
+        config.debugToken = "t";
+        config.minBuild = 3;
+        config.freeCredits = 1000000;
+        config.publicUrl = "http://127.0.0.1:1";
         api = std::make_unique<ServiceApi>(config, store, renderer, clock, dir.path() + "/assets");
         api->install(router);
         store.ensureAccount("M1", 1000000, "2025-01-01");
