@@ -36,8 +36,6 @@ public:
     void finish() { emit endOfItem(); }
 
     QList<QUrl> items;
-
-private:
     ItemStatus status_ = ItemStatus::Unknown;
     QString error_;
     double volume_ = 1.0;

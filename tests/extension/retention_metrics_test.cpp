@@ -108,7 +108,7 @@ TEST(RetentionMetrics, ConcurrentViewsNeverLoseSessions)
     testing::ManualClock clock(kMorning);
     auto run = [&] {
         RetentionMetrics metrics(storage, clock);
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < 2000; ++i) {
             metrics.startSession();
             metrics.endSession();
         }
@@ -116,7 +116,7 @@ TEST(RetentionMetrics, ConcurrentViewsNeverLoseSessions)
     std::thread a(run), b(run);
     a.join();
     b.join();
-    EXPECT_EQ(RetentionRecord::decode(storage->read()).days.at("2025-03-07").sessions, 600);
+    EXPECT_EQ(RetentionRecord::decode(storage->read()).days.at("2025-03-07").sessions, 4000);
 }
 
 } // namespace
