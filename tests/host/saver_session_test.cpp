@@ -2,6 +2,9 @@
 // never takes the others down.
 #include "host/fake_module.h"
 #include "host/saver_session.h"
+#include "host/screen_modules.h"
+
+#include <QPluginLoader>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +141,86 @@ TEST(SaverSession, ViewsAModuleLeavesBehindAreDeleted)
     session.stop();
     for (const QPointer<QWidget>& view : views)
         EXPECT_TRUE(view.isNull()) << "a forgotten view would keep drawing";
+}
+
+// A module that counts its principals; each principal journals into the module's own script.
+class FakeSaverModule final : public SaverModule {
+public:
+    int interfaceVersion() const override { return kInterfaceVersion; }
+    std::unique_ptr<SaverPrincipal> makePrincipal() override
+    {
+        ++principals;
+        return std::make_unique<FakePrincipal>(script);
+    }
+    FakeModuleScript script;
+    int principals = 0;
+};
+
+class ChoicesByFrame final : public ModuleLocator {
+public:
+    Located selectedModuleBundle() const override { return LocateError { "main screen only" }; }
+    Located moduleForScreen(const QRect& frame) const override
+    {
+        if (!choices.contains(frame.x()))
+            return LocateError { "no screensaver module is selected" };
+        return choices.value(frame.x());
+    }
+    QMap<int, QString> choices;
+};
+
+TEST(ScreenModules, EachScreenPlaysItsOwnChoiceWithOneLoadAndPrincipalPerModule)
+{
+    FakeSaverModule aurora, tides;
+    QMap<QString, int> loads;
+    const auto load = [&](const QString& path) -> LoadResult {
+        ++loads[path];
+        SaverModule* module = path == "/m/Aurora.appex" ? &aurora : path == "/m/Tides.appex" ? &tides : nullptr;
+        if (!module)
+            return LoadError { LoadError::Kind::NoSuchBundle, path };
+        return std::make_unique<LoadedModule>(std::make_unique<QPluginLoader>(), module, path);
+    };
+    ChoicesByFrame locator;
+    locator.choices = { { 0, "/m/Aurora.appex" }, { 100, "/m/Tides.appex" }, { 200, "/m/Aurora.appex" },
+        { 300, "/m/Gone.appex" }, { 400, "/m/Gone.appex" } };
+    QStringList shown, reports;
+    RecordingStage stage(shown);
+    QList<SaverTarget> screens;
+    for (int i = 0; i < 6; ++i)
+        screens << SaverTarget { QRect(i * 100, 0, 100, 100), false, QStringLiteral("S%1").arg(i) };
+    ScreenModules modules(locator, stage, [&](const QString& message) { reports << message; }, load);
+
+    EXPECT_EQ(modules.start(screens), 3);
+    EXPECT_EQ(aurora.principals, 1);
+    EXPECT_EQ(tides.principals, 1);
+    EXPECT_EQ(loads, (QMap<QString, int> { { "/m/Aurora.appex", 1 }, { "/m/Tides.appex", 1 }, { "/m/Gone.appex", 1 } }));
+    EXPECT_EQ(aurora.script.journal.filter("start"), QStringList({ "start #0", "start #1" }));
+    EXPECT_EQ(tides.script.journal.filter("start"), QStringList({ "start #0" }));
+    // The screens without a module are reported and covered black, not left showing the desktop.
+    EXPECT_EQ(reports,
+        QStringList({ "screen S3: no such bundle: /m/Gone.appex", "screen S4: no such bundle: /m/Gone.appex",
+            "screen S5: no screensaver module is selected" }));
+    EXPECT_EQ(shown.count("present cover"), 3);
+
+    modules.stopScreen("S1");
+    EXPECT_EQ(modules.runningCount(), 2);
+    EXPECT_EQ(tides.script.journal.filter("stop"), QStringList({ "stop #0" }));
+    modules.stop();
+    EXPECT_EQ(modules.runningCount(), 0);
+    EXPECT_EQ(shown.count("withdraw cover"), 3);
+    EXPECT_TRUE(aurora.script.journal.endsWith("destroy principal"));
+    EXPECT_TRUE(tides.script.journal.endsWith("destroy principal"));
+}
+
+TEST(ScreenModules, NoUsableChoiceRunsNothingAndSaysWhy)
+{
+    ChoicesByFrame locator;
+    QStringList shown;
+    RecordingStage stage(shown);
+    ScreenModules modules(locator, stage, [](const QString&) {}, [](const QString& path) -> LoadResult {
+        return LoadError { LoadError::Kind::NoSuchBundle, path };
+    });
+    EXPECT_EQ(modules.start(twoScreens), 0);
+    EXPECT_EQ(modules.firstFailure(), "no screensaver module is selected");
 }
 
 } // namespace
