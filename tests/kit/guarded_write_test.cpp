@@ -17,10 +17,15 @@ struct GuardedWrite : ::testing::Test, KitFixture {
         arrange({3, 3});
         original = storeBytes();
     }
-    // The agent (or another program) puts a store back that does not name the module.
+    // The agent (or another program) rewrites the store to one that does not name the module and
+    // differs from the original, so only a real rollback brings the original bytes back.
     void agentRevertsTheStore()
     {
-        sleeper->duringWait = [this] { writeStore(initial); };
+        sleeper->duringWait = [this] {
+            QVariantMap other = initial;
+            other.insert(QStringLiteral("AgentKey"), true);
+            writeStore(other);
+        };
     }
 };
 
