@@ -4,6 +4,7 @@
 #include "host/rendering.h"
 #include "host/saver_options.h"
 #include "host/saver_runner.h"
+#include "host/store_module_locator.h"
 #include "platform/workspace.h"
 
 #include <QApplication>
@@ -30,7 +31,7 @@ int main(int argc, char** argv)
     }
 
     platform::DesktopWorkspace workspace;
-    const saver::UnselectedModuleLocator locator;
+    const saver::StoreModuleLocator locator;
     saver::SaverEnvironment environment { workspace, locator, QApplication::applicationFilePath() };
     return saver::runSaver(options, environment);
 }

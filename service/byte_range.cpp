@@ -33,14 +33,14 @@ RangeRequest parseRange(const QByteArray& header, qint64 size)
         return unsatisfiable();
     if (trimmed.left(equals).trimmed().toLower() != "bytes")
         return {};
-    const QByteArray spec = trimmed.mid(equals + 1).trimmed();
-    if (spec.contains(','))
+    const QByteArray rangeSpec = trimmed.mid(equals + 1).trimmed();
+    if (rangeSpec.contains(','))
         return {};
-    const int dash = spec.indexOf('-');
+    const int dash = rangeSpec.indexOf('-');
     if (dash < 0)
         return unsatisfiable();
-    const QByteArray first = spec.left(dash).trimmed();
-    const QByteArray last = spec.mid(dash + 1).trimmed();
+    const QByteArray first = rangeSpec.left(dash).trimmed();
+    const QByteArray last = rangeSpec.mid(dash + 1).trimmed();
 
     if (first.isEmpty()) { // suffix: the last N bytes
         const auto suffix = parseNumber(last);

@@ -7,13 +7,13 @@
 
 namespace quorvel::create {
 
-double cycleProgress(const CameraMotionSpec& spec, std::chrono::nanoseconds time)
+double cycleProgress(const CameraMotionSpec& motionSpec, std::chrono::nanoseconds time)
 {
     const double seconds = std::chrono::duration<double>(time).count();
-    double phase = std::fmod(seconds, spec.duration);
+    double phase = std::fmod(seconds, motionSpec.duration);
     if (phase < 0)
-        phase += spec.duration;
-    return std::clamp(phase / spec.duration, 0.0, 1.0);
+        phase += motionSpec.duration;
+    return std::clamp(phase / motionSpec.duration, 0.0, 1.0);
 }
 
 double easedProgress(double t)
@@ -145,21 +145,21 @@ void addOverlay(CameraMotionFrame& frame)
 
 } // namespace
 
-CameraMotionFrame cameraMotionFrame(const CameraMotionSpec& spec, double t, QSizeF size)
+CameraMotionFrame cameraMotionFrame(const CameraMotionSpec& motionSpec, double t, QSizeF size)
 {
     CameraMotionFrame frame;
-    frame.cue = spec.cue;
+    frame.cue = motionSpec.cue;
     frame.progress = std::clamp(t, 0.0, 1.0);
     frame.eased = easedProgress(frame.progress);
     const double p = frame.eased;
-    frame.scale = spec.startScale + (spec.endScale - spec.startScale) * p;
-    frame.dx = spec.translation.width() * p;
-    frame.dy = spec.translation.height() * p;
+    frame.scale = motionSpec.startScale + (motionSpec.endScale - motionSpec.startScale) * p;
+    frame.dx = motionSpec.translation.width() * p;
+    frame.dy = motionSpec.translation.height() * p;
 
     const double w = size.width();
     const double cx = w / 2;
     const double cy = size.height() / 2;
-    const bool parallax = spec.cue == Cue::parallax;
+    const bool parallax = motionSpec.cue == Cue::parallax;
     // Behind a parallax sway the far layers drift a little the other way.
     const double backgroundDx = parallax ? -0.35 * frame.dx : frame.dx;
     const double sunDx = parallax ? 0.2 * frame.dx : frame.dx;
@@ -181,9 +181,9 @@ CameraMotionFrame cameraMotionFrame(const CameraMotionSpec& spec, double t, QSiz
     return frame;
 }
 
-CameraMotionFrame staticCameraMotionFrame(const CameraMotionSpec& spec, QSizeF size)
+CameraMotionFrame staticCameraMotionFrame(const CameraMotionSpec& motionSpec, QSizeF size)
 {
-    return cameraMotionFrame(spec, reducedMotionProgress, size);
+    return cameraMotionFrame(motionSpec, reducedMotionProgress, size);
 }
 
 } // namespace quorvel::create

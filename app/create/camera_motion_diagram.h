@@ -25,7 +25,7 @@ inline constexpr std::chrono::milliseconds diagramFrameInterval { 1000 / 30 };
 inline constexpr double reducedMotionProgress = 0.68;
 
 // Raw progress in [0, 1): the time modulo one cycle, over the cycle length.
-double cycleProgress(const CameraMotionSpec& spec, std::chrono::nanoseconds time);
+double cycleProgress(const CameraMotionSpec& motionSpec, std::chrono::nanoseconds time);
 // Smoothstep: slow start and slow end. Maps [0, 1] onto [0, 1].
 double easedProgress(double t);
 
@@ -59,9 +59,9 @@ struct CameraMotionFrame {
 };
 
 // The frame at raw progress t (0 <= t <= 1) on a surface of the given size.
-CameraMotionFrame cameraMotionFrame(const CameraMotionSpec& spec, double t, QSizeF size = diagramSize);
+CameraMotionFrame cameraMotionFrame(const CameraMotionSpec& motionSpec, double t, QSizeF size = diagramSize);
 // The still frame of reduced motion.
-CameraMotionFrame staticCameraMotionFrame(const CameraMotionSpec& spec, QSizeF size = diagramSize);
+CameraMotionFrame staticCameraMotionFrame(const CameraMotionSpec& motionSpec, QSizeF size = diagramSize);
 
 // Two 4-point strokes back from tip, 36 degrees either side of the direction from `from` to `tip`.
 QPainterPath arrowHead(QPointF from, QPointF tip);

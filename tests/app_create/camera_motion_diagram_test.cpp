@@ -35,11 +35,11 @@ TEST(CameraMotionSpec, ZoomsAndTranslationsHaveTheirDirections)
     EXPECT_LT(cameraMotionSpec("tilt down").translation.height(), 0);
     EXPECT_EQ(cameraMotionSpec("dolly zoom").translation, QSizeF(-8, 5)); // moves like drift
     for (const Motion& m : vocabulary::motions()) {
-        const CameraMotionSpec spec = cameraMotionSpec(m.key);
-        EXPECT_EQ(spec.cue, m.cue) << m.key.toStdString();
-        EXPECT_EQ(spec.description, m.description);
-        EXPECT_GT(spec.duration, 2.9);
-        EXPECT_LT(spec.duration, 3.7);
+        const CameraMotionSpec motionSpec = cameraMotionSpec(m.key);
+        EXPECT_EQ(motionSpec.cue, m.cue) << m.key.toStdString();
+        EXPECT_EQ(motionSpec.description, m.description);
+        EXPECT_GT(motionSpec.duration, 2.9);
+        EXPECT_LT(motionSpec.duration, 3.7);
     }
 }
 
@@ -191,9 +191,9 @@ TEST(CameraMotionOverlay, EveryCueHasAnOverlayInsideTheSurfaceThatTheCameraNever
     };
     for (const Motion& m : vocabulary::motions()) {
         SCOPED_TRACE(m.key.toStdString());
-        const CameraMotionSpec spec = cameraMotionSpec(m.key);
-        const CameraMotionFrame first = cameraMotionFrame(spec, 0);
-        const CameraMotionFrame last = cameraMotionFrame(spec, 1);
+        const CameraMotionSpec motionSpec = cameraMotionSpec(m.key);
+        const CameraMotionFrame first = cameraMotionFrame(motionSpec, 0);
+        const CameraMotionFrame last = cameraMotionFrame(motionSpec, 1);
         ASSERT_FALSE(first.overlayStrokes.empty());
         ASSERT_EQ(first.overlayStrokes.size(), last.overlayStrokes.size());
         for (std::size_t i = 0; i < first.overlayStrokes.size(); ++i) {

@@ -86,14 +86,14 @@ int main(int argc, char** argv)
     }
     int row = 1;
     for (const Motion& motion : vocabulary::motions()) {
-        const CameraMotionSpec spec = cameraMotionSpec(motion.key);
+        const CameraMotionSpec motionSpec = cameraMotionSpec(motion.key);
         const double top = row * cell.height();
         painter.setPen(Qt::black);
         painter.drawText(QRectF(8, top, labelWidth - 8, cell.height()), Qt::AlignVCenter | Qt::AlignLeft,
-            motion.key + QStringLiteral("\n") + spec.description);
+            motion.key + QStringLiteral("\n") + motionSpec.description);
         for (int c = 0; c < columns; ++c) {
             const CameraMotionFrame frame
-                = c < columns - 1 ? cameraMotionFrame(spec, moments[c]) : staticCameraMotionFrame(spec);
+                = c < columns - 1 ? cameraMotionFrame(motionSpec, moments[c]) : staticCameraMotionFrame(motionSpec);
             painter.save();
             painter.translate(labelWidth + c * cell.width() + 8, top + 14);
             painter.scale(scale, scale);

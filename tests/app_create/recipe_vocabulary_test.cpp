@@ -1,4 +1,5 @@
 #include "app/create/recipe_vocabulary.h"
+#include "support/environment_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,7 @@ namespace {
 
 using namespace vocabulary;
 
-struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name)
-        : name(name)
-        , had(qEnvironmentVariableIsSet(name))
-        , old(qgetenv(name))
-    {
-    }
-    ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
-    const char* name;
-    bool had;
-    QByteArray old;
-};
+using quorvel::testing::EnvironmentGuard;
 
 struct NamedList {
     const char* name;

@@ -2,6 +2,7 @@
 #include "app/service/auth_store.h"
 #include "app/service/balance_reply.h"
 #include "app/service/generation_store.h"
+#include "support/environment_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -73,10 +74,9 @@ TEST(BalanceReply, FieldsOfTheWrongTypeTakeTheirDefaults)
 
 TEST(ServiceConfig, TheEnvironmentPointsTheClientElsewhere)
 {
-    const QByteArray previous = qgetenv("QUORVEL_SERVICE_URL");
+    const quorvel::testing::EnvironmentGuard guard("QUORVEL_SERVICE_URL");
     qputenv("QUORVEL_SERVICE_URL", "http://127.0.0.1:4321/");
     const app::ServiceConfig config = app::ServiceConfig::fromPlatform();
-    previous.isEmpty() ? qunsetenv("QUORVEL_SERVICE_URL") : qputenv("QUORVEL_SERVICE_URL", previous);
     EXPECT_EQ(config.baseUrl, "http://127.0.0.1:4321");
     EXPECT_EQ(config.requestTimeout, std::chrono::seconds(60));
     EXPECT_EQ(config.shortTimeout, std::chrono::seconds(15));

@@ -1,4 +1,5 @@
 #include "platform/locations.h"
+#include "support/environment_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -6,18 +7,7 @@
 
 namespace {
 
-struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name)
-        : name(name)
-        , had(qEnvironmentVariableIsSet(name))
-        , old(qgetenv(name))
-    {
-    }
-    ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
-    const char* name;
-    bool had;
-    QByteArray old;
-};
+using quorvel::testing::EnvironmentGuard;
 
 TEST(Locations, EnvironmentOverridesBaseUrlsAndNormalisesTheirSlashes)
 {

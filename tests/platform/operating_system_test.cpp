@@ -1,6 +1,7 @@
 #include "platform/linux/bundle_reader.h"
 #include "platform/linux/plist_document.h"
 #include "platform/operating_system.h"
+#include "support/environment_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -136,18 +137,7 @@ TEST(BundleReader, FindsTheBundleOfAnExecutable)
     EXPECT_FALSE(LinuxOperatingSystem().mainBundle().has_value());
 }
 
-struct EnvironmentGuard {
-    explicit EnvironmentGuard(const char* name)
-        : name(name)
-        , had(qEnvironmentVariableIsSet(name))
-        , old(qgetenv(name))
-    {
-    }
-    ~EnvironmentGuard() { had ? qputenv(name, old) : qunsetenv(name); }
-    const char* name;
-    bool had;
-    QByteArray old;
-};
+using quorvel::testing::EnvironmentGuard;
 
 TEST(LinuxOperatingSystem, VersionAndReduceMotionFollowTheirOverrides)
 {

@@ -1,0 +1,29 @@
+// The kit wired to this platform's real services (kept apart so tests never link them).
+#include "kit/kit_environment.h"
+
+#include "platform/clock.h"
+#include "platform/locations.h"
+#include "platform/operating_system.h"
+#include "platform/process_runner.h"
+
+namespace quorvel::kit {
+
+std::shared_ptr<KitEnvironment> KitEnvironment::system(std::shared_ptr<platform::Preferences> preferences,
+                                                       std::shared_ptr<platform::Screens> screens, QString home)
+{
+    auto env = std::make_shared<KitEnvironment>();
+    auto runner = std::make_shared<platform::QProcessRunner>();
+    env->plist = std::make_shared<PlistManager>();
+    env->paths = std::make_shared<SystemPaths>(std::make_shared<platform::LinuxOperatingSystem>(), home);
+    env->spaces = std::make_shared<SpacesConfiguration>(preferences, std::move(screens));
+    env->pluginkit = std::make_shared<PluginkitManager>(runner, platform::pluginkitToolPath());
+    env->preferences = std::move(preferences);
+    env->runner = runner;
+    env->sleeper = std::make_shared<platform::TimerSleeper>();
+    env->clock = std::make_shared<platform::SystemClock>();
+    env->killallPath = platform::killallToolPath();
+    env->print = standardOutput();
+    return env;
+}
+
+} // namespace quorvel::kit

@@ -1,0 +1,40 @@
+#include "kit/plist_manager.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace quorvel::kit;
+
+// A writer killed with SIGKILL at any moment never leaves a store (or backup) that fails to parse.
+TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
+{
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("Store/Index.plist"));
+    PlistManager plist;
+    QRandomGenerator random(20261207);
+    int kills = 0;
+    for (int round = 0; round < 12; ++round) {
+        QProcess child;
+        child.start(QStringLiteral(QUORVEL_BIN_DIR "/kit_store_rewriter"), {store});
+        ASSERT_TRUE(child.waitForStarted());
+        ASSERT_TRUE(child.waitForReadyRead(5000));
+        QThread::msleep(random.bounded(5, 60));
+        child.kill();   // SIGKILL
+        child.waitForFinished();
+        ASSERT_EQ(child.exitStatus(), QProcess::CrashExit);
+        ++kills;
+        if (QFileInfo::exists(store)) {
+            EXPECT_NO_THROW(plist.read(store)) << "round " << round;
+        }
+        if (QFileInfo::exists(PlistManager::backupPath(store))) {
+            EXPECT_NO_THROW(plist.read(PlistManager::backupPath(store))) << "round " << round;
+        }
+    }
+    EXPECT_EQ(kills, 12);
+    EXPECT_TRUE(QFileInfo::exists(store));
+}

@@ -1,0 +1,139 @@
+#include "kit/errors.h"
+#include "kit/screensaver_manager.h"
+#include "kit_environment_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel::kit;
+using namespace quorvel::kit::fixtures;
+
+namespace {
+
+struct GuardedWrite : ::testing::Test, KitFixture {
+    ScreensaverManager manager{env};
+    QByteArray original;
+
+    void SetUp() override
+    {
+        arrange({3, 3});
+        writeStore(storeFor({3, 3}));
+        original = storeBytes();
+    }
+    // The agent (or another program) puts a store back that does not name the module.
+    void agentRevertsTheStore()
+    {
+        sleeper->duringWait = [this] { writeStore(storeFor({3, 3})); };
+    }
+};
+
+} // namespace
+
+TEST_F(GuardedWrite, FailedVerificationRollsBackByteForByteAndReportsFailure)
+{
+    const QString before = env->plist->calculateChecksum(storePath());
+    agentRevertsTheStore();
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false)); }),
+              QStringLiteral("Couldn't make the screensaver change; the previous settings were restored."));
+    EXPECT_EQ(env->plist->calculateChecksum(storePath()), before);
+    EXPECT_EQ(storeBytes(), original);
+    EXPECT_EQ(printed, (QStringList{QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly"),
+                                    QStringLiteral("🔧 Auto-rolling back..."), QStringLiteral("✅ Auto-rollback completed successfully")}));
+    EXPECT_EQ(runner->detached.size(), 2u);
+}
+
+TEST_F(GuardedWrite, MissingBackupAtRollbackThrowsItsFileNotFound)
+{
+    sleeper->duringWait = [this] {
+        writeStore(storeFor({3, 3}));
+        QFile::remove(PlistManager::backupPath(storePath()));
+    };
+    const QString message = errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false)); });
+    EXPECT_EQ(message, QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
+    EXPECT_EQ(printed, (QStringList{QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly"),
+                                    QStringLiteral("🔧 Auto-rolling back..."),
+                                    QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"),
+                                    QStringLiteral("🔧 Auto-rolling back...")}));
+    EXPECT_EQ(runner->detached.size(), 1u);
+}
+
+TEST_F(GuardedWrite, SkippingTheRestartWritesWithoutWaitingOrVerifying)
+{
+    agentRevertsTheStore();   // would fail verification if anything were verified
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
+    EXPECT_TRUE(runner->detached.empty());
+    EXPECT_TRUE(sleeper->waits.empty());
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
+    EXPECT_EQ(env->plist->read(PlistManager::backupPath(storePath())), storeFor({3, 3}));
+}
+
+TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
+{
+    await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 5, false, true));
+    ASSERT_GE(printed.size(), 12);
+    EXPECT_EQ(printed[0], QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"));
+    EXPECT_EQ(printed[1], QStringLiteral("🔧 DEBUG: Target path: ") + storePath());
+    EXPECT_EQ(printed[2], QStringLiteral("🔧 DEBUG: Restart agent: true"));
+    EXPECT_TRUE(printed[3].startsWith(QStringLiteral("🔧 DEBUG: Pre-write checksum: ")));
+    EXPECT_EQ(printed[3].size(), QStringLiteral("🔧 DEBUG: Pre-write checksum: ").size() + 64);
+    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Waiting 3.0 seconds for system to settle...")));
+    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Target: displaySpace(display: 2, space: 5)")));
+    EXPECT_EQ(printed.last(), QStringLiteral("🔧 DEBUG: writeWithAutoRollback completed"));
+}
+
+TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed)
+{
+    agentRevertsTheStore();
+    await(manager.writeWithAutoRollback(storeFor({1}), storePath(), true, true, std::nullopt, std::nullopt, 3.0));
+    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: No verification parameters provided - skipping semantic verification")));
+    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Checksums match: false")));
+}
+
+// With no monitors at all, what the store says for "no particular space" is what is checked, so a
+// correct write is not rolled back.
+TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
+{
+    arrange({});
+    QVariantMap s = storeFor({});
+    s.insert(QStringLiteral("Spaces"), QVariantMap{{QString(), QVariantMap{{QStringLiteral("Default"), QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}}}}}});
+    writeStore(s);
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
+    EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
+}
+
+// Two overlapping set operations on one store: the second reads what the first wrote, so the
+// first's change survives and the backup holds the state just before the second write.
+TEST_F(GuardedWrite, OverlappingSetOperationsAreSerialised)
+{
+    sleeper->yield = true;
+    auto first = manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false);
+    auto second = manager.setScreensaverForDisplay(QStringLiteral("QuorvelExtension"), 2, false, false);
+    await(std::move(first));
+    await(std::move(second));
+    EXPECT_EQ(manager.activeModuleName(spaceUUID(1)), QStringLiteral("Flurry"));
+    EXPECT_EQ(manager.activeModuleName(spaceUUID(5)), QStringLiteral("QuorvelExtension"));
+    const QVariantMap backup = env->plist->read(PlistManager::backupPath(storePath()));
+    const QVariantMap firstSpace = backup.value(QStringLiteral("Spaces")).toMap().value(spaceUUID(1)).toMap();
+    EXPECT_TRUE(firstSpace.value(QStringLiteral("Default")).toMap().contains(QStringLiteral("Idle")));
+    EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
+}
+
+TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
+{
+    const QString modernStore = storePath();
+    os->current = {13, 6, 0};
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
+    const QVariantMap moduleDict = preferences->entry(QStringLiteral("host:com.apple.screensaver"))->values.value(QStringLiteral("moduleDict")).toMap();
+    EXPECT_EQ(moduleDict.value(QStringLiteral("moduleName")).toString(), QStringLiteral("Flurry"));
+    EXPECT_EQ(moduleDict.value(QStringLiteral("path")).toString(), modulesDir() + QStringLiteral("/Flurry.saver"));
+    EXPECT_EQ(moduleDict.value(QStringLiteral("type")).toLongLong(), 0);
+    QFile modern(modernStore);
+    ASSERT_TRUE(modern.open(QIODevice::ReadOnly));
+    EXPECT_EQ(modern.readAll(), original);
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
+    EXPECT_TRUE(env->paths->wallpaperIndexPath().endsWith(QStringLiteral("com.apple.desktop.plist")));
+    preferences->entry(QStringLiteral("host:com.apple.screensaver"))->failSynchronize = true;
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false)); }),
+              QStringLiteral("Invalid configuration: Failed to save screensaver preference"));
+    EXPECT_EQ(errorOf([&] { manager.setIdleTime(300); }), QStringLiteral("Invalid configuration: Failed to save idle time preference"));
+}

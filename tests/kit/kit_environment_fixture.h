@@ -1,0 +1,152 @@
+#pragma once
+// A whole kit over a temporary home: injected screens, spaces documents, registry, clock, sleeper
+// and printed lines, with the store path and the module bundles the tests use.
+
+#include "kit/errors.h"
+#include "kit/kit_environment.h"
+#include "kit/screensaver_manager.h"
+#include "kit_await.h"
+#include "kit_fixtures.h"
+#include "platform/clock.h"
+#include "platform/operating_system.h"
+#include "support/manual_clock.h"
+#include "support/memory_preferences.h"
+
+#include <QCoroTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace quorvel::kit::fixtures {
+
+class FixedOperatingSystem final : public platform::OperatingSystem {
+public:
+    platform::OperatingSystemVersion current{14, 0, 0};
+    platform::OperatingSystemVersion version() const override { return current; }
+    bool reduceMotion() const override { return false; }
+    std::optional<platform::BundleInfo> mainBundle() const override { return std::nullopt; }
+    std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
+};
+
+// Records each wait; runs `duringWait` (the moment the agent would rewrite the store); really
+// yields to the event loop when `yield` is set so overlapping operations can interleave.
+class HookSleeper final : public platform::Sleeper {
+public:
+    QCoro::Task<bool> sleep(std::chrono::milliseconds duration) override
+    {
+        waits.push_back(duration);
+        if (yield)
+            co_await QCoro::sleepFor(std::chrono::milliseconds(5));
+        if (duringWait)
+            duringWait();
+        co_return true;
+    }
+    void schedule(std::chrono::milliseconds, QObject*, std::function<void()> action) override { action(); }
+    void sleepBlocking(std::chrono::milliseconds duration) override { waits.push_back(duration); }
+
+    std::vector<std::chrono::milliseconds> waits;
+    std::function<void()> duringWait;
+    bool yield = false;
+};
+
+inline const QString kMain = QStringLiteral("37D8832A-2D66-02CA-B9F7-8F30A301B230");
+inline const QString kSecond = QStringLiteral("9C1E2A77-8B3D-4C5E-A1F2-0D3E4F5A6B7C");
+inline QString spaceUUID(int n) { return QStringLiteral("0B9E5D0A-1F35-4F43-9B5A-6A3E7C1F%1").arg(n, 4, 10, QLatin1Char('0')); }
+
+struct KitFixture {
+    QTemporaryDir home;
+    std::shared_ptr<FixedOperatingSystem> os = std::make_shared<FixedOperatingSystem>();
+    std::shared_ptr<quorvel::testing::MemoryPreferences> preferences = std::make_shared<quorvel::testing::MemoryPreferences>();
+    std::shared_ptr<FakeScreens> screens = std::make_shared<FakeScreens>();
+    std::shared_ptr<ScriptedProcessRunner> runner = std::make_shared<ScriptedProcessRunner>();
+    std::shared_ptr<quorvel::testing::ManualClock> clock = std::make_shared<quorvel::testing::ManualClock>();
+    std::shared_ptr<HookSleeper> sleeper = std::make_shared<HookSleeper>();
+    QStringList printed;
+    std::shared_ptr<KitEnvironment> env = std::make_shared<KitEnvironment>();
+
+    KitFixture()
+    {
+        env->plist = std::make_shared<PlistManager>();
+        env->paths = std::make_shared<SystemPaths>(os, home.path(), QStringList{});
+        env->spaces = std::make_shared<SpacesConfiguration>(preferences, screens);
+        env->pluginkit = std::make_shared<PluginkitManager>(runner, QStringLiteral("/opt/quorvel-pluginkit"));
+        env->preferences = preferences;
+        env->runner = runner;
+        env->sleeper = sleeper;
+        env->clock = clock;
+        env->killallPath = QStringLiteral("/usr/bin/killall");
+        env->print = [this](const QString& line) { printed.append(line); };
+        QDir().mkpath(modulesDir() + QStringLiteral("/Flurry.saver"));
+        QDir().mkpath(modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
+    }
+
+    QString modulesDir() const { return home.path() + QStringLiteral("/Library/Screen Savers"); }
+    QString storePath() const { return env->paths->wallpaperIndexPath(); }
+
+    // One monitor per entry, each with `counts[i]` spaces numbered on from the previous ones.
+    void arrange(const QList<int>& counts)
+    {
+        QVariantList monitors;
+        QList<platform::ScreenDescription> list;
+        int n = 0;
+        for (int i = 0; i < counts.size(); ++i) {
+            const QString uuid = i == 0 ? kMain : (i == 1 ? kSecond : QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0')));
+            list.append(FakeScreens::screen(quint32(i + 1), uuid, i == 0));
+            QVariantList spaces;
+            for (int s = 0; s < counts[i]; ++s) {
+                ++n;
+                spaces.append(QVariantMap{{QStringLiteral("ManagedSpaceID"), qint64(n)}, {QStringLiteral("id64"), qint64(n)}, {QStringLiteral("uuid"), spaceUUID(n)}});
+            }
+            monitors.append(QVariantMap{{QStringLiteral("Display Identifier"), i == 0 ? QStringLiteral("Main") : uuid},
+                                        {QStringLiteral("Current Space"), spaces.isEmpty() ? QVariant(QVariantMap{}) : spaces.first()},
+                                        {QStringLiteral("Spaces"), spaces}});
+        }
+        screens->list = list;
+        preferences->suite(QStringLiteral("com.apple.spaces"))
+            ->setValue(QStringLiteral("SpacesDisplayConfiguration"),
+                       QVariantMap{{QStringLiteral("Management Data"), QVariantMap{{QStringLiteral("Monitors"), monitors}}}});
+    }
+
+    // A store matching arrange(counts), with wallpapers and unknown keys.
+    QVariantMap storeFor(const QList<int>& counts) const
+    {
+        QList<MonitorSpec> specs;
+        int n = 0;
+        for (int i = 0; i < counts.size(); ++i) {
+            MonitorSpec monitor{i == 0 ? kMain : kSecond, {}};
+            for (int s = 0; s < counts[i]; ++s)
+                monitor.spaceUUIDs.append(spaceUUID(++n));
+            specs.append(monitor);
+        }
+        return realisticStore(specs);
+    }
+
+    void writeStore(const QVariantMap& store)
+    {
+        QDir().mkpath(QFileInfo(storePath()).absolutePath());
+        QFile f(storePath());
+        f.open(QIODevice::WriteOnly);
+        f.write(binary(store));
+    }
+    QByteArray storeBytes() const
+    {
+        QFile f(storePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QVariantMap store() const { return env->plist->read(storePath()); }
+};
+
+template <typename F>
+QString errorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return describeError(e);
+    }
+    return QStringLiteral("<no error>");
+}
+
+} // namespace quorvel::kit::fixtures
