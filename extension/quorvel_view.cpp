@@ -33,7 +33,7 @@ QGraphicsSimpleTextItem* makeTextLine(QGraphicsRectItem* box, qreal pixelSize, Q
     return text;
 }
 
-// An invisible box that clips its line, so long texts are cut at the frame as the design lays out.
+// An invisible box that clips its line, so long texts end at the frame instead of running off screen.
 QGraphicsRectItem* makeClipBox(QGraphicsScene* scene, qreal z)
 {
     auto* box = scene->addRect(QRectF(), Qt::NoPen, Qt::NoBrush);

@@ -71,7 +71,7 @@ void PlistManager::write(const QVariantMap& dictionary, const QString& path) con
         try {
             backup(path);
         } catch (const std::exception&) {
-            // The design goes on without a fresh backup; the store itself is still written atomically.
+            // A failed backup does not stop the write; the store itself is still written atomically.
         }
     }
     const QString directory = QFileInfo(path).absolutePath();

@@ -31,7 +31,7 @@ struct BundleInfo {
 class OperatingSystem {
 public:
     virtual ~OperatingSystem() = default;
-    // The version the design's "modern store" rule compares against; 14.0.0 on this platform.
+    // The version that decides between the modern wallpaper store and the legacy preferences; 14.0.0 here.
     virtual OperatingSystemVersion version() const = 0;
     // The desktop asks for reduced motion.
     virtual bool reduceMotion() const = 0;
