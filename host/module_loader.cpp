@@ -9,6 +9,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <exception>
 #include <optional>
 
 namespace quorvel::saver {
@@ -145,6 +146,21 @@ LoadResult loadSaverModule(const QString& bundlePath)
                 .arg(version)
                 .arg(SaverModule::kInterfaceVersion) };
     return std::make_unique<LoadedModule>(std::move(loader), module, bundle.absoluteFilePath());
+}
+
+std::unique_ptr<SaverPrincipal> makeModulePrincipal(SaverModule& module, QString* error)
+{
+    try {
+        auto principal = module.makePrincipal();
+        if (!principal)
+            *error = QStringLiteral("not a Quorvel module: the module made no principal");
+        return principal;
+    } catch (const std::exception& e) {
+        *error = QStringLiteral("not a Quorvel module: the principal failed: %1").arg(QString::fromUtf8(e.what()));
+    } catch (...) {
+        *error = QStringLiteral("not a Quorvel module: the principal failed");
+    }
+    return nullptr;
 }
 
 } // namespace quorvel::saver

@@ -52,4 +52,7 @@ using LoadResult = std::variant<std::unique_ptr<LoadedModule>, LoadError>;
 // Loads the module of the bundle at `bundlePath`; never throws.
 LoadResult loadSaverModule(const QString& bundlePath);
 
+// The module's principal; null, with the reason in `error`, when the module makes none or throws.
+std::unique_ptr<SaverPrincipal> makeModulePrincipal(SaverModule& module, QString* error);
+
 } // namespace quorvel::saver

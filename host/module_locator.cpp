@@ -2,9 +2,14 @@
 
 namespace quorvel::saver {
 
-std::variant<QString, LocateError> UnselectedModuleLocator::selectedModuleBundle() const
+Located UnselectedModuleLocator::selectedModuleBundle() const
 {
     return LocateError { QStringLiteral("no screensaver module is selected") };
+}
+
+Located UnselectedModuleLocator::moduleForScreen(const QRect&) const
+{
+    return selectedModuleBundle();
 }
 
 } // namespace quorvel::saver

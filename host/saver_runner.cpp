@@ -3,6 +3,7 @@
 #include "host/dismissal_filter.h"
 #include "host/module_loader.h"
 #include "host/saver_session.h"
+#include "host/screen_modules.h"
 #include "host/settings_pane.h"
 #include "host/stages.h"
 #include "platform/foreign_window.h"
@@ -18,6 +19,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 
 namespace quorvel::saver {
 namespace {
@@ -33,46 +35,52 @@ int fail(const QString& message)
     return kExitFailure;
 }
 
-std::unique_ptr<SaverPrincipal> makePrincipal(SaverModule& module, QString* error)
+// Runs `views` (a SaverSession or ScreenModules) full-screen until dismissed; `whyNone` says why
+// nothing could be shown.
+template <typename Views> int runFullScreen(Views& views, const std::function<QString()>& whyNone)
 {
-    try {
-        auto principal = module.makePrincipal();
-        if (!principal)
-            *error = QStringLiteral("not a Quorvel module: the module made no principal");
-        return principal;
-    } catch (const std::exception& e) {
-        *error = QStringLiteral("not a Quorvel module: the principal failed: %1").arg(QString::fromUtf8(e.what()));
-    } catch (...) {
-        *error = QStringLiteral("not a Quorvel module: the principal failed");
+    DismissalFilter dismissal;
+    qApp->installEventFilter(&dismissal);
+    QObject::connect(&dismissal, &DismissalFilter::dismissed, qApp, [&views] {
+        views.stop();
+        QCoreApplication::exit(0);
+    });
+    if (views.start(screenTargets()) == 0) {
+        views.stop();
+        return fail(whyNone());
     }
-    return nullptr;
+    // Monitors come and go while the saver runs: a new one gets its own view, an unplugged one's
+    // view is stopped so it does not pile onto another screen.
+    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [&views](QScreen* screen) {
+        if (!views.isStopped())
+            views.start({ screenTarget(screen) });
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp,
+        [&views](QScreen* screen) { views.stopScreen(screen->name()); });
+    // The saver must not end because a view's window closed under it (a module or a display gone).
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int code = QApplication::exec();
+    qApp->removeEventFilter(&dismissal);
+    views.stop();
+    return code;
 }
 
 int runFullScreen(std::unique_ptr<SaverPrincipal> principal)
 {
     FullScreenStage stage;
     SaverSession session(std::move(principal), stage);
-    DismissalFilter dismissal;
-    qApp->installEventFilter(&dismissal);
-    QObject::connect(&dismissal, &DismissalFilter::dismissed, qApp, [&session] {
-        session.stop();
-        QCoreApplication::exit(0);
+    return runFullScreen(session, [] { return QStringLiteral("no screen could show the screensaver"); });
+}
+
+// No bundle given: every screen plays what its own choice in the wallpaper store selects.
+int runEachScreensChoice(const ModuleLocator& locator)
+{
+    FullScreenStage stage;
+    ScreenModules modules(locator, stage, [](const QString& message) {
+        QTextStream(stderr) << "quorvel-saver: " << message << Qt::endl;
+        platform::log::error(LogCategory::Host, message);
     });
-    if (session.start(screenTargets()) == 0)
-        return fail(QStringLiteral("no screen could show the screensaver"));
-    // Monitors come and go while the saver runs: a new one gets its own view, an unplugged one's
-    // view is stopped so it does not pile onto another screen.
-    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [&session](QScreen* screen) {
-        if (!session.isStopped())
-            session.start({ screenTarget(screen) });
-    });
-    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp,
-        [&session](QScreen* screen) { session.stopScreen(screen->name()); });
-    // The saver must not end because a view's window closed under it (a module or a display gone).
-    QApplication::setQuitOnLastWindowClosed(false);
-    const int code = QApplication::exec();
-    qApp->removeEventFilter(&dismissal);
-    return code;
+    return runFullScreen(modules, [&modules] { return modules.firstFailure(); });
 }
 
 int runPreview(std::unique_ptr<SaverPrincipal> principal)
@@ -124,6 +132,19 @@ int runInWindow(std::unique_ptr<SaverPrincipal> principal, quint64 windowId)
 
 int runSaver(const SaverOptions& options, SaverEnvironment& environment)
 {
+    // A daemon or the application ends the saver with SIGTERM; views are still stopped and torn
+    // down in order, so sessions are closed and nothing is left declared.
+    platform::TerminationWatcher termination;
+    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, qApp, [](int signalNumber) {
+        platform::log::info(LogCategory::Host, QStringLiteral("signal %1: quitting").arg(signalNumber));
+        // exit(), not quit(): quit() closes every window first, and views must be stopped before
+        // their windows go away.
+        QCoreApplication::exit(0);
+    });
+
+    if (options.bundlePath.isEmpty() && options.mode == SaverMode::FullScreen)
+        return runEachScreensChoice(environment.locator);
+
     QString bundlePath = options.bundlePath;
     if (bundlePath.isEmpty()) {
         auto located = environment.locator.selectedModuleBundle();
@@ -138,19 +159,9 @@ int runSaver(const SaverOptions& options, SaverEnvironment& environment)
     platform::log::info(LogCategory::Host, QStringLiteral("loaded %1").arg(module->libraryPath()));
 
     QString error;
-    std::unique_ptr<SaverPrincipal> principal = makePrincipal(module->module(), &error);
+    std::unique_ptr<SaverPrincipal> principal = makeModulePrincipal(module->module(), &error);
     if (!principal)
         return fail(error);
-
-    // A daemon or the application ends the saver with SIGTERM; views are still stopped and torn
-    // down in order, so sessions are closed and nothing is left declared.
-    platform::TerminationWatcher termination;
-    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, qApp, [](int signalNumber) {
-        platform::log::info(LogCategory::Host, QStringLiteral("signal %1: quitting").arg(signalNumber));
-        // exit(), not quit(): quit() closes every window first, and views must be stopped before
-        // their windows go away.
-        QCoreApplication::exit(0);
-    });
 
     switch (options.mode) {
     case SaverMode::FullScreen:

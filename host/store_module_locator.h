@@ -4,12 +4,32 @@
 
 #include "host/module_locator.h"
 
+#include <memory>
+
+namespace quorvel::platform {
+class Screens;
+}
+namespace quorvel::kit {
+class ModuleResolver;
+}
+
 namespace quorvel::saver {
 
 class StoreModuleLocator final : public ModuleLocator {
 public:
-    // The module of the main screen's choice; writes the minimal store first when none exists.
-    std::variant<QString, LocateError> selectedModuleBundle() const override;
+    StoreModuleLocator();
+    ~StoreModuleLocator() override;
+
+    // Each lookup writes the minimal store first when none exists.
+    Located selectedModuleBundle() const override;
+    Located moduleForScreen(const QRect& frame) const override;
+
+private:
+    // Built on first use: with --bundle the store is never read, nor written.
+    const kit::ModuleResolver& resolver() const;
+
+    mutable std::shared_ptr<platform::Screens> screens_;
+    mutable std::unique_ptr<kit::ModuleResolver> resolver_;
 };
 
 } // namespace quorvel::saver

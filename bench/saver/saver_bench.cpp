@@ -1,12 +1,15 @@
 // Measurement helper for bench/saver/run: each subcommand prints "key value" lines.
-//   first-frame CLIP                 prints "first-frame" once the first frame is on screen, then exits
-//   saver-first-frame BUNDLE         the same through quorvel-saver's loader, session and stage with a
-//                                    real module bundle (whatever it plays first)
-//   changes CLIP_A CLIP_B N          N clip changes: gaps and black/empty frames between clips
-//   memory CLIP N1 N2                resident memory after N1 and after N2 clip changes of one clip
-//   download URL DIRECTORY           streams URL into DIRECTORY through a temporary file: time, peak memory
-#include "bench/saver/player_stage.h"
-#include "bench/saver/video_probe.h"
+//   on-screen [--] COMMAND ARGS...   starts COMMAND and watches the X screen: milliseconds from the
+//                                    start to the first video picture on screen (the centre of the
+//                                    screen leaves black), then ends COMMAND
+//   changes BUNDLE N                 loads the module of BUNDLE as quorvel-saver does and watches its
+//                                    view through N clip changes of its feed
+//   cache URL DIRECTORY              caches URL into DIRECTORY with the extension's ClipCache: time,
+//                                    bytes, peak memory growth of this process
+#include "bench/saver/clip_change_probe.h"
+#include "bench/saver/process_memory.h"
+#include "extension/clip_cache.h"
+#include "extension/feed_model.h"
 #include "host/module_loader.h"
 #include "host/rendering.h"
 #include "host/saver_session.h"
@@ -15,23 +18,22 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLoggingCategory>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
-using quorvel::bench::PlayerStage;
-using Status = quorvel::platform::MediaPlayer::ItemStatus;
-
 namespace {
-
-constexpr QSize kViewSize { 1280, 720 };
 
 void say(const QString& line)
 {
@@ -39,38 +41,54 @@ void say(const QString& line)
     std::fflush(stdout);
 }
 
-int firstFrame(const QString& clip)
+// Mean luma of the middle of the screen: the same test for any player, whatever its window.
+int screenCentreLuma(QScreen* screen)
 {
-    PlayerStage stage(kViewSize);
-    stage.onFirstFramePainted = [] {
-        say(QStringLiteral("first-frame"));
-        QCoreApplication::exit(0);
-    };
-    stage.view().showFullScreen();
-    stage.player().setItem(QUrl::fromLocalFile(clip));
-    stage.player().play();
-    return QApplication::exec();
+    const QRect all = screen->geometry();
+    const QImage grab = screen->grabWindow(0, all.width() / 4, all.height() / 4, all.width() / 2, all.height() / 2)
+                            .toImage()
+                            .scaled(32, 32)
+                            .convertToFormat(QImage::Format_Grayscale8);
+    if (grab.isNull())
+        return 0;
+    long sum = 0;
+    for (int y = 0; y < grab.height(); ++y)
+        for (int x = 0; x < grab.width(); ++x)
+            sum += grab.constScanLine(y)[x];
+    return int(sum / (grab.width() * grab.height()));
 }
 
-int saverFirstFrame(const QString& bundle)
+int onScreen(QStringList command)
 {
-    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
-    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
-        QTextStream(stderr) << error->message() << "\n";
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen || command.isEmpty())
+        return 64;
+    if (screenCentreLuma(screen) >= quorvel::bench::kBlackLuma) {
+        QTextStream(stderr) << "the screen is not black before the start\n";
         return 2;
     }
-    const auto& module = std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded);
-    quorvel::saver::FullScreenStage stage;
-    quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
-    quorvel::bench::VideoProbe probe([] {
-        say(QStringLiteral("first-frame"));
-        QCoreApplication::exit(0);
-    });
-    session.start(quorvel::saver::screenTargets());
-    for (QWidget* view : session.views())
-        probe.watch(view);
-    const int code = QApplication::exec();
-    session.stop();
+    QProcess child;
+    child.setProgram(command.takeFirst());
+    child.setArguments(command);
+    child.setStandardOutputFile(QProcess::nullDevice());
+    child.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    child.start();
+    int code = 3;
+    while (clock.elapsed() < 30000 && child.state() != QProcess::NotRunning) {
+        if (screenCentreLuma(screen) >= quorvel::bench::kBlackLuma) {
+            say(QStringLiteral("first-frame-ms %1").arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1));
+            code = 0;
+            break;
+        }
+        QThread::msleep(2);
+    }
+    child.terminate();
+    if (!child.waitForFinished(5000)) {
+        child.kill();
+        child.waitForFinished();
+    }
     return code;
 }
 
@@ -82,133 +100,94 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-int changes(const QString& clipA, const QString& clipB, int count)
+double maximum(const std::vector<double>& values)
 {
-    PlayerStage stage(kViewSize);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastFrameAt = -1;
-    qint64 endAt = -1;
-    int changesDone = 0;
-    int emptyBetween = 0;
-    int blackBetween = 0;
-    bool awaiting = false;
-    std::vector<double> frameGaps;
-    std::vector<double> endGaps;
-    stage.onFrame = [&](bool valid, bool black) {
-        const qint64 now = clock.nsecsElapsed();
-        if (awaiting) {
-            if (!valid) {
-                ++emptyBetween;
-                return;
-            }
-            if (black)
-                ++blackBetween;
-            frameGaps.push_back((now - lastFrameAt) / 1e6);
-            endGaps.push_back((now - endAt) / 1e6);
-            awaiting = false;
-        }
-        if (valid)
-            lastFrameAt = now;
-    };
-    stage.onFirstFramePainted = [] {};
-    QObject::connect(&stage.player(), &quorvel::platform::MediaPlayer::endOfItem, [&] {
-        if (changesDone == count) {
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+std::function<void(const QString&)> onPlaying;
+
+void watchLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtInfoMsg && message.startsWith(QLatin1String("playing ")) && onPlaying)
+        onPlaying(message.mid(8));
+    if (type >= QtCriticalMsg)
+        QTextStream(stderr) << (context.category ? context.category : "") << ": " << message << "\n";
+}
+
+int changes(const QString& bundle, int count)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("com.quorvel.Quorvel.View.info=true"));
+    qInstallMessageHandler(watchLog);
+    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
+    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
+        QTextStream(stderr) << error->message() << "\n";
+        return 2;
+    }
+    const auto& module = std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded);
+    quorvel::saver::FullScreenStage stage;
+    quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
+    quorvel::bench::ClipChangeProbe probe;
+    onPlaying = [&](const QString& url) {
+        if (int(probe.changes().size()) >= count) {
             QCoreApplication::exit(0);
             return;
         }
-        endAt = clock.nsecsElapsed();
-        awaiting = true;
-        ++changesDone;
-        stage.expectNewItem();
-        stage.player().setItem(QUrl::fromLocalFile(changesDone % 2 ? clipB : clipA));
-        stage.player().play();
-    });
-    QObject::connect(&stage.player(), &quorvel::platform::MediaPlayer::statusChanged, [](Status status) {
-        if (status == Status::Failed)
-            QCoreApplication::exit(2);
-    });
-    stage.view().showFullScreen();
-    stage.player().setItem(QUrl::fromLocalFile(clipA));
-    stage.player().play();
+        probe.markChange(url);
+    };
+    QTimer::singleShot(count * 10000 + 20000, [] { QCoreApplication::exit(3); });
+    session.start(quorvel::saver::screenTargets());
+    for (QWidget* view : session.views())
+        probe.watch(view);
     const int code = QApplication::exec();
-    say(QStringLiteral("changes %1").arg(frameGaps.size()));
-    say(QStringLiteral("empty-frames %1").arg(emptyBetween));
-    say(QStringLiteral("black-frames %1").arg(blackBetween));
+    onPlaying = nullptr;
+    session.stop();
+
+    std::vector<double> frameGaps, markGaps;
+    int fromCache = 0;
+    for (const quorvel::bench::ClipChange& change : probe.changes()) {
+        frameGaps.push_back(change.frameToFrameMs);
+        markGaps.push_back(change.markToFrameMs);
+        fromCache += change.fromCache ? 1 : 0;
+    }
+    say(QStringLiteral("changes %1").arg(probe.changes().size()));
+    say(QStringLiteral("changes-from-cache %1").arg(fromCache));
+    say(QStringLiteral("blank-frames-delivered %1").arg(probe.blankFramesDelivered()));
+    say(QStringLiteral("blank-frames-painted %1").arg(probe.blankFramesPainted()));
+    say(QStringLiteral("black-frames-painted %1").arg(probe.blackFramesPainted()));
+    say(QStringLiteral("black-first-frames %1").arg(probe.blackFirstFrames()));
+    say(QStringLiteral("repaints-during-changes %1").arg(probe.repaintsDuringChanges()));
     say(QStringLiteral("gap-frame-to-frame-ms-median %1").arg(median(frameGaps), 0, 'f', 1));
-    say(QStringLiteral("gap-frame-to-frame-ms-max %1")
-            .arg(frameGaps.empty() ? 0 : *std::max_element(frameGaps.begin(), frameGaps.end()), 0, 'f', 1));
-    say(QStringLiteral("gap-end-to-frame-ms-median %1").arg(median(endGaps), 0, 'f', 1));
-    say(QStringLiteral("gap-end-to-frame-ms-max %1")
-            .arg(endGaps.empty() ? 0 : *std::max_element(endGaps.begin(), endGaps.end()), 0, 'f', 1));
+    say(QStringLiteral("gap-frame-to-frame-ms-max %1").arg(maximum(frameGaps), 0, 'f', 1));
+    say(QStringLiteral("gap-change-to-frame-ms-median %1").arg(median(markGaps), 0, 'f', 1));
+    say(QStringLiteral("gap-change-to-frame-ms-max %1").arg(maximum(markGaps), 0, 'f', 1));
     return code;
 }
 
-int memory(const QString& clip, int first, int second)
+QCoro::Task<> cacheOnce(quorvel::extension::ClipCache& cache, QUrl url, QObject* owner, bool& landed)
 {
-    PlayerStage stage(kViewSize);
-    int changesDone = 0;
-    QObject::connect(&stage.player(), &quorvel::platform::MediaPlayer::endOfItem, [&] {
-        ++changesDone;
-        if (changesDone == first)
-            say(QStringLiteral("rss-kb-after-%1 %2").arg(first).arg(quorvel::bench::residentKilobytes()));
-        if (changesDone == second) {
-            say(QStringLiteral("rss-kb-after-%1 %2").arg(second).arg(quorvel::bench::residentKilobytes()));
-            QCoreApplication::exit(0);
-            return;
-        }
-        stage.player().setItem(QUrl::fromLocalFile(clip));
-        stage.player().play();
-    });
-    stage.view().showFullScreen();
-    stage.player().setItem(QUrl::fromLocalFile(clip));
-    stage.player().play();
-    return QApplication::exec();
+    landed = co_await cache.download(url, QPointer<QObject>(owner));
+    QCoreApplication::exit(0);
 }
 
-// The clip cache's way of fetching: the body goes to a temporary file beside the target as it
-// arrives and is renamed into place only when complete.
-int download(const QUrl& url, const QString& directory)
+int cache(const QUrl& url, const QString& directory)
 {
-    QNetworkAccessManager network;
+    auto network = std::make_shared<QNetworkAccessManager>();
+    quorvel::extension::ClipCache clipCache(directory, network, std::chrono::milliseconds(60000));
+    QObject owner;
     const long baseline = quorvel::bench::residentKilobytes();
-    QSaveFile file(QDir(directory).filePath(url.fileName().isEmpty() ? QStringLiteral("clip.mp4") : url.fileName()));
-    if (!file.open(QIODevice::WriteOnly))
-        return 2;
-    QNetworkRequest request(url);
-    request.setTransferTimeout(60000);
+    quorvel::bench::resetPeakResident();
+    bool landed = false;
     QElapsedTimer clock;
     clock.start();
-    QNetworkReply* reply = network.get(request);
-    // A small read buffer keeps the body out of memory when the disk is slower than the network.
-    reply->setReadBufferSize(1 << 20);
-    qint64 bytes = 0;
-    bool ok = true;
-    QObject::connect(reply, &QNetworkReply::readyRead, [&] {
-        const QByteArray chunk = reply->readAll();
-        bytes += chunk.size();
-        if (file.write(chunk) != chunk.size())
-            ok = false;
-    });
-    QObject::connect(reply, &QNetworkReply::finished, [&] {
-        const QByteArray rest = reply->readAll();
-        bytes += rest.size();
-        if (file.write(rest) != rest.size())
-            ok = false;
-        ok = ok && reply->error() == QNetworkReply::NoError
-            && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
-        if (ok)
-            ok = file.commit();
-        else
-            file.cancelWriting();
-        QCoreApplication::exit(ok ? 0 : 3);
-    });
-    const int code = QCoreApplication::exec();
+    QCoro::Task<> task = cacheOnce(clipCache, url, &owner, landed);
+    QCoreApplication::exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
-    say(QStringLiteral("bytes %1").arg(bytes));
+    const QFileInfo file(QDir(directory).filePath(quorvel::extension::cacheFileName(url)));
+    say(QStringLiteral("bytes %1").arg(file.exists() ? file.size() : 0));
     say(QStringLiteral("seconds %1").arg(seconds, 0, 'f', 3));
     say(QStringLiteral("peak-growth-kb %1").arg(quorvel::bench::peakResidentKilobytes() - baseline));
-    return code;
+    return landed ? 0 : 3;
 }
 
 } // namespace
@@ -218,19 +197,18 @@ int main(int argc, char** argv)
     // Renders as quorvel-saver does.
     quorvel::saver::prepareSaverRendering();
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments().mid(1);
+    QStringList args = QApplication::arguments().mid(1);
     const QString command = args.value(0);
-    if (command == QLatin1String("first-frame") && args.size() == 2)
-        return firstFrame(args.at(1));
-    if (command == QLatin1String("saver-first-frame") && args.size() == 2)
-        return saverFirstFrame(args.at(1));
-    if (command == QLatin1String("changes") && args.size() == 4)
-        return changes(args.at(1), args.at(2), args.at(3).toInt());
-    if (command == QLatin1String("memory") && args.size() == 4)
-        return memory(args.at(1), args.at(2).toInt(), args.at(3).toInt());
-    if (command == QLatin1String("download") && args.size() == 3)
-        return download(QUrl(args.at(1)), args.at(2));
-    QTextStream(stderr) << "usage: saver_bench first-frame CLIP | saver-first-frame BUNDLE | changes A B N | memory "
-                           "CLIP N1 N2 | download URL DIR\n";
+    if (command == QLatin1String("on-screen") && args.size() >= 2) {
+        args = args.mid(1);
+        if (args.first() == QLatin1String("--"))
+            args.removeFirst();
+        return onScreen(args);
+    }
+    if (command == QLatin1String("changes") && args.size() == 3)
+        return changes(args.at(1), args.at(2).toInt());
+    if (command == QLatin1String("cache") && args.size() == 3)
+        return cache(QUrl(args.at(1)), args.at(2));
+    QTextStream(stderr) << "usage: saver_bench on-screen [--] COMMAND ARGS... | changes BUNDLE N | cache URL DIR\n";
     return 64;
 }

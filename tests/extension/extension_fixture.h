@@ -1,9 +1,8 @@
 #pragma once
-// An extension environment made of test doubles: a fake player per view, manual time, memory
+// An extension environment of test doubles: a hand-driven player per view, manual time, memory
 // preferences, a workspace whose running applications the test sets.
 
 #include "extension/extension_environment.h"
-#include "fake_media_player.h"
 
 #include "support/manual_clock.h"
 #include "support/memory_preferences.h"
@@ -12,6 +11,37 @@
 
 namespace quorvel::testing {
 
+// Plays nothing: tests set item statuses and ends by hand.
+class FakeMediaPlayer final : public platform::MediaPlayer {
+    Q_OBJECT
+public:
+    void setItem(const QUrl& url) override { items << url, status_ = ItemStatus::Unknown; }
+    bool hasItem() const override { return !items.isEmpty(); }
+    QUrl currentSource() const override { return items.value(items.size() - 1); }
+    ItemStatus status() const override { return status_; }
+    QString errorText() const override { return error_; }
+    double durationSeconds() const override { return 4.0; }
+    int audioTrackCount() const override { return 0; }
+    double volume() const override { return volume_; }
+    void setVolume(double volume) override { volume_ = volume; }
+    void play() override { playing_ = true; }
+    void pause() override { playing_ = false; }
+    bool isPlaying() const override { return playing_; }
+    double positionSeconds() const override { return 0; }
+    void seek(double) override { }
+    void setVideoSink(QVideoSink*) override { }
+
+    void becomeReady() { emit statusChanged(status_ = ItemStatus::ReadyToPlay); }
+    void fail(const QString& error) { error_ = error, emit statusChanged(status_ = ItemStatus::Failed); }
+    void finish() { emit endOfItem(); }
+
+    QList<QUrl> items;
+    ItemStatus status_ = ItemStatus::Unknown;
+    QString error_;
+    double volume_ = 1.0;
+    bool playing_ = false;
+};
+
 class FakeWorkspace final : public platform::Workspace {
 public:
     bool openURL(const QUrl&) override { return false; }
@@ -19,10 +49,7 @@ public:
     QList<platform::RunningApplication> runningApplications() const override { return running; }
     bool terminate(qint64) override { return false; }
     bool isTerminated(qint64) const override { return true; }
-    std::unique_ptr<platform::RunningDeclaration> declareRunning(const QString&, const QString&) override
-    {
-        return nullptr;
-    }
+    std::unique_ptr<platform::RunningDeclaration> declareRunning(const QString&, const QString&) override { return {}; }
     void openSettings(bool open)
     {
         running.clear();
@@ -42,21 +69,19 @@ public:
 struct ExtensionFixture {
     ExtensionFixture()
     {
-        environment->network = std::make_shared<QNetworkAccessManager>();
-        environment->preferences = preferences;
-        environment->workspace = workspace;
-        environment->clock = clock;
-        environment->sleeper = sleeper;
-        environment->machineIdentity = std::make_shared<FakeMachineIdentity>();
-        environment->serviceBaseUrl = QStringLiteral("http://127.0.0.1:9"); // nothing listens there
-        environment->cacheDirectory = cacheDir.filePath(QStringLiteral("videos"));
-        environment->sampleClipURL
-            = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));
-        environment->makePlayer = [] { return std::make_unique<FakeMediaPlayer>(); };
-        environment->clipCache = std::make_shared<extension::ClipCache>(
-            environment->cacheDirectory, environment->network, environment->clipStallTimeout);
+        auto& env = *environment;
+        env.network = std::make_shared<QNetworkAccessManager>();
+        env.preferences = preferences;
+        env.workspace = workspace;
+        env.clock = clock;
+        env.sleeper = sleeper;
+        env.machineIdentity = std::make_shared<FakeMachineIdentity>();
+        env.serviceBaseUrl = QStringLiteral("http://127.0.0.1:9"); // nothing listens there
+        env.cacheDirectory = cacheDir.filePath(QStringLiteral("videos"));
+        env.sampleClipURL = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));
+        env.makePlayer = [] { return std::make_unique<FakeMediaPlayer>(); };
+        env.clipCache = std::make_shared<extension::ClipCache>(env.cacheDirectory, env.network, env.clipStallTimeout);
     }
-
     std::shared_ptr<MemoryPreferenceSuite> sharedSuite()
     {
         return preferences->entry("suite:group.com.quorvel.shared");

@@ -25,19 +25,6 @@ testing::CannedReply reply(int status, QByteArray body, Mode mode = Mode::Whole)
     return { status, {}, std::move(body), mode };
 }
 
-// Request targets (path and query) in arrival order.
-QStringList paths(const testing::LoopbackHttpServer& server)
-{
-    QStringList result;
-    for (const testing::ReceivedRequest& request : server.requests())
-        result << request.path;
-    return result;
-}
-
-const QByteArray kOneClip = R"({"videos":[{"url":"https://cdn.example/s/one.mp4","author":"A"}]})";
-const QByteArray kTwoClips
-    = R"({"videos":[{"url":"https://cdn.example/s/one.mp4"},{"url":"https://cdn.example/s/two.mp4"}]})";
-
 QByteArray readFile(const QString& path)
 {
     QFile file(path);
@@ -51,113 +38,113 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-QString closedPortUrl()
+TEST(FeedModel, CacheNamesCaptionsAndRemoteClips)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QStringLiteral("http://127.0.0.1:%1").arg(port);
+    EXPECT_EQ(cacheFileName(QUrl("abc")), "0b885c8b_abc");
+    EXPECT_TRUE(cacheFileName(QUrl("https://cdn.example/a/b/season/clip.mp4")).endsWith("_season_clip.mp4"));
+    // A clip at the root of its host: the hash and the file name alone, no separator.
+    EXPECT_TRUE(
+        QRegularExpression("^[0-9a-f]{8}_clip\\.mp4$").match(cacheFileName(QUrl("https://h/clip.mp4"))).hasMatch());
+    EXPECT_FALSE(cacheFileName(QUrl("https://cdn.example/")).contains('/'));
+    EXPECT_NE(cacheFileName(QUrl("https://one.example/s/c.mp4")), cacheFileName(QUrl("https://two.example/s/c.mp4")));
+
+    const auto caption
+        = [](std::optional<QString> author, std::optional<QString> location, std::optional<QString> date) {
+              return captionText(Video { QUrl("https://h/a.mp4"), author, location, date, std::nullopt });
+          };
+    EXPECT_EQ(caption("A", "Oslo", "2024-12-25"), QString("A  \u00B7  Oslo  \u00B7  Dec 25, 2024"));
+    EXPECT_EQ(caption("", "", ""), "");
+    EXPECT_EQ(caption("A", std::nullopt, "2025-13-40"), QString("A  \u00B7  2025-13-40"));
+    EXPECT_EQ(captionText(makeFallbackVideo(QUrl::fromLocalFile("/x/QuorvelSample.mp4"))), "Quorvel");
+
+    EXPECT_TRUE(isRemoteClipURL(QUrl("HTTP://h/a.mp4")));
+    for (const char* url : { "file:///etc/passwd", "/etc/passwd", "ftp://h/a.mp4", "http:///a.mp4" })
+        EXPECT_FALSE(isRemoteClipURL(QUrl(url))) << url;
 }
 
 class FeedTest : public ::testing::Test {
 protected:
-    std::vector<Video> load(const QUrl& url, std::chrono::milliseconds timeout = 8000ms)
+    std::vector<Video> load(const QUrl& url, QObject* view, std::chrono::milliseconds timeout = 1000ms)
     {
-        return await(loadPlaylist(network, url, cacheDir.path(), fallback, timeout, &owner));
+        return await(loadPlaylist(network, url, cacheDir.path(), fallback, timeout, view));
     }
     QString lastGoodPath() const { return QDir(cacheDir.path()).filePath("last-good-feed.json"); }
 
     testing::LoopbackHttpServer server;
-    QObject owner;
     std::shared_ptr<QNetworkAccessManager> network = std::make_shared<QNetworkAccessManager>();
     QTemporaryDir cacheDir;
     Video fallback = makeFallbackVideo(QUrl::fromLocalFile("/bundle/Contents/Resources/QuorvelSample.mp4"));
     testing::LogCapture log;
 };
 
-TEST_F(FeedTest, AnyStatusWithAManifestBodyIsUsedAndSaved)
+TEST_F(FeedTest, FallbackChain)
 {
-    server.serve("/feed", reply(500, kTwoClips));
-    const auto videos = load(server.url("/feed?t=1&user=unknown"));
-    ASSERT_EQ(videos.size(), 2u);
-    EXPECT_EQ(videos[1].url, QUrl("https://cdn.example/s/two.mp4"));
-    EXPECT_EQ(readFile(lastGoodPath()), kTwoClips) << "the body is kept byte for byte";
-    EXPECT_TRUE(log.contains("manifest: 2 videos"));
-    EXPECT_EQ(paths(server), QStringList { "/feed?t=1&user=unknown" });
-}
+    const QByteArray good = R"({"videos":[{"url":"https://h/old.mp4","author":"A"}]})";
+    const QByteArray two = R"({"videos":[{"url":"https://h/1.mp4","author":null,"x":1},{"url":"https://h/2.mp4"}]})";
+    const QByteArray empty = R"({"videos":[]})";
+    const QByteArray huge = R"({"videos":[],"pad":")" + QByteArray(kMaxFeedBytes + 1024, 'x') + R"("})";
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const QUrl closed(QStringLiteral("http://127.0.0.1:%1/feed").arg(probe.serverPort()));
+    probe.close();
 
-TEST_F(FeedTest, UnusableAnswersFallBackToTheLastGoodFeed)
-{
-    struct Case {
+    const struct {
         const char* name;
-        testing::CannedReply response;
+        QByteArray lastGood;
+        std::optional<testing::CannedReply> answer; // none: nothing listens
+        const char* firstUrl; // none: the sample clip alone
+        QByteArray lastGoodAfter;
+        int lastGoodVideosUsed; // -1: the last good feed is not used
+        QString logged;
     } cases[] = {
-        { "200 with an invalid body", reply(200, "<html>oops</html>") },
-        { "entry without url", reply(200, R"({"videos":[{"url":"https://cdn.example/a.mp4"},{"title":"x"}]})") },
-        { "truncated body", reply(200, kTwoClips, Mode::CutMidBody) },
+        { "500 with a manifest body is used and kept byte for byte", good, reply(500, two), "https://h/1.mp4", two, -1,
+            "manifest: 2 videos" },
+        { "200 with an invalid body", good, reply(200, "<html>oops</html>"), "https://h/old.mp4", good, 1,
+            "manifest failed: " },
+        { "entry without url", good, reply(200, R"({"videos":[{"url":"https://h/a.mp4"},{"title":"x"}]})"),
+            "https://h/old.mp4", good, 1, "manifest failed: " },
+        { "author of the wrong type", good, reply(200, R"({"videos":[{"url":"https://h/a.mp4","author":7}]})"),
+            "https://h/old.mp4", good, 1, "manifest failed: " },
+        { "invalid url", good, reply(200, R"({"videos":[{"url":"http://[::1"}]})"), "https://h/old.mp4", good, 1,
+            "manifest failed: " },
+        { "truncated body", good, reply(200, two, Mode::CutMidBody), "https://h/old.mp4", good, 1,
+            "manifest failed: " },
+        { "oversized body is refused", good, reply(200, huge), "https://h/old.mp4", good, 1,
+            QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes) },
+        { "stalled server times out", good, reply(200, {}, Mode::Stall), "https://h/old.mp4", good, 1,
+            "manifest failed: " },
+        { "empty list replaces the last good", two, reply(200, empty), nullptr, empty, -1, "manifest: 0 videos" },
+        { "empty last good, no service", empty, std::nullopt, nullptr, empty, 0, "manifest failed: " },
+        { "undecodable last good, no service", "{\"videos\":", std::nullopt, nullptr, "{\"videos\":", -1,
+            "manifest failed: " },
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        writeFile(lastGoodPath(), kOneClip);
+        QFile::remove(lastGoodPath());
+        writeFile(lastGoodPath(), c.lastGood);
         log.clear();
-        server.serve("/feed", c.response);
-        const auto videos = load(server.url("/feed"));
-        ASSERT_EQ(videos.size(), 1u);
-        EXPECT_EQ(videos[0].author, QString("A"));
-        EXPECT_EQ(readFile(lastGoodPath()), kOneClip) << "a bad answer never replaces the last good feed";
+        if (c.answer)
+            server.serve("/feed", *c.answer);
+        QObject view;
+        const auto videos = load(c.answer ? server.url("/feed") : closed, &view);
+        ASSERT_FALSE(videos.empty());
+        if (c.firstUrl)
+            EXPECT_EQ(videos[0].url, QUrl(c.firstUrl));
+        else
+            EXPECT_EQ(videos, std::vector<Video> { fallback });
+        EXPECT_EQ(readFile(lastGoodPath()), c.lastGoodAfter);
         ASSERT_FALSE(log.messages().isEmpty());
-        EXPECT_TRUE(log.messages().first().startsWith("manifest failed: "));
-        EXPECT_TRUE(log.contains("using last-good feed (1 videos)"));
+        EXPECT_TRUE(log.messages().first().startsWith(c.logged)) << log.messages().first().toStdString();
+        if (c.lastGoodVideosUsed >= 0)
+            EXPECT_TRUE(log.contains(QStringLiteral("using last-good feed (%1 videos)").arg(c.lastGoodVideosUsed)));
+        else
+            EXPECT_TRUE(log.messages().filter("using last-good").isEmpty());
     }
-}
-
-TEST_F(FeedTest, TransportFailuresFallBackAndEndInTheSampleClip)
-{
-    // Nothing listening, and no last good feed: the sample clip.
-    auto videos = load(QUrl(closedPortUrl() + "/feed"));
-    ASSERT_EQ(videos.size(), 1u);
-    EXPECT_EQ(videos[0], fallback);
-    EXPECT_TRUE(log.messages().first().startsWith("manifest failed: "));
-
-    // A stalled server hits the request's own timeout, then the last good feed plays.
-    writeFile(lastGoodPath(), kTwoClips);
-    server.serve("/feed", reply(200, {}, Mode::Stall));
-    videos = load(server.url("/feed"), 200ms);
-    EXPECT_EQ(videos.size(), 2u);
-}
-
-TEST_F(FeedTest, AnEmptyFeedReplacesTheLastGoodAndPlaysTheSampleClip)
-{
-    writeFile(lastGoodPath(), kTwoClips);
-    server.serve("/feed", reply(200, R"({"videos":[]})"));
-    auto videos = load(server.url("/feed"));
-    ASSERT_EQ(videos.size(), 1u);
-    EXPECT_EQ(videos[0], fallback);
-    EXPECT_EQ(readFile(lastGoodPath()), R"({"videos":[]})");
-
-    // Next run without the service: the empty last-good feed yields nothing either.
-    videos = load(QUrl(closedPortUrl() + "/feed"));
-    ASSERT_EQ(videos.size(), 1u);
-    EXPECT_EQ(videos[0], fallback);
-    EXPECT_TRUE(log.contains("using last-good feed (0 videos)"));
-}
-
-TEST_F(FeedTest, AnOversizedBodyIsRefusedUnread)
-{
-    writeFile(lastGoodPath(), kOneClip);
-    QByteArray huge = R"({"videos":[],"pad":")";
-    huge += QByteArray(kMaxFeedBytes + 1024, 'x') + R"("})";
-    server.serve("/feed", reply(200, huge));
-    const auto videos = load(server.url("/feed"));
-    EXPECT_EQ(videos.size(), 1u);
-    EXPECT_EQ(readFile(lastGoodPath()), kOneClip);
-    EXPECT_TRUE(log.contains(QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes)));
 }
 
 TEST_F(FeedTest, ARequestDiesWithItsView)
 {
-    writeFile(lastGoodPath(), kTwoClips);
+    writeFile(lastGoodPath(), R"({"videos":[{"url":"https://h/old.mp4"}]})");
     server.serve("/feed", reply(200, {}, Mode::Stall));
     auto view = std::make_unique<QObject>();
     auto task = loadPlaylist(network, server.url("/feed"), cacheDir.path(), fallback, 8000ms, view.get());
@@ -167,28 +154,24 @@ TEST_F(FeedTest, ARequestDiesWithItsView)
     EXPECT_TRUE(log.messages().isEmpty());
 }
 
-TEST_F(FeedTest, AnUndecodableLastGoodFeedIsIgnored)
-{
-    writeFile(lastGoodPath(), "{\"videos\":");
-    const auto videos = load(QUrl(closedPortUrl() + "/feed"));
-    ASSERT_EQ(videos.size(), 1u);
-    EXPECT_EQ(videos[0], fallback);
-    EXPECT_FALSE(log.contains("using last-good feed (0 videos)"));
-}
-
 class CacheTest : public FeedTest {
 protected:
     Video clip(const QString& path) { return Video { server.url(path), {}, {}, {}, {} }; }
     void cacheAll(const std::vector<Video>& playlist)
     {
-        QObject owner;
-        await(ClipCache::cacheClips(cache, &owner, [playlist] { return playlist; }));
+        QObject view;
+        await(ClipCache::cacheClips(cache, &view, [playlist] { return playlist; }));
     }
     QStringList entries() const
     {
         return QDir(cacheDir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
     QString pathOf(const Video& video) const { return QDir(cacheDir.path()).filePath(cacheFileName(video.url)); }
+    qsizetype fetches(const QString& path) const
+    {
+        const QList<testing::ReceivedRequest> all = server.requests();
+        return std::count_if(all.begin(), all.end(), [&](const auto& request) { return request.path == path; });
+    }
 
     std::shared_ptr<ClipCache> cache = std::make_shared<ClipCache>(cacheDir.path(), network, 300ms);
 };
@@ -198,12 +181,13 @@ TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
     server.serve("/s/one.mp4", reply(200, QByteArray(300'000, 'a')));
     server.serve("/s/two.mp4", reply(200, "two"));
     const std::vector<Video> playlist { clip("/s/one.mp4"), clip("/s/two.mp4"), clip("/s/gone.mp4") };
-    writeFile(lastGoodPath(), kOneClip);
+    writeFile(lastGoodPath(), "{}");
     writeFile(QDir(cacheDir.path()).filePath("0badcafe_old_clip.mp4"), "stale");
     writeFile(QDir(cacheDir.path()).filePath(".partial-leftover"), "half");
+    writeFile(pathOf(playlist[1]), ""); // a zero-byte file counts as absent
+    EXPECT_EQ(cache->cachedFileURL(playlist[1]), std::nullopt);
 
     cacheAll(playlist);
-
     EXPECT_EQ(readFile(pathOf(playlist[0])).size(), 300'000);
     EXPECT_EQ(readFile(pathOf(playlist[1])), "two");
     QStringList expected { "last-good-feed.json", cacheFileName(playlist[0].url), cacheFileName(playlist[1].url) };
@@ -213,26 +197,13 @@ TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
     EXPECT_TRUE(log.contains("cache skip " + playlist[2].url.toString() + ": HTTP 404"));
     EXPECT_EQ(cache->cachedFileURL(playlist[1]), QUrl::fromLocalFile(pathOf(playlist[1])));
 
-    // A second run finds both cached and downloads nothing.
-    const qsizetype before = server.requests().size();
-    cacheAll(playlist);
-    EXPECT_EQ(paths(server).mid(before), QStringList { "/s/gone.mp4" });
-}
-
-TEST_F(CacheTest, ZeroByteFilesCountAsAbsentAndAreFetchedAgain)
-{
-    server.serve("/s/one.mp4", reply(200, "bytes"));
-    const Video one = clip("/s/one.mp4");
-    writeFile(pathOf(one), "");
-    EXPECT_EQ(cache->cachedFileURL(one), std::nullopt);
-    cacheAll({ one });
-    EXPECT_EQ(readFile(pathOf(one)), "bytes");
-    EXPECT_TRUE(cache->cachedFileURL(one).has_value());
+    cacheAll(playlist); // cached clips are not fetched again
+    EXPECT_EQ(fetches("/s/one.mp4") + fetches("/s/two.mp4") + fetches("/s/gone.mp4"), 4);
 }
 
 TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
 {
-    struct Case {
+    const struct {
         const char* name;
         testing::CannedReply response;
         const char* logPrefix;
@@ -241,16 +212,14 @@ TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
         { "server stalls", reply(200, {}, Mode::Stall), "cache failed one.mp4: " },
         { "server error", reply(500, "boom"), "cache skip " },
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         log.clear();
         server.serve("/s/one.mp4", c.response);
         cacheAll({ clip("/s/one.mp4") });
         EXPECT_EQ(entries(), QStringList {}) << "no partial file and no clip";
-        bool logged = false;
-        for (const QString& line : log.messages())
-            logged = logged || line.startsWith(c.logPrefix);
-        EXPECT_TRUE(logged) << log.messages().join('\n').toStdString();
+        EXPECT_FALSE(log.messages().filter(QRegularExpression("^" + QRegularExpression::escape(c.logPrefix))).isEmpty())
+            << log.messages().join('\n').toStdString();
     }
 }
 
@@ -260,39 +229,31 @@ TEST_F(CacheTest, TwoViewsShareTheCacheWithoutUndoingEachOther)
     cache = std::make_shared<ClipCache>(cacheDir.path(), network, 10s);
     server.serve("/s/slow.mp4", reply(200, {}, Mode::Stall));
     server.serve("/s/fast.mp4", reply(200, "fast"));
-    const Video slow = clip("/s/slow.mp4"), fast = clip("/s/fast.mp4");
+    const std::vector<Video> playlist { clip("/s/slow.mp4"), clip("/s/fast.mp4") };
     auto first = std::make_unique<QObject>();
-    auto firstRun = ClipCache::cacheClips(cache, first.get(), [&] { return std::vector<Video> { slow, fast }; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return paths(server).contains("/s/slow.mp4"); }, 2000));
+    auto firstRun = ClipCache::cacheClips(cache, first.get(), [&] { return playlist; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fetches("/s/slow.mp4") == 1; }, 2000));
 
-    QObject second;
-    await(ClipCache::cacheClips(cache, &second, [&] { return std::vector<Video> { slow, fast }; }));
-    EXPECT_EQ(paths(server).count("/s/slow.mp4"), 1) << "a clip another view is fetching is not fetched twice";
+    cacheAll(playlist);
+    EXPECT_EQ(fetches("/s/slow.mp4"), 1) << "a clip another view is fetching is not fetched twice";
     EXPECT_EQ(entries().filter(".partial-").size(), 1) << "the other view's download in flight is not pruned";
 
-    // The first view goes away: its download stops and leaves nothing behind.
-    first.reset();
+    first.reset(); // its download stops and leaves nothing behind
     await(std::move(firstRun));
-    EXPECT_EQ(entries(), QStringList { cacheFileName(fast.url) });
+    EXPECT_EQ(entries(), QStringList { cacheFileName(playlist[1].url) });
 }
 
-TEST_F(CacheTest, NeverFetchesOrKeepsNonHttpClips)
-{
-    writeFile(QDir(cacheDir.path()).filePath("secret.txt"), "keep out");
-    const Video local { QUrl::fromLocalFile(QDir(cacheDir.path()).filePath("secret.txt")), {}, {}, {}, {} };
-    cacheAll({ local });
-    EXPECT_EQ(entries(), QStringList {}) << "the local file is not copied in, and the stray file is pruned";
-    EXPECT_TRUE(server.requests().isEmpty());
-}
-
-TEST_F(CacheTest, OnlyFilesDirectlyInsideTheCacheAreCacheFiles)
+TEST_F(CacheTest, NeverFetchesKeepsOrTrustsFilesOutsideIt)
 {
     const QString dir = cacheDir.path();
+    writeFile(dir + "/secret.txt", "keep out");
+    cacheAll({ Video { QUrl::fromLocalFile(dir + "/secret.txt"), {}, {}, {}, {} } });
+    EXPECT_EQ(entries(), QStringList {}) << "the local file is not copied in, and the stray file is pruned";
+    EXPECT_TRUE(server.requests().isEmpty());
+
     EXPECT_TRUE(cache->isCacheFile(dir + "/0b885c8b_clip.mp4"));
-    EXPECT_FALSE(cache->isCacheFile(dir + "/last-good-feed.json"));
-    EXPECT_FALSE(cache->isCacheFile(dir + "/sub/clip.mp4"));
-    EXPECT_FALSE(cache->isCacheFile(dir + "/../clip.mp4"));
-    EXPECT_FALSE(cache->isCacheFile("/etc/passwd"));
+    for (const QString& path : { dir + "/last-good-feed.json", dir + "/sub/clip.mp4", dir + "/../clip.mp4" })
+        EXPECT_FALSE(cache->isCacheFile(path)) << path.toStdString();
 }
 
 } // namespace

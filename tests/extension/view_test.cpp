@@ -1,5 +1,4 @@
 #include "extension/quorvel_configuration_view_controller.h"
-#include "extension/quorvel_extension.h"
 #include "extension/quorvel_view.h"
 #include "extension/quorvel_view_controller.h"
 #include "extension_fixture.h"
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QSlider>
 #include <QTest>
 
@@ -18,36 +16,27 @@ namespace {
 
 using testing::FakeMediaPlayer;
 
-FakeMediaPlayer& fakePlayer(QuorvelView& view)
-{
-    return static_cast<FakeMediaPlayer&>(view.playback().player());
-}
-
-// Bright pixels (text) inside `rect` of `image`.
+// Bright (text) pixels inside `rect` of `image`.
 int brightPixels(const QImage& image, const QRect& rect)
 {
     int count = 0;
     for (int y = rect.top(); y <= rect.bottom(); ++y)
         for (int x = rect.left(); x <= rect.right(); ++x)
-            if (qGray(image.pixel(x, y)) > 200)
-                ++count;
+            count += qGray(image.pixel(x, y)) > 200;
     return count;
 }
 
 class ViewTest : public ::testing::Test {
 protected:
-    ViewTest()
+    std::unique_ptr<QuorvelView> makeView(const QRect& frame)
     {
         server.serve("/feed",
             testing::CannedReply { 200, {},
                 R"({"videos":[{"url":"https://cdn.example/s/a.mp4","author":"Ada","location":"Oslo",)"
                 R"("date":"2025-03-07","title":"<b>Sunrise</b> &amp; fjord"}]})" });
         fixture.environment->serviceBaseUrl = server.url().toString();
-    }
-    std::unique_ptr<QuorvelView> makeView(const QRect& frame, bool isPreview)
-    {
         auto view = std::make_unique<QuorvelView>(fixture.environment, std::make_unique<FakeMediaPlayer>(),
-            std::make_shared<PreferenceRetentionStorage>(nullptr), frame, isPreview);
+            std::make_shared<PreferenceRetentionStorage>(nullptr), frame, false);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !view->playback().playlist().empty(); }, 5000));
         return view;
     }
@@ -59,17 +48,13 @@ protected:
 
 TEST_F(ViewTest, DrawsTitleAndCaptionAsPlainTextOverBlack)
 {
-    auto view = makeView(QRect(0, 0, 800, 450), false);
+    auto view = makeView(QRect(0, 0, 800, 450));
     EXPECT_EQ(view->titleText(), "<b>Sunrise</b> &amp; fjord") << "remote text is never rich text";
     EXPECT_EQ(view->captionText(), QString("Ada  \u00B7  Oslo  \u00B7  Mar 7, 2025"));
-    EXPECT_TRUE(view->isTitleShown());
     ASSERT_EQ(server.requests().size(), 1);
-    const QString target = server.requests().first().path;
-    EXPECT_TRUE(target.startsWith("/feed?t=")) << target.toStdString();
-    EXPECT_TRUE(target.endsWith("&user=unknown"));
+    EXPECT_TRUE(QRegularExpression("^/feed\\?t=\\d+&user=unknown$").match(server.requests().first().path).hasMatch());
 
     const QImage image = view->grab().toImage();
-    image.save(QDir::temp().filePath("quorvel-view.png"));
     EXPECT_EQ(image.size(), QSize(800, 450));
     EXPECT_EQ(brightPixels(image, QRect(0, 0, 800, 250)), 0) << "no frame yet: black, not blank white";
     EXPECT_EQ(qGray(image.pixel(400, 100)), 0);
@@ -81,12 +66,11 @@ TEST_F(ViewTest, DrawsTitleAndCaptionAsPlainTextOverBlack)
 TEST_F(ViewTest, PausesOnlyForTheWindowItIsIn)
 {
     QWidget first, second;
-    auto view = makeView(QRect(0, 0, 320, 180), false);
+    auto view = makeView(QRect(0, 0, 320, 180));
     view->setParent(&first);
     first.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
-    FakeMediaPlayer& player = fakePlayer(*view);
-
+    platform::MediaPlayer& player = view->playback().player();
     QEvent deactivate(QEvent::WindowDeactivate);
     QCoreApplication::sendEvent(&first, &deactivate);
     EXPECT_FALSE(player.isPlaying());
@@ -101,34 +85,20 @@ TEST_F(ViewTest, PausesOnlyForTheWindowItIsIn)
     QCoreApplication::sendEvent(&first, &deactivate);
     first.close();
     EXPECT_TRUE(player.isPlaying());
-
     second.hide();
     EXPECT_FALSE(player.isPlaying());
-    EXPECT_FALSE(log.messages().filter("viewDidMoveToWindow hasWindow=1").isEmpty());
     view->setParent(nullptr);
-}
-
-TEST_F(ViewTest, ControllerMakesMutedPreviewOfTheRequestedFrame)
-{
-    QuorvelViewController controller(fixture.environment);
-    QWidget* widget = controller.loadView(QRect(0, 0, 300, 200), true);
-    ASSERT_NE(controller.saverView(), nullptr);
-    EXPECT_EQ(widget, controller.view());
-    EXPECT_EQ(widget->size(), QSize(300, 200));
-    EXPECT_DOUBLE_EQ(controller.saverView()->playback().player().volume(), 0.0);
-    EXPECT_TRUE(controller.saverView()->playback().isPreview());
-    EXPECT_TRUE(log.contains("init(nibName:bundle:)"));
-    EXPECT_TRUE(log.contains("loadView(forFrame: 300.000000x200.000000, isPreview: 1)"));
 }
 
 TEST_F(ViewTest, ControllerFallsBackToAnEmptyViewWithoutAPlayer)
 {
     fixture.environment->makePlayer = [] { return std::unique_ptr<platform::MediaPlayer>(); };
     QuorvelViewController controller(fixture.environment);
-    QWidget* widget = controller.loadView(QRect(0, 0, 640, 360), false);
+    QWidget* widget = controller.loadView(QRect(0, 0, 640, 360), true);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(controller.saverView(), nullptr);
     EXPECT_EQ(widget->size(), QSize(640, 360));
+    EXPECT_TRUE(log.contains("loadView(forFrame: 640.000000x360.000000, isPreview: 1)"));
     controller.startAnimation(); // nothing to start, nothing to crash
 }
 
@@ -137,9 +107,7 @@ TEST_F(ViewTest, SheetStoresVolumeAndReturnActsLikeOK)
     QuorvelConfigurationViewController sheet(fixture.preferences);
     int dismissed = 0;
     QWidget* view = sheet.loadView([&] { ++dismissed; });
-    EXPECT_EQ(view->size(), QSize(300, 140));
     EXPECT_EQ(sheet.slider()->value(), 300) << "starts at the stored default of 0.3";
-
     sheet.slider()->setValue(sheet.slider()->maximum());
     EXPECT_EQ(fixture.sharedSuite()->value("volume"), QVariant(1.0));
 
@@ -148,26 +116,11 @@ TEST_F(ViewTest, SheetStoresVolumeAndReturnActsLikeOK)
     view->activateWindow();
     QTest::keyClick(sheet.slider(), Qt::Key_Return);
     EXPECT_EQ(dismissed, 1);
-    EXPECT_TRUE(log.contains("dismissSheet, sheetParent=0 extCtx=1"));
     EXPECT_TRUE(log.contains("completeRequest called"));
 
-    // A player made afterwards plays at the new volume.
-    QuorvelViewController controller(fixture.environment);
+    QuorvelViewController controller(fixture.environment); // a player made afterwards takes the new volume
     controller.loadView(QRect(0, 0, 320, 180), false);
     EXPECT_DOUBLE_EQ(controller.saverView()->playback().player().volume(), 1.0);
-}
-
-TEST_F(ViewTest, PrincipalLogsItsLifeAndHandsOutControllers)
-{
-    {
-        QuorvelExtension principal(fixture.environment);
-        EXPECT_NE(principal.makeViewController(), nullptr);
-        EXPECT_NE(principal.makeConfigurationController(), nullptr);
-    }
-    EXPECT_TRUE(log.contains(QStringLiteral("QuorvelExtension.init() PID=%1").arg(QCoreApplication::applicationPid())));
-    EXPECT_TRUE(log.contains("QuorvelExtension.deinit"));
-    EXPECT_EQ(sampleClipURLForLibrary("/b/X.appex/Contents/MacOS/libQuorvelExtension.so"),
-        QUrl::fromLocalFile("/b/X.appex/Contents/Resources/QuorvelSample.mp4"));
 }
 
 } // namespace

@@ -9,28 +9,19 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <functional>
-#include <memory>
 #include <stdexcept>
 
 namespace quorvel::testing {
 
 struct FakeModuleScript {
     QStringList journal;
-    QSet<int> nullViewAt; // controllers whose loadView returns null
-    QSet<int> throwingViewAt; // controllers whose loadView throws
-    QSet<int> throwingStartAt; // controllers whose startAnimation throws
-    bool leaksViews = false; // controllers that forget to delete their view
+    QSet<int> nullViewAt, throwingViewAt, throwingStartAt; // by controller index
+    bool leaksViews = false; // controllers forget to delete their view
 };
 
 class FakeViewController final : public saver::SaverViewController {
 public:
-    FakeViewController(FakeModuleScript& script, int index)
-        : script_(script)
-        , index_(index)
-    {
-        note("make");
-    }
+    FakeViewController(FakeModuleScript& script, int index) : script_(script), index_(index) { note("make"); }
     ~FakeViewController() override
     {
         note("destroy");
@@ -59,7 +50,6 @@ public:
 
 private:
     void note(const QString& what) { script_.journal << QStringLiteral("%1 #%2").arg(what).arg(index_); }
-
     FakeModuleScript& script_;
     int index_;
     QPointer<QWidget> view_;
@@ -67,11 +57,7 @@ private:
 
 class FakeConfigurationController final : public saver::SaverConfigurationController {
 public:
-    explicit FakeConfigurationController(FakeModuleScript& script)
-        : script_(script)
-    {
-        script_.journal << "make sheet";
-    }
+    explicit FakeConfigurationController(FakeModuleScript& script) : script_(script) { script_.journal << "make sheet"; }
     ~FakeConfigurationController() override
     {
         script_.journal << "destroy sheet";
@@ -79,14 +65,10 @@ public:
     }
     QWidget* loadView(std::function<void()> dismiss) override
     {
-        script_.journal << "load sheet";
         dismiss_ = std::move(dismiss);
-        view_ = new QWidget;
-        view_->setObjectName("sheet");
-        return view_;
+        return view_ = new QWidget;
     }
-    // What the sheet's OK button does.
-    void pressOk() const { dismiss_(); }
+    void pressOk() const { dismiss_(); } // what the sheet's OK button does
     QWidget* view() const { return view_; }
 
 private:
@@ -97,10 +79,7 @@ private:
 
 class FakePrincipal final : public saver::SaverPrincipal {
 public:
-    explicit FakePrincipal(FakeModuleScript& script)
-        : script_(script)
-    {
-    }
+    explicit FakePrincipal(FakeModuleScript& script) : script_(script) { }
     ~FakePrincipal() override { script_.journal << "destroy principal"; }
     std::unique_ptr<saver::SaverViewController> makeViewController() override
     {

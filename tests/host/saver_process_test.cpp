@@ -1,6 +1,5 @@
-// The real executable: every reason a module cannot run is printed and ends the process non-zero.
-#include "host/module_loader.h"
-
+// The real executable: every reason a module cannot run is printed and ends the process non-zero;
+// SIGTERM tears the settings pane down in order and withdraws its declaration.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,39 +10,36 @@
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString errors;
-};
-
-Outcome runSaver(const QStringList& arguments, const QString& saverWindow = {})
+void startSaver(QProcess& saver, const QStringList& arguments, const QString& saverWindow, const QString& runtime = {})
 {
-    QProcess saver;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    if (saverWindow.isEmpty())
-        environment.remove("XSCREENSAVER_WINDOW");
-    else
+    environment.remove("XSCREENSAVER_WINDOW");
+    if (!saverWindow.isEmpty())
         environment.insert("XSCREENSAVER_WINDOW", saverWindow);
+    if (!runtime.isEmpty())
+        environment.insert("XDG_RUNTIME_DIR", runtime);
     saver.setProcessEnvironment(environment);
     saver.start(QString::fromUtf8(QUORVEL_SAVER), arguments);
-    if (!saver.waitForFinished(20000)) {
-        saver.kill();
-        saver.waitForFinished();
-        return {};
-    }
-    return { saver.exitStatus() == QProcess::NormalExit ? saver.exitCode() : -1,
-        QString::fromUtf8(saver.readAllStandardError()) };
+}
+
+// NAME.appex whose Info.plist names MacOS/libtest.so, a copy of `library` when one is given.
+QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString& library)
+{
+    const QString bundle = dir.filePath(name + ".appex");
+    QDir().mkpath(bundle + "/Contents/MacOS");
+    QFile::copy(library, bundle + "/Contents/MacOS/libtest.so");
+    QFile info(bundle + "/Contents/Info.plist");
+    if (info.open(QIODevice::WriteOnly))
+        info.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>QuorvelPlugInLibrary</key>"
+                   "<string>MacOS/libtest.so</string></dict></plist>");
+    return bundle;
 }
 
 TEST(SaverProcess, PrintsWhyItCannotRunAndExitsNonZero)
 {
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("Empty.appex/Contents"));
-    QFile info(dir.filePath("Empty.appex/Contents/Info.plist"));
-    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
-    info.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict></dict></plist>");
-    info.close();
+    const QString empty = makeBundle(dir, "Empty", {});
     const struct {
         const char* name;
         QStringList arguments;
@@ -53,68 +49,45 @@ TEST(SaverProcess, PrintsWhyItCannotRunAndExitsNonZero)
     } rows[] = {
         { "no module selected", {}, {}, 1, "quorvel-saver: no screensaver module is selected" },
         { "no such bundle", { "--bundle", dir.filePath("Gone.appex") }, {}, 1, "quorvel-saver: no such bundle" },
-        { "not a module", { "--bundle", dir.filePath("Empty.appex"), "--preview" }, {}, 1,
-            "quorvel-saver: not a Quorvel module" },
+        { "not a module", { "--bundle", empty, "--preview" }, {}, 1, "quorvel-saver: not a Quorvel module" },
         { "bad option", { "--window-id", "nope" }, {}, 64, "Usage: quorvel-saver" },
         { "bad daemon variable", {}, "not-a-window", 64, "XSCREENSAVER_WINDOW" },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const Outcome outcome = runSaver(row.arguments, row.saverWindow);
-        EXPECT_EQ(outcome.exitCode, row.exitCode) << outcome.errors.toStdString();
-        EXPECT_TRUE(outcome.errors.contains(QString::fromUtf8(row.printed))) << outcome.errors.toStdString();
+        QProcess saver;
+        startSaver(saver, row.arguments, row.saverWindow);
+        ASSERT_TRUE(saver.waitForFinished(20000));
+        const QString errors = QString::fromUtf8(saver.readAllStandardError());
+        EXPECT_EQ(saver.exitStatus() == QProcess::NormalExit ? saver.exitCode() : -1, row.exitCode) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QString::fromUtf8(row.printed))) << errors.toStdString();
     }
-}
-
-// A bundle around the small test module, as the extension's bundle is laid out.
-QString makeTestBundle(const QTemporaryDir& dir)
-{
-    const QString bundle = dir.filePath("Test.appex");
-    QDir().mkpath(bundle + "/Contents/MacOS");
-    QFile::copy(QString::fromUtf8(HOST_TEST_MODULE), bundle + "/Contents/MacOS/libtest.so");
-    QFile info(bundle + "/Contents/Info.plist");
-    if (info.open(QIODevice::WriteOnly))
-        info.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>QuorvelPlugInLibrary</key>"
-                   "<string>MacOS/libtest.so</string></dict></plist>");
-    return bundle;
 }
 
 TEST(SaverProcess, TerminationTearsDownInOrderAndWithdrawsTheDeclaration)
 {
     QTemporaryDir dir;
-    const QString bundle = makeTestBundle(dir);
     QDir().mkpath(dir.filePath("runtime"));
     QFile::setPermissions(dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    for (const char* mode : { "--preview", "--settings" }) {
-        SCOPED_TRACE(mode);
-        QProcess saver;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
-        environment.remove("XSCREENSAVER_WINDOW");
-        saver.setProcessEnvironment(environment);
-        saver.start(QString::fromUtf8(QUORVEL_SAVER), { "--bundle", bundle, mode });
-        QByteArray errors;
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                saver.waitForReadyRead(50);
-                errors += saver.readAllStandardError();
-                return errors.contains("started") || saver.state() == QProcess::NotRunning;
-            },
-            15000))
-            << errors.toStdString();
-        ASSERT_EQ(saver.state(), QProcess::Running) << errors.toStdString();
-        if (QByteArray(mode) == "--settings") {
-            EXPECT_EQ(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).size(), 1) << "declared while open";
-        }
-        saver.terminate();
-        ASSERT_TRUE(saver.waitForFinished(15000));
-        errors += saver.readAllStandardError();
-        EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(saver.exitCode(), 0);
-        EXPECT_TRUE(errors.contains("session stopped")) << errors.toStdString();
-        EXPECT_TRUE(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).isEmpty()) << "nothing left declared";
-    }
+    QProcess saver;
+    startSaver(saver, { "--bundle", makeBundle(dir, "Test", HOST_TEST_MODULE), "--settings" }, {}, dir.filePath("runtime"));
+    QByteArray errors;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            saver.waitForReadyRead(50);
+            errors += saver.readAllStandardError();
+            return errors.contains("started") || saver.state() == QProcess::NotRunning;
+        },
+        15000));
+    ASSERT_EQ(saver.state(), QProcess::Running) << errors.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).size(), 1) << "declared while open";
+    saver.terminate();
+    ASSERT_TRUE(saver.waitForFinished(15000));
+    errors += saver.readAllStandardError();
+    EXPECT_EQ(saver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(saver.exitCode(), 0);
+    EXPECT_TRUE(errors.contains("session stopped")) << errors.toStdString();
+    EXPECT_TRUE(QDir(dir.filePath("runtime/quorvel")).entryList(QDir::Files).isEmpty()) << "nothing left declared";
 }
 
 } // namespace

@@ -17,7 +17,6 @@ TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
     const QString store = dir.filePath(QStringLiteral("Store/Index.plist"));
     PlistManager plist;
     QRandomGenerator random(20261207);
-    int kills = 0;
     for (int round = 0; round < 12; ++round) {
         QProcess child;
         child.start(QStringLiteral(QUORVEL_BIN_DIR "/kit_store_rewriter"), {store});
@@ -27,14 +26,10 @@ TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
         child.kill();   // SIGKILL
         child.waitForFinished();
         ASSERT_EQ(child.exitStatus(), QProcess::CrashExit);
-        ++kills;
-        if (QFileInfo::exists(store)) {
-            EXPECT_NO_THROW(plist.read(store)) << "round " << round;
-        }
-        if (QFileInfo::exists(PlistManager::backupPath(store))) {
-            EXPECT_NO_THROW(plist.read(PlistManager::backupPath(store))) << "round " << round;
-        }
+        for (const QString& path : {store, PlistManager::backupPath(store)})
+            if (QFileInfo::exists(path)) {
+                EXPECT_NO_THROW(plist.read(path)) << "round " << round << " " << path.toStdString();
+            }
     }
-    EXPECT_EQ(kills, 12);
     EXPECT_TRUE(QFileInfo::exists(store));
 }

@@ -1,4 +1,3 @@
-#include "kit/errors.h"
 #include "kit/screensaver_manager.h"
 #include "kit_environment_fixture.h"
 
@@ -16,15 +15,22 @@ struct GuardedWrite : ::testing::Test, KitFixture {
     void SetUp() override
     {
         arrange({3, 3});
-        writeStore(storeFor({3, 3}));
         original = storeBytes();
     }
-    // The agent (or another program) puts a store back that does not name the module.
+    // The agent (or another program) rewrites the store to one that does not name the module and
+    // differs from the original, so only a real rollback brings the original bytes back.
     void agentRevertsTheStore()
     {
-        sleeper->duringWait = [this] { writeStore(storeFor({3, 3})); };
+        sleeper->duringWait = [this] {
+            QVariantMap other = initial;
+            other.insert(QStringLiteral("AgentKey"), true);
+            writeStore(other);
+        };
     }
 };
+
+const QString kVerifyFailed = QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly");
+const QString kRollingBack = QStringLiteral("🔧 Auto-rolling back...");
 
 } // namespace
 
@@ -36,23 +42,20 @@ TEST_F(GuardedWrite, FailedVerificationRollsBackByteForByteAndReportsFailure)
               QStringLiteral("Couldn't make the screensaver change; the previous settings were restored."));
     EXPECT_EQ(env->plist->calculateChecksum(storePath()), before);
     EXPECT_EQ(storeBytes(), original);
-    EXPECT_EQ(printed, (QStringList{QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly"),
-                                    QStringLiteral("🔧 Auto-rolling back..."), QStringLiteral("✅ Auto-rollback completed successfully")}));
+    EXPECT_EQ(printed, (QStringList{kVerifyFailed, kRollingBack, QStringLiteral("✅ Auto-rollback completed successfully")}));
     EXPECT_EQ(runner->detached.size(), 2u);
 }
 
 TEST_F(GuardedWrite, MissingBackupAtRollbackThrowsItsFileNotFound)
 {
     sleeper->duringWait = [this] {
-        writeStore(storeFor({3, 3}));
+        writeStore(initial);
         QFile::remove(PlistManager::backupPath(storePath()));
     };
-    const QString message = errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false)); });
-    EXPECT_EQ(message, QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
-    EXPECT_EQ(printed, (QStringList{QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly"),
-                                    QStringLiteral("🔧 Auto-rolling back..."),
-                                    QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"),
-                                    QStringLiteral("🔧 Auto-rolling back...")}));
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false)); }),
+              QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
+    EXPECT_EQ(printed, (QStringList{kVerifyFailed, kRollingBack,
+                                    QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"), kRollingBack}));
     EXPECT_EQ(runner->detached.size(), 1u);
 }
 
@@ -63,16 +66,15 @@ TEST_F(GuardedWrite, SkippingTheRestartWritesWithoutWaitingOrVerifying)
     EXPECT_TRUE(runner->detached.empty());
     EXPECT_TRUE(sleeper->waits.empty());
     EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
-    EXPECT_EQ(env->plist->read(PlistManager::backupPath(storePath())), storeFor({3, 3}));
+    EXPECT_EQ(env->plist->read(PlistManager::backupPath(storePath())), initial);
 }
 
 TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 {
     await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 5, false, true));
     ASSERT_GE(printed.size(), 12);
-    EXPECT_EQ(printed[0], QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"));
-    EXPECT_EQ(printed[1], QStringLiteral("🔧 DEBUG: Target path: ") + storePath());
-    EXPECT_EQ(printed[2], QStringLiteral("🔧 DEBUG: Restart agent: true"));
+    EXPECT_EQ(printed.mid(0, 3), (QStringList{QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"),
+                                              QStringLiteral("🔧 DEBUG: Target path: ") + storePath(), QStringLiteral("🔧 DEBUG: Restart agent: true")}));
     EXPECT_TRUE(printed[3].startsWith(QStringLiteral("🔧 DEBUG: Pre-write checksum: ")));
     EXPECT_EQ(printed[3].size(), QStringLiteral("🔧 DEBUG: Pre-write checksum: ").size() + 64);
     EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Waiting 3.0 seconds for system to settle...")));
@@ -83,7 +85,7 @@ TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed)
 {
     agentRevertsTheStore();
-    await(manager.writeWithAutoRollback(storeFor({1}), storePath(), true, true, std::nullopt, std::nullopt, 3.0));
+    await(manager.writeWithAutoRollback(realisticStore({{kMain, {spaceUUID(1)}}}), storePath(), true, true, std::nullopt, std::nullopt, 3.0));
     EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: No verification parameters provided - skipping semantic verification")));
     EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Checksums match: false")));
 }
@@ -92,10 +94,9 @@ TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed
 // correct write is not rolled back.
 TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
 {
-    arrange({});
-    QVariantMap s = storeFor({});
-    s.insert(QStringLiteral("Spaces"), QVariantMap{{QString(), QVariantMap{{QStringLiteral("Default"), QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}}}}}});
-    writeStore(s);
+    arrange({}, false);
+    initial.insert(QStringLiteral("Spaces"), QVariantMap{{QString(), QVariantMap{{QStringLiteral("Default"), slot({})}}}});
+    writeStore(initial);
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
     EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
     EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
@@ -124,9 +125,8 @@ TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
     os->current = {13, 6, 0};
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
     const QVariantMap moduleDict = preferences->entry(QStringLiteral("host:com.apple.screensaver"))->values.value(QStringLiteral("moduleDict")).toMap();
-    EXPECT_EQ(moduleDict.value(QStringLiteral("moduleName")).toString(), QStringLiteral("Flurry"));
-    EXPECT_EQ(moduleDict.value(QStringLiteral("path")).toString(), modulesDir() + QStringLiteral("/Flurry.saver"));
-    EXPECT_EQ(moduleDict.value(QStringLiteral("type")).toLongLong(), 0);
+    EXPECT_EQ(moduleDict, (QVariantMap{{QStringLiteral("moduleName"), QStringLiteral("Flurry")}, {QStringLiteral("path"), modulesDir() + QStringLiteral("/Flurry.saver")},
+                                       {QStringLiteral("type"), qint64(0)}}));
     QFile modern(modernStore);
     ASSERT_TRUE(modern.open(QIODevice::ReadOnly));
     EXPECT_EQ(modern.readAll(), original);

@@ -2,13 +2,11 @@
 // A whole kit over a temporary home: injected screens, spaces documents, registry, clock, sleeper
 // and printed lines, with the store path and the module bundles the tests use.
 
-#include "kit/errors.h"
 #include "kit/kit_environment.h"
 #include "kit/screensaver_manager.h"
-#include "kit_await.h"
 #include "kit_fixtures.h"
-#include "platform/clock.h"
 #include "platform/operating_system.h"
+#include "support/coro.h"
 #include "support/manual_clock.h"
 #include "support/memory_preferences.h"
 
@@ -20,6 +18,8 @@
 #include <functional>
 
 namespace quorvel::kit::fixtures {
+
+using quorvel::testing::await;
 
 class FixedOperatingSystem final : public platform::OperatingSystem {
 public:
@@ -84,51 +84,42 @@ struct KitFixture {
 
     QString modulesDir() const { return home.path() + QStringLiteral("/Library/Screen Savers"); }
     QString storePath() const { return env->paths->wallpaperIndexPath(); }
+    static QString display(int i) { return i == 0 ? kMain : i == 1 ? kSecond : QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0')); }
 
-    // One monitor per entry, each with `counts[i]` spaces numbered on from the previous ones.
-    void arrange(const QList<int>& counts)
+    // One monitor per entry, each with `counts[i]` spaces numbered on from the previous ones; the
+    // spaces documents go to the preferences, and `store` (when given) gets a matching wallpaper store.
+    void arrange(const QList<int>& counts, bool store = true)
     {
         QVariantList monitors;
-        QList<platform::ScreenDescription> list;
-        int n = 0;
-        for (int i = 0; i < counts.size(); ++i) {
-            const QString uuid = i == 0 ? kMain : (i == 1 ? kSecond : QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0')));
-            list.append(FakeScreens::screen(quint32(i + 1), uuid, i == 0));
+        QList<MonitorSpec> specs;
+        screens->list.clear();
+        for (int i = 0, n = 0; i < counts.size(); ++i) {
+            screens->list.append(FakeScreens::screen(quint32(i + 1), display(i), i == 0));
             QVariantList spaces;
-            for (int s = 0; s < counts[i]; ++s) {
-                ++n;
-                spaces.append(QVariantMap{{QStringLiteral("ManagedSpaceID"), qint64(n)}, {QStringLiteral("id64"), qint64(n)}, {QStringLiteral("uuid"), spaceUUID(n)}});
+            specs.append({display(i), {}});
+            for (int s = 0; s < counts[i]; ++s, ++n) {
+                spaces.append(QVariantMap{{QStringLiteral("ManagedSpaceID"), qint64(n + 1)}, {QStringLiteral("id64"), qint64(n + 1)}, {QStringLiteral("uuid"), spaceUUID(n + 1)}});
+                specs.last().spaceUUIDs.append(spaceUUID(n + 1));
             }
-            monitors.append(QVariantMap{{QStringLiteral("Display Identifier"), i == 0 ? QStringLiteral("Main") : uuid},
+            monitors.append(QVariantMap{{QStringLiteral("Display Identifier"), i == 0 ? QStringLiteral("Main") : display(i)},
                                         {QStringLiteral("Current Space"), spaces.isEmpty() ? QVariant(QVariantMap{}) : spaces.first()},
                                         {QStringLiteral("Spaces"), spaces}});
         }
-        screens->list = list;
         preferences->suite(QStringLiteral("com.apple.spaces"))
             ->setValue(QStringLiteral("SpacesDisplayConfiguration"),
                        QVariantMap{{QStringLiteral("Management Data"), QVariantMap{{QStringLiteral("Monitors"), monitors}}}});
+        initial = realisticStore(specs);
+        if (store)
+            writeStore(initial);
     }
 
-    // A store matching arrange(counts), with wallpapers and unknown keys.
-    QVariantMap storeFor(const QList<int>& counts) const
-    {
-        QList<MonitorSpec> specs;
-        int n = 0;
-        for (int i = 0; i < counts.size(); ++i) {
-            MonitorSpec monitor{i == 0 ? kMain : kSecond, {}};
-            for (int s = 0; s < counts[i]; ++s)
-                monitor.spaceUUIDs.append(spaceUUID(++n));
-            specs.append(monitor);
-        }
-        return realisticStore(specs);
-    }
-
-    void writeStore(const QVariantMap& store)
+    void writeStore(const QVariantMap& store) { writeBytes(binary(store)); }
+    void writeBytes(const QByteArray& bytes)
     {
         QDir().mkpath(QFileInfo(storePath()).absolutePath());
         QFile f(storePath());
         f.open(QIODevice::WriteOnly);
-        f.write(binary(store));
+        f.write(bytes);
     }
     QByteArray storeBytes() const
     {
@@ -136,17 +127,8 @@ struct KitFixture {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QVariantMap store() const { return env->plist->read(storePath()); }
-};
 
-template <typename F>
-QString errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return describeError(e);
-    }
-    return QStringLiteral("<no error>");
-}
+    QVariantMap initial;   // the store arrange() made
+};
 
 } // namespace quorvel::kit::fixtures

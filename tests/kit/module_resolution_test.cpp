@@ -25,7 +25,7 @@ struct Resolution : ::testing::Test, KitFixture {
 
 TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
 {
-    arrange({1, 1});
+    arrange({1, 1}, false);
     ASSERT_TRUE(resolver.ensureStore());
     const QVariantMap written = store();
     const QVariantMap individual{{QStringLiteral("Type"), QStringLiteral("individual")}};
@@ -34,7 +34,7 @@ TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
     EXPECT_EQ(written.value(QStringLiteral("Spaces")).toMap().keys(), (QStringList{spaceUUID(1), spaceUUID(2)}));
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: no screensaver module is selected in the wallpaper store"));
 
-    writeStore(storeFor({1, 1}));
+    writeStore(initial);
     const QByteArray existing = storeBytes();
     ASSERT_TRUE(resolver.ensureStore());
     EXPECT_EQ(storeBytes(), existing);
@@ -42,7 +42,7 @@ TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
 
 TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 {
-    arrange({1, 1});
+    arrange({1, 1}, false);
     resolver.ensureStore();
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
     await(manager.setScreensaverForSpace(QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier{2}, true, false));
@@ -54,12 +54,10 @@ TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 
 TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
 {
-    arrange({1});
+    arrange({1}, false);
     resolver.ensureStore();
-    QDir(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).removeRecursively();
     runner->results.push_back(ScriptedProcessRunner::finished(
         0, "+    com.quorvel.Quorvel.Extension(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex\n"));
-    QDir().mkpath(modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
     await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), true, false));
     QDir(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).removeRecursively();
     EXPECT_EQ(resolved(kMain), QStringLiteral("/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex"));
@@ -70,23 +68,13 @@ TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
 
 TEST_F(Resolution, UnusableStoresAndChoicesAreTypedReasons)
 {
-    arrange({1});
-    writeStore(storeFor({1}));
-    QFile f(storePath());
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write("bplist00 truncated");
-    f.close();
+    arrange({1}, false);
+    writeBytes("bplist00 truncated");
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: the wallpaper store ") + storePath() + QStringLiteral(" cannot be read"));
 
     // A choice whose configuration is not a module (a video screensaver).
-    QVariantMap s = storeFor({1});
-    QVariantMap idle = screensaverChoice(QStringLiteral("x"));
-    QVariantMap content = idle.value(QStringLiteral("Content")).toMap();
-    QVariantMap choice = content.value(QStringLiteral("Choices")).toList()[0].toMap();
-    choice.insert(QStringLiteral("Configuration"), manager.createScreensaverConfiguration(QStringLiteral("/v"), ScreensaverType::sequoiaVideo));
-    content.insert(QStringLiteral("Choices"), QVariantList{choice});
-    idle.insert(QStringLiteral("Content"), content);
-    s.insert(QStringLiteral("SystemDefault"), QVariantMap{{QStringLiteral("Idle"), idle}});
-    writeStore(s);
+    const QByteArray video = manager.createScreensaverConfiguration(QStringLiteral("/v"), ScreensaverType::sequoiaVideo);
+    initial.insert(QStringLiteral("SystemDefault"), QVariantMap{{QStringLiteral("Idle"), screensaverChoice({}, video)}});
+    writeStore(initial);
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: the selected screensaver choice names no module"));
 }

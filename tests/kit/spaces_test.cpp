@@ -17,15 +17,12 @@ const QString kSecondUUID = QStringLiteral("9C1E2A77-8B3D-4C5E-A1F2-0D3E4F5A6B7C
 
 QVariantMap space(qint64 id, const QString& uuid)
 {
-    return {{QStringLiteral("ManagedSpaceID"), id}, {QStringLiteral("id64"), id}, {QStringLiteral("uuid"), uuid},
-            {QStringLiteral("type"), qint64(0)}};
+    return {{QStringLiteral("ManagedSpaceID"), id}, {QStringLiteral("id64"), id}, {QStringLiteral("uuid"), uuid}, {QStringLiteral("type"), qint64(0)}};
 }
 
 QVariantMap monitor(const QString& identifier, const QVariantList& spaces, const QVariantMap& current)
 {
-    return {{QStringLiteral("Display Identifier"), identifier},
-            {QStringLiteral("Current Space"), current},
-            {QStringLiteral("Spaces"), spaces}};
+    return {{QStringLiteral("Display Identifier"), identifier}, {QStringLiteral("Current Space"), current}, {QStringLiteral("Spaces"), spaces}};
 }
 
 struct SpacesFixture : ::testing::Test {
@@ -44,8 +41,7 @@ struct SpacesFixture : ::testing::Test {
         screens->list = {FakeScreens::screen(1, kMainUUID, true), FakeScreens::screen(2, kSecondUUID, false)};
         QVariantMap collapsed = space(99, QStringLiteral("COLLAPSED"));
         collapsed.insert(QStringLiteral("AutoCreated"), true);
-        QVariantMap first = monitor(QStringLiteral("Main"),
-                                    {space(1, QString()), space(3, QStringLiteral("A3")), space(4, QStringLiteral("A4"))},
+        QVariantMap first = monitor(QStringLiteral("Main"), {space(1, QString()), space(3, QStringLiteral("A3")), space(4, QStringLiteral("A4"))},
                                     space(3, QStringLiteral("A3")));
         first.insert(QStringLiteral("Collapsed Space"), collapsed);
         setMonitors({first, monitor(kSecondUUID, {space(5, QStringLiteral("B5")), space(6, QStringLiteral("B6"))},
@@ -79,35 +75,27 @@ TEST_F(SpacesFixture, SpaceNumbersRunOnAcrossMonitorsAndMainResolvesToTheMainScr
     EXPECT_FALSE(firstSpaces[0].toMap().value(QStringLiteral("is_current")).toBool());
     EXPECT_TRUE(firstSpaces[1].toMap().value(QStringLiteral("is_current")).toBool());
     EXPECT_EQ(firstSpaces[1].toMap().value(QStringLiteral("managed_id")).toLongLong(), 3);
-}
-
-TEST_F(SpacesFixture, DisconnectedMonitorGetsDisplayNumberZero)
-{
-    screens->list = {FakeScreens::screen(1, kMainUUID, true)};
-    setMonitors({monitor(kSecondUUID, {space(5, QStringLiteral("B5"))}, space(5, QStringLiteral("B5")))});
-    const QVariantMap only = configuration.nativeSpaceTree().value(QStringLiteral("monitors")).toList().value(0).toMap();
-    EXPECT_EQ(only.value(QStringLiteral("display_number")).toLongLong(), 0);
-}
-
-TEST_F(SpacesFixture, CurrentSpaceWithEmptyUUIDMarksTheFirstDesktop)
-{
-    screens->list = {FakeScreens::screen(1, kMainUUID, true)};
-    setMonitors({monitor(QStringLiteral("Main"), {space(1, QString()), space(2, QStringLiteral("X"))}, space(1, QString()))});
-    const auto spaces = configuration.missionControlSpaces();
-    ASSERT_EQ(spaces.size(), 2);
-    EXPECT_TRUE(spaces[0].isCurrent);
-    EXPECT_FALSE(spaces[1].isCurrent);
-    const QVariantList tree = configuration.nativeSpaceTree().value(QStringLiteral("monitors")).toList()[0].toMap().value(QStringLiteral("spaces")).toList();
-    EXPECT_TRUE(tree[0].toMap().value(QStringLiteral("is_current")).toBool());
-}
-
-TEST_F(SpacesFixture, MissionControlSpacesIncludeTheCollapsedSpace)
-{
-    twoMonitors();
+    // The flat list also carries the collapsed space, after its monitor's own.
     const auto spaces = configuration.missionControlSpaces();
     ASSERT_EQ(spaces.size(), 6);
     EXPECT_EQ(spaces[3], (MissionControlSpace{99, QStringLiteral("COLLAPSED"), QStringLiteral("Main"), false, true, true}));
     EXPECT_EQ(spaces[4].displayIdentifier, kSecondUUID);
+}
+
+// A remembered monitor that is not connected has display number 0; a current space with an empty
+// UUID is the first desktop.
+TEST_F(SpacesFixture, DisconnectedMonitorAndCurrentSpaceWithoutUUID)
+{
+    screens->list = {FakeScreens::screen(1, kMainUUID, true)};
+    setMonitors({monitor(QStringLiteral("Main"), {space(1, QString()), space(2, QStringLiteral("X"))}, space(1, QString())),
+                 monitor(kSecondUUID, {space(5, QStringLiteral("B5"))}, space(5, QStringLiteral("B5")))});
+    const auto spaces = configuration.missionControlSpaces();
+    ASSERT_EQ(spaces.size(), 3);
+    EXPECT_TRUE(spaces[0].isCurrent);
+    EXPECT_FALSE(spaces[1].isCurrent);
+    const QVariantList tree = configuration.nativeSpaceTree().value(QStringLiteral("monitors")).toList();
+    EXPECT_TRUE(tree[0].toMap().value(QStringLiteral("spaces")).toList()[0].toMap().value(QStringLiteral("is_current")).toBool());
+    EXPECT_EQ(tree[1].toMap().value(QStringLiteral("display_number")).toLongLong(), 0);
 }
 
 TEST_F(SpacesFixture, MalformedPreferencesGiveNothingRatherThanACrash)
@@ -120,11 +108,7 @@ TEST_F(SpacesFixture, MalformedPreferencesGiveNothingRatherThanACrash)
         {"monitor entries of the wrong type", QVariantMap{{QStringLiteral("Management Data"), QVariantMap{{QStringLiteral("Monitors"), QVariantList{qint64(1), QStringLiteral("x")}}}}}},
     };
     for (const auto& [name, document] : rows) {
-        auto suite = preferences->suite(QStringLiteral("com.apple.spaces"));
-        if (document.isValid())
-            suite->setValue(QStringLiteral("SpacesDisplayConfiguration"), document);
-        else
-            suite->remove(QStringLiteral("SpacesDisplayConfiguration"));
+        preferences->suite(QStringLiteral("com.apple.spaces"))->setValue(QStringLiteral("SpacesDisplayConfiguration"), document);
         EXPECT_TRUE(configuration.missionControlSpaces().isEmpty()) << name;
         EXPECT_TRUE(configuration.nativeSpaceTree().value(QStringLiteral("monitors")).toList().isEmpty()) << name;
     }
@@ -165,20 +149,16 @@ TEST_F(SpacesFixture, DisplaysListConnectedScreensThenRememberedOnes)
 }
 
 // The synthesised spaces give each display one space whose identity survives a restart.
-TEST(SynthesizedSpacesTest, OneStableSpacePerScreen)
+TEST_F(SpacesFixture, SynthesizedSpacesGiveOneStableSpacePerScreen)
 {
     QTemporaryDir dir;
-    auto screens = std::make_shared<FakeScreens>();
     screens->list = {FakeScreens::screen(1, kMainUUID, true), FakeScreens::screen(2, kSecondUUID, false)};
     quorvel::platform::SynthesizedSpaces first(screens, dir.path());
     const QVariantMap document = first.spacesDocument();
-
-    auto preferences = std::make_shared<quorvel::testing::MemoryPreferences>();
     preferences->suite(QStringLiteral("com.apple.spaces"))
         ->setValue(QStringLiteral("SpacesDisplayConfiguration"), document.value(QStringLiteral("SpacesDisplayConfiguration")));
     preferences->domain(QStringLiteral("com.apple.windowserver.displays"), true)
         ->setValue(QStringLiteral("DisplaySets"), first.windowServerDisplaysDocument().value(QStringLiteral("DisplaySets")));
-    SpacesConfiguration configuration(preferences, screens);
     const auto spaces = configuration.missionControlSpaces();
     ASSERT_EQ(spaces.size(), 2);
     EXPECT_EQ(spaces[0].displayIdentifier, QStringLiteral("Main"));

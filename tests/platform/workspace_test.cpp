@@ -13,38 +13,12 @@ namespace {
 
 using quorvel::platform::DesktopWorkspace;
 
-bool waitFor(const std::function<bool()>& condition, int ms = 5000)
-{
-    for (int waited = 0; waited < ms; waited += 10) {
-        if (condition())
-            return true;
-        QThread::msleep(10);
-    }
-    return condition();
-}
+const QString kNoSaver = QStringLiteral("/nonexistent");
 
-QString writeScript(const QTemporaryDir& dir, const QString& name, const QString& marker)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1'\n").arg(marker).toUtf8());
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return path;
-}
-
-QString readMarker(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QStringLiteral("<none>");
-}
-
-TEST(DesktopWorkspace, DeclarationsAreListedWhileHeld)
+TEST(DesktopWorkspace, DeclarationsAreListedWhileHeldAndNothingElseIsBelieved)
 {
     QTemporaryDir dir;
-    DesktopWorkspace workspace(QStringLiteral("/nonexistent"), dir.filePath("runtime"));
-    EXPECT_TRUE(workspace.runningApplications().isEmpty());
+    DesktopWorkspace workspace(kNoSaver, dir.filePath("runtime"));
     {
         auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/home/u/Applications/Quorvel.app");
         const auto running = workspace.runningApplications();
@@ -55,26 +29,38 @@ TEST(DesktopWorkspace, DeclarationsAreListedWhileHeld)
         EXPECT_FALSE(workspace.isTerminated(QCoreApplication::applicationPid()));
     }
     EXPECT_TRUE(workspace.runningApplications().isEmpty());
+    // kill(0) and kill(-1) would reach this test's whole group or every process of the user.
+    EXPECT_FALSE(workspace.terminate(0));
+    EXPECT_FALSE(workspace.terminate(-1));
+    EXPECT_TRUE(workspace.isTerminated(0));
+
+    // A runtime folder others could write to is ignored: a planted entry could steer SIGTERM anywhere.
+    const QString runtime = dir.filePath("runtime");
+    auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/opt/Quorvel.app");
+    ASSERT_EQ(workspace.runningApplications().size(), 1);
+    QFile::setPermissions(runtime, QFile::permissions(runtime) | QFileDevice::WriteOther);
+    EXPECT_TRUE(workspace.runningApplications().isEmpty());
+    ASSERT_TRUE(QFile::link(runtime, dir.filePath("link")));
+    EXPECT_TRUE(DesktopWorkspace(kNoSaver, dir.filePath("link")).runningApplications().isEmpty());
 }
 
 TEST(DesktopWorkspace, AChildDeclaresItselfIsTerminatedAndItsLeftoverIsDropped)
 {
     QTemporaryDir dir;
     const QString runtime = dir.filePath("runtime");
-    DesktopWorkspace workspace(QStringLiteral("/nonexistent"), runtime);
+    DesktopWorkspace workspace(kNoSaver, runtime);
     QProcess child;
     child.start(QStringLiteral(QUORVEL_BIN_DIR "/platform_test_child"),
         { "declare", runtime, "com.apple.Wallpaper-Settings.extension", "/opt/saver" });
     ASSERT_TRUE(child.waitForReadyRead(10'000));
     ASSERT_EQ(child.readLine().trimmed(), "ready");
-
+    const qint64 pid = child.processId();
     const auto running = workspace.runningApplications();
     ASSERT_EQ(running.size(), 1);
     EXPECT_EQ(running.first().bundleIdentifier, "com.apple.Wallpaper-Settings.extension");
-    EXPECT_EQ(running.first().pid, child.processId());
-    EXPECT_FALSE(workspace.isTerminated(child.processId()));
+    EXPECT_EQ(running.first().pid, pid);
+    EXPECT_FALSE(workspace.isTerminated(pid));
 
-    const qint64 pid = child.processId();
     EXPECT_TRUE(workspace.terminate(pid));
     ASSERT_TRUE(child.waitForFinished(10'000));
     EXPECT_TRUE(workspace.isTerminated(pid));
@@ -85,65 +71,40 @@ TEST(DesktopWorkspace, AChildDeclaresItselfIsTerminatedAndItsLeftoverIsDropped)
     EXPECT_FALSE(workspace.terminate(pid));
 }
 
-TEST(DesktopWorkspace, NeverSignalsProcessGroups)
-{
-    DesktopWorkspace workspace(QStringLiteral("/nonexistent"), QDir::tempPath() + "/quorvel-unused");
-    // kill(0) and kill(-1) would reach this test's whole group or every process of the user.
-    EXPECT_FALSE(workspace.terminate(0));
-    EXPECT_FALSE(workspace.terminate(-1));
-    EXPECT_TRUE(workspace.isTerminated(0));
-}
-
-TEST(DesktopWorkspace, IgnoresARuntimeFolderOthersCouldWriteTo)
+// Scripts that record their arguments stand in for the saver host and for an application.
+TEST(DesktopWorkspace, OpensTheSaverForItsUrlsAndApplicationsThroughTheirInfoPlist)
 {
     QTemporaryDir dir;
-    const QString runtime = dir.filePath("runtime");
-    DesktopWorkspace workspace(QStringLiteral("/nonexistent"), runtime);
-    auto declaration = workspace.declareRunning("com.quorvel.Quorvel", "/opt/Quorvel.app");
-    ASSERT_EQ(workspace.runningApplications().size(), 1);
-    // A planted entry could otherwise steer SIGTERM at any of our processes.
-    QFile::setPermissions(runtime,
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::WriteOther
-            | QFileDevice::ExeOther | QFileDevice::ReadOther);
-    EXPECT_TRUE(workspace.runningApplications().isEmpty());
-
-    const QString link = dir.filePath("link");
-    ASSERT_TRUE(QFile::link(runtime, link));
-    EXPECT_TRUE(DesktopWorkspace(QStringLiteral("/nonexistent"), link).runningApplications().isEmpty());
-}
-
-TEST(DesktopWorkspace, SpecialUrlsStartTheSaver)
-{
-    QTemporaryDir dir;
-    const QString marker = dir.filePath("saver-args");
-    DesktopWorkspace workspace(writeScript(dir, "quorvel-saver", marker), dir.filePath("runtime"));
-
-    ASSERT_TRUE(workspace.openURL(QUrl("x-apple.systempreferences:com.apple.Wallpaper-Settings.extension")));
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(marker); }));
-    EXPECT_EQ(readMarker(marker), "--settings");
-    QFile::remove(marker);
-
-    ASSERT_TRUE(workspace.openURL(QUrl::fromLocalFile("/System/Library/CoreServices/ScreenSaverEngine.app")));
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(marker); }));
-    EXPECT_EQ(readMarker(marker), "");
-}
-
-TEST(DesktopWorkspace, OpensApplicationsThroughTheirInfoPlist)
-{
-    QTemporaryDir dir;
-    const QString marker = dir.filePath("app-args");
+    const QString marker = dir.filePath("args");
     const QString bundle = dir.filePath("Quorvel.app");
     QDir().mkpath(bundle + "/Contents/MacOS");
-    QFile::rename(writeScript(dir, "Quorvel", marker), bundle + "/Contents/MacOS/Quorvel");
+    for (const QString& path : { dir.filePath("quorvel-saver"), bundle + "/Contents/MacOS/Quorvel" }) {
+        QFile script(path);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1.tmp'; mv '%1.tmp' '%1'\n").arg(marker).toUtf8());
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
     QFile info(bundle + "/Contents/Info.plist");
     ASSERT_TRUE(info.open(QIODevice::WriteOnly));
     info.write("<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>Quorvel</string></dict></plist>");
     info.close();
+    const auto argumentsSeen = [&] {
+        for (int waited = 0; waited < 5000 && !QFile::exists(marker); waited += 10)
+            QThread::msleep(10);
+        QFile file(marker);
+        const QString seen
+            = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QStringLiteral("<none>");
+        QFile::remove(marker);
+        return seen;
+    };
 
-    DesktopWorkspace workspace(QStringLiteral("/nonexistent"), dir.filePath("runtime"));
+    DesktopWorkspace workspace(dir.filePath("quorvel-saver"), dir.filePath("runtime"));
+    ASSERT_TRUE(workspace.openURL(QUrl("x-apple.systempreferences:com.apple.Wallpaper-Settings.extension")));
+    EXPECT_EQ(argumentsSeen(), "--settings");
+    ASSERT_TRUE(workspace.openURL(QUrl::fromLocalFile("/System/Library/CoreServices/ScreenSaverEngine.app")));
+    EXPECT_EQ(argumentsSeen(), "");
     ASSERT_TRUE(workspace.openApplication(bundle, { "--relaunched" }));
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(marker); }));
-    EXPECT_EQ(readMarker(marker), "--relaunched");
+    EXPECT_EQ(argumentsSeen(), "--relaunched");
     EXPECT_FALSE(workspace.openApplication(dir.filePath("Missing.app"), {}));
 }
 

@@ -20,25 +20,22 @@ struct Harness {
     Harness()
     {
         ServiceConfig config;
-        config.publicUrl = QStringLiteral("http://127.0.0.1:1");
-        config.freeCredits = 1000000;
+        config.debugMachine = "ab";
+        config.debugToken = "t";
         config.minBuild = 3;
-        config.debugMachine = QStringLiteral("ab");
-        config.debugToken = QStringLiteral("t");
-        store = std::make_unique<Store>(dir.path() + QStringLiteral("/db.sqlite"));
-        // Never started without an event loop beyond the first two; the rest wait in the queue.
-        renderer = std::make_unique<ClipRenderer>(QStringLiteral("/nonexistent"), dir.path() + QStringLiteral("/clips"),
-            dir.path() + QStringLiteral("/work"));
-        api = std::make_unique<ServiceApi>(config, *store, *renderer, clock, dir.path() + QStringLiteral("/assets"));
+        config.freeCredits = 1000000;
+        config.publicUrl = "http://127.0.0.1:1";
+        api = std::make_unique<ServiceApi>(config, store, renderer, clock, dir.path() + "/assets");
         api->install(router);
-        store->ensureAccount(QStringLiteral("M1"), 1000000, QStringLiteral("2025-01-01"));
-        store->addToken(QStringLiteral("tok"), QStringLiteral("M1"));
+        store.ensureAccount("M1", 1000000, "2025-01-01");
+        store.addToken("tok", "M1");
     }
 
     QTemporaryDir dir;
     SystemServiceClock clock;
-    std::unique_ptr<Store> store;
-    std::unique_ptr<ClipRenderer> renderer;
+    Store store { dir.path() + "/db.sqlite" };
+    // Never started without an event loop beyond the first two; the rest wait in the queue.
+    ClipRenderer renderer { "/nonexistent", dir.path() + "/clips", dir.path() + "/work" };
     std::unique_ptr<ServiceApi> api;
     Router router;
 };
@@ -71,16 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray head = newline < 0 ? QByteArray() : rest.left(newline);
     const QByteArray body = newline < 0 ? rest : rest.mid(newline + 1);
 
-    Request request;
-    request.method = route[0];
-    QString path = QString::fromLatin1(route[1]);
-    if (flags & 1)
-        path += QString::fromUtf8(head);
+    QString path = QString::fromLatin1(route[1]) + (flags & 1 ? QString::fromUtf8(head) : QString());
     const qsizetype question = path.indexOf(QLatin1Char('?'));
-    request.path = path.left(question);
-    if (question >= 0)
-        request.query = QUrlQuery(path.mid(question + 1));
-    request.body = body;
+    Request request { route[0], path.left(question), QUrlQuery(question < 0 ? QString() : path.mid(question + 1)), {},
+        body };
     if (flags & 2)
         request.headers.emplace_back("Authorization", "Bearer tok");
     if (flags & 4)
