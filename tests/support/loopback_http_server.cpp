@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -31,6 +32,8 @@ QByteArray reasonPhrase(int status)
         return "Forbidden";
     case 404:
         return "Not Found";
+    case 426:
+        return "Upgrade Required";
     case 429:
         return "Too Many Requests";
     case 500:
@@ -66,6 +69,23 @@ std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
     return request;
 }
 
+void send(QTcpSocket* socket, const CannedReply& reply)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    for (const auto& [name, value] : reply.headers)
+        head += name + ": " + value + "\r\n";
+    head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+    socket->write(head);
+    if (reply.mode == CannedReply::Mode::CutMidBody) {
+        socket->write(reply.body.left(reply.body.size() / 2));
+        // Closing after the pending bytes leaves the client short of the announced length.
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(reply.body);
+    socket->disconnectFromHost();
+}
+
 } // namespace
 
 LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
@@ -88,6 +108,20 @@ void LoopbackHttpServer::serve(const QString& path, CannedReply reply)
 void LoopbackHttpServer::serve(const QString& path, Handler handler)
 {
     handlers_.insert(path, std::move(handler));
+}
+
+void LoopbackHttpServer::queue(const QString& path, CannedReply reply)
+{
+    queued_[path].append(std::move(reply));
+}
+
+QList<ReceivedRequest> LoopbackHttpServer::requestsTo(const QString& path) const
+{
+    QList<ReceivedRequest> out;
+    for (const ReceivedRequest& request : requests_)
+        if (request.path.section(QLatin1Char('?'), 0, 0) == path)
+            out.append(request);
+    return out;
 }
 
 quint16 LoopbackHttpServer::port() const
@@ -120,25 +154,19 @@ void LoopbackHttpServer::accept()
 
             const QString path = request->path.section(QLatin1Char('?'), 0, 0);
             const auto handler = handlers_.constFind(path);
-            const CannedReply reply = handler != handlers_.cend()
+            auto queue = queued_.find(path);
+            const CannedReply reply = queue != queued_.end() && !queue->isEmpty() ? queue->takeFirst()
+                : handler != handlers_.cend()
                 ? (*handler)(*request)
                 : CannedReply { 404, {}, "not found", CannedReply::Mode::Whole };
             if (reply.mode == CannedReply::Mode::Stall)
                 return;
-            QByteArray head
-                = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
-            for (const auto& [name, value] : reply.headers)
-                head += name + ": " + value + "\r\n";
-            head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
-            socket->write(head);
-            if (reply.mode == CannedReply::Mode::CutMidBody) {
-                socket->write(reply.body.left(reply.body.size() / 2));
-                // Closing after the pending bytes leaves the client short of the announced length.
-                socket->disconnectFromHost();
+            if (reply.mode == CannedReply::Mode::Delayed) {
+                // Parented to the socket, so a client that gives up first cancels the reply.
+                QTimer::singleShot(reply.delayMs, socket, [socket, reply] { send(socket, reply); });
                 return;
             }
-            socket->write(reply.body);
-            socket->disconnectFromHost();
+            send(socket, reply);
         });
     }
 }

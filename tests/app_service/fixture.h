@@ -1,0 +1,97 @@
+#pragma once
+// Doubles for the platform facts the service client reads, and a client and generation store
+// wired to a loopback server, in-memory doubles and a manual clock.
+
+#include "app/service/auth_store.h"
+#include "app/service/debug_credentials.h"
+#include "app/service/generation_store.h"
+#include "platform/machine_identity.h"
+#include "platform/operating_system.h"
+#include "support/coro.h"
+#include "support/log_capture.h"
+#include "support/loopback_http_server.h"
+#include "support/manual_clock.h"
+#include "support/memory_secret_store.h"
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace quorvel::testing {
+
+class FakeMachineIdentity final : public platform::MachineIdentity {
+public:
+    QString machineIdentifier() const override { return identifier; }
+    std::optional<QString> hardwareAddress(const QString& name) const override
+    {
+        return name == QStringLiteral("en0") ? en0 : std::nullopt;
+    }
+    QString shortUserName() const override { return QStringLiteral("tester"); }
+    QString identifier = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
+    std::optional<QString> en0 = QStringLiteral("AA:BB:CC:DD:EE:FF");
+};
+
+class FakeOperatingSystem final : public platform::OperatingSystem {
+public:
+    platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
+    bool reduceMotion() const override { return false; }
+    std::optional<platform::BundleInfo> mainBundle() const override
+    {
+        platform::BundleInfo info;
+        info.version = QStringLiteral("42");
+        return info;
+    }
+    std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
+};
+
+namespace texts = app::texts;
+using Reply = CannedReply;
+inline Reply json(int status, QByteArray body) { return Reply { status, {}, std::move(body) }; }
+inline Reply cut(QByteArray body) { return Reply { 200, {}, std::move(body), Reply::Mode::CutMidBody }; }
+inline const Reply silent { 200, {}, {}, Reply::Mode::Stall };
+inline QByteArray tokenReply(const QByteArray& token) { return "{\"token\":\"" + token + "\"}"; }
+inline QJsonObject bodyOf(const ReceivedRequest& request) { return QJsonDocument::fromJson(request.body).object(); }
+inline const QPair<QString, QString> apiTokenItem { "com.quorvel.api-token", "machine" };
+inline const QPair<QString, QString> debugTokenItem { "com.quorvel.debug-token", "developer" };
+
+// An event loop rather than qWaitFor's 10 ms naps keeps a 179-poll run fast.
+inline bool finishes(app::GenerationStore& generation, int timeoutMs = 10000)
+{
+    if (!generation.isRunning())
+        return true;
+    QEventLoop loop;
+    QObject::connect(&generation, &app::GenerationStore::isRunningChanged, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !generation.isRunning();
+}
+
+class ServiceTest : public ::testing::Test {
+protected:
+    app::ServiceConfig config() const { return app::ServiceConfig { server.url().toString() }; }
+    std::optional<QByteArray> storedToken() const
+    {
+        return secrets.items.contains(apiTokenItem) ? std::optional(secrets.items.value(apiTokenItem)) : std::nullopt;
+    }
+    app::DebugSources debugSources() { return { identity, secrets, app::DebugCredentials::machineValue(*identity.en0) }; }
+    static app::GenerationSubmission recipe(const QString& prompt = QStringLiteral("a lighthouse in fog"))
+    {
+        return { prompt, "noir", "push-in", "dreamy", true, "none", "@fog", "3F2504E0-4F89-11D3-9A0C-0305E82C3301" };
+    }
+
+    LoopbackHttpServer server;
+    QNetworkAccessManager session;
+    MemorySecretStore secrets;
+    FakeMachineIdentity identity;
+    FakeOperatingSystem system;
+    app::AuthStore auth { session, secrets, identity, system, config() };
+    ManualClock clock;
+    ManualSleeper sleeper { clock };
+    app::GenerationStore store { auth, debugSources(), sleeper };
+};
+
+} // namespace quorvel::testing
