@@ -19,19 +19,25 @@ namespace {
 const QString kScreenSaverProvider = QStringLiteral("com.apple.wallpaper.choice.screen-saver");
 const QString kLegacyDomain = QStringLiteral("com.apple.screensaver");
 
-QString key(const char* text) { return QString::fromLatin1(text); }
+QString key(const char* text)
+{
+    return QString::fromLatin1(text);
+}
 
 // A slot dictionary to edit: the existing one, or a new individual slot.
 QVariantMap slotOrNew(const QVariantMap& parent, const QString& name)
 {
     if (const auto existing = value::map(parent.value(name)))
         return *existing;
-    return {{key("Type"), QStringLiteral("individual")}};
+    return { { key("Type"), QStringLiteral("individual") } };
 }
 
 } // namespace
 
-ScreensaverManager::ScreensaverManager(std::shared_ptr<KitEnvironment> env) : env_(std::move(env)) {}
+ScreensaverManager::ScreensaverManager(std::shared_ptr<KitEnvironment> env)
+    : env_(std::move(env))
+{
+}
 
 bool ScreensaverManager::isValidSpaceUUID(const QString& uuid)
 {
@@ -52,7 +58,7 @@ void ScreensaverManager::debug(bool enabled, const QString& line) const
 QCoro::Task<std::optional<QString>> ScreensaverManager::findModuleURL(QString name) const
 {
     for (const QString& dir : env_->paths->screensaverModulesDirectories()) {
-        for (const char* extension : {".saver", ".appex"}) {
+        for (const char* extension : { ".saver", ".appex" }) {
             const QString candidate = dir + QLatin1Char('/') + name + QString::fromLatin1(extension);
             if (QFileInfo::exists(candidate))
                 co_return candidate;
@@ -76,12 +82,12 @@ QByteArray ScreensaverManager::createScreensaverConfiguration(const QString& mod
         QString url = QString::fromUtf8(QUrl::fromLocalFile(modulePath).toEncoded());
         if (url.endsWith(QLatin1Char('/')))
             url.chop(1);
-        return env_->plist->createBinaryPlist({{key("module"), QVariantMap{{key("relative"), url}}}});
+        return env_->plist->createBinaryPlist({ { key("module"), QVariantMap { { key("relative"), url } } } });
     }
     case ScreensaverType::sequoiaVideo:
-        return env_->plist->createBinaryPlist(
-            {{key("values"), QVariantMap{{key("appearance"), QStringLiteral("automatic")},
-                                         {key("picker"), QVariantMap{{key("id"), qint64(0)}}}}}});
+        return env_->plist->createBinaryPlist({ { key("values"),
+            QVariantMap { { key("appearance"), QStringLiteral("automatic") },
+                { key("picker"), QVariantMap { { key("id"), qint64(0) } } } } } });
     case ScreensaverType::builtInMac:
     case ScreensaverType::defaultScreen:
         break;
@@ -115,12 +121,10 @@ std::optional<QString> ScreensaverManager::decodeScreensaverConfiguration(const 
 QVariantMap ScreensaverManager::makeScreensaverChoice(const QByteArray& configuration) const
 {
     const QDateTime now = env_->clock->now();
-    const QVariantMap choice{{key("Configuration"), configuration},
-                             {key("Files"), QVariantList{}},
-                             {key("Provider"), kScreenSaverProvider}};
-    return {{key("Content"), QVariantMap{{key("Choices"), QVariantList{choice}}}},
-            {key("LastSet"), now},
-            {key("LastUse"), now}};
+    const QVariantMap choice { { key("Configuration"), configuration }, { key("Files"), QVariantList {} },
+        { key("Provider"), kScreenSaverProvider } };
+    return { { key("Content"), QVariantMap { { key("Choices"), QVariantList { choice } } } }, { key("LastSet"), now },
+        { key("LastUse"), now } };
 }
 
 QCoro::Task<QList<ScreensaverModule>> ScreensaverManager::listAvailableScreensavers() const
@@ -131,8 +135,8 @@ QCoro::Task<QList<ScreensaverModule>> ScreensaverManager::listAvailableScreensav
         for (const auto& extension : extensions) {
             if (extension.bundleIdentifier.contains(QStringLiteral("legacyScreenSaver")))
                 continue;
-            modules.append({bundleBaseName(extension.path), QFileInfo(extension.path).fileName(), extension.path,
-                            ScreensaverType::appExtension, extension.path.startsWith(QStringLiteral("/System/")), {}});
+            modules.append({ bundleBaseName(extension.path), QFileInfo(extension.path).fileName(), extension.path,
+                ScreensaverType::appExtension, extension.path.startsWith(QStringLiteral("/System/")), {} });
         }
     } catch (const std::exception&) {
         // Without the registry the folders still list their modules.
@@ -141,10 +145,11 @@ QCoro::Task<QList<ScreensaverModule>> ScreensaverManager::listAvailableScreensav
         QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            if (it.fileInfo().suffix().toLower() != QStringLiteral("saver") || path.contains(QStringLiteral("Default Collections")))
+            if (it.fileInfo().suffix().toLower() != QStringLiteral("saver")
+                || path.contains(QStringLiteral("Default Collections")))
                 continue;
-            modules.append({it.fileInfo().completeBaseName(), it.fileName(), path, ScreensaverType::traditional,
-                            path.startsWith(QStringLiteral("/System/")), {}});
+            modules.append({ it.fileInfo().completeBaseName(), it.fileName(), path, ScreensaverType::traditional,
+                path.startsWith(QStringLiteral("/System/")), {} });
         }
     }
     co_return modules;
@@ -163,15 +168,15 @@ std::optional<QString> ScreensaverManager::activeModuleName(const QString& space
     return moduleNameIn(store, spaceUUID, env_->spaces->displays());
 }
 
-std::optional<QString> ScreensaverManager::moduleNameIn(const QVariantMap& store, const QString& spaceUUID,
-                                                        const QList<DisplayInfo>& displayList) const
+std::optional<QString> ScreensaverManager::moduleNameIn(
+    const QVariantMap& store, const QString& spaceUUID, const QList<DisplayInfo>& displayList) const
 {
     const QVariantMap spaces = value::mapOrEmpty(store, key("Spaces"));
     const QVariantMap entry = value::map(spaces.value(spaceUUID)).value_or(value::mapOrEmpty(spaces, QString()));
 
     auto firstChoice = [](const QVariantMap& choiceEntry) {
-        const QVariantList choices =
-            value::list(value::mapOrEmpty(choiceEntry, key("Content")).value(key("Choices"))).value_or(QVariantList{});
+        const QVariantList choices = value::list(value::mapOrEmpty(choiceEntry, key("Content")).value(key("Choices")))
+                                         .value_or(QVariantList {});
         return choices.isEmpty() ? std::optional<QVariantMap>() : value::map(choices.first());
     };
     auto idleOrLinked = [&](const QVariantMap& slot, bool linkedNeedsConfiguration) -> std::optional<QVariantMap> {
@@ -205,7 +210,8 @@ std::optional<QString> ScreensaverManager::moduleNameIn(const QVariantMap& store
     if (!choice)
         return std::nullopt;
     const QString provider = value::string(choice->value(key("Provider"))).value_or(QString());
-    if (provider == QStringLiteral("com.apple.wallpaper.choice.image") || provider == QStringLiteral("com.apple.wallpaper.choice.dynamic")
+    if (provider == QStringLiteral("com.apple.wallpaper.choice.image")
+        || provider == QStringLiteral("com.apple.wallpaper.choice.dynamic")
         || (provider.startsWith(QStringLiteral("com.apple.wallpaper.")) && provider != kScreenSaverProvider))
         return QStringLiteral("Automatic");
     try {
@@ -217,10 +223,12 @@ std::optional<QString> ScreensaverManager::moduleNameIn(const QVariantMap& store
 
 std::optional<QString> ScreensaverManager::legacyModuleName() const
 {
-    for (const auto& suite : {env_->preferences->domain(kLegacyDomain, true), env_->preferences->suite(kLegacyDomain)}) {
+    for (const auto& suite :
+        { env_->preferences->domain(kLegacyDomain, true), env_->preferences->suite(kLegacyDomain) }) {
         if (!suite)
             continue;
-        if (const auto name = value::string(value::map(suite->value(key("moduleDict"))).value_or(QVariantMap{}).value(key("moduleName"))))
+        if (const auto name = value::string(
+                value::map(suite->value(key("moduleDict"))).value_or(QVariantMap {}).value(key("moduleName"))))
             return name;
     }
     return std::nullopt;
@@ -242,20 +250,21 @@ std::optional<ScreensaverInfo> ScreensaverManager::getActiveScreensaver(std::opt
         if (!name)
             return std::nullopt;
         std::optional<QString> path;
-        for (const auto& suite : {env_->preferences->domain(kLegacyDomain, true)})
+        for (const auto& suite : { env_->preferences->domain(kLegacyDomain, true) })
             if (suite)
-                path = value::string(value::map(suite->value(key("moduleDict"))).value_or(QVariantMap{}).value(key("path")));
-        return ScreensaverInfo{*name, *name, path, std::nullopt};
+                path = value::string(
+                    value::map(suite->value(key("moduleDict"))).value_or(QVariantMap {}).value(key("path")));
+        return ScreensaverInfo { *name, *name, path, std::nullopt };
     }
     const auto uuid = screenUUID(screen);
     if (!uuid)
         return std::nullopt;
-    for (const QVariant& m : value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList{})) {
-        const QVariantMap monitor = value::map(m).value_or(QVariantMap{});
+    for (const QVariant& m : value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList {})) {
+        const QVariantMap monitor = value::map(m).value_or(QVariantMap {});
         if (value::string(monitor.value(key("uuid"))) != *uuid)
             continue;
-        for (const QVariant& s : value::list(monitor.value(key("spaces"))).value_or(QVariantList{})) {
-            const QVariantMap space = value::map(s).value_or(QVariantMap{});
+        for (const QVariant& s : value::list(monitor.value(key("spaces"))).value_or(QVariantList {})) {
+            const QVariantMap space = value::map(s).value_or(QVariantMap {});
             if (!value::boolean(space.value(key("is_current"))).value_or(false))
                 continue;
             const auto name = activeModuleName(space.value(key("uuid")).toString());
@@ -264,8 +273,8 @@ std::optional<ScreensaverInfo> ScreensaverManager::getActiveScreensaver(std::opt
             std::optional<ScreenIdentifier> identifier = screen;
             if (!identifier)
                 if (const auto main = env_->spaces->mainScreen())
-                    identifier = ScreenIdentifier{main->displayNumber};
-            return ScreensaverInfo{*name, *name, std::nullopt, identifier};
+                    identifier = ScreenIdentifier { main->displayNumber };
+            return ScreensaverInfo { *name, *name, std::nullopt, identifier };
         }
     }
     return std::nullopt;
@@ -275,7 +284,7 @@ QStringList ScreensaverManager::getActiveScreensavers() const
 {
     if (!env_->paths->isModernStore()) {
         const auto name = legacyModuleName();
-        return name ? QStringList{*name} : QStringList{};
+        return name ? QStringList { *name } : QStringList {};
     }
     QStringList names;
     // One read of the store answers for every space.
@@ -286,10 +295,12 @@ QStringList ScreensaverManager::getActiveScreensavers() const
         return names;
     }
     const QList<DisplayInfo> displayList = env_->spaces->displays();
-    const QVariantList monitors = value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList{});
+    const QVariantList monitors = value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList {});
     for (const QVariant& m : monitors)
-        for (const QVariant& s : value::list(value::map(m).value_or(QVariantMap{}).value(key("spaces"))).value_or(QVariantList{}))
-            if (const auto name = moduleNameIn(store, value::map(s).value_or(QVariantMap{}).value(key("uuid")).toString(), displayList))
+        for (const QVariant& s :
+            value::list(value::map(m).value_or(QVariantMap {}).value(key("spaces"))).value_or(QVariantList {}))
+            if (const auto name = moduleNameIn(
+                    store, value::map(s).value_or(QVariantMap {}).value(key("uuid")).toString(), displayList))
                 names.append(*name);
     // With no monitors at all, what the store says for "no particular space" is what applies.
     if (monitors.isEmpty())
@@ -316,8 +327,9 @@ QList<SpaceInfo> ScreensaverManager::getAllSpaces(bool includeHistorical) const
             continue;
         SpaceInfo info;
         info.uuid = it.key();
-        info.displayUUIDs = value::mapOrEmpty(value::map(it.value()).value_or(QVariantMap{}), key("Displays")).keys();
-        const auto match = std::find_if(live.begin(), live.end(), [&](const MissionControlSpace& s) { return s.uuid == it.key(); });
+        info.displayUUIDs = value::mapOrEmpty(value::map(it.value()).value_or(QVariantMap {}), key("Displays")).keys();
+        const auto match
+            = std::find_if(live.begin(), live.end(), [&](const MissionControlSpace& s) { return s.uuid == it.key(); });
         if (match != live.end()) {
             info.spaceID = match->spaceID;
             info.displayIdentifier = match->displayIdentifier;
@@ -377,9 +389,9 @@ void ScreensaverManager::legacyWrite(const QString& module, const std::optional<
     const auto domain = env_->preferences->domain(kLegacyDomain, true);
     if (!domain)
         throw TessaryError::invalidConfiguration(QStringLiteral("Failed to save screensaver preference"));
-    domain->setValue(key("moduleDict"), QVariantMap{{key("moduleName"), module},
-                                                    {key("path"), path.value_or(QString())},
-                                                    {key("type"), qint64(0)}});
+    domain->setValue(key("moduleDict"),
+        QVariantMap {
+            { key("moduleName"), module }, { key("path"), path.value_or(QString()) }, { key("type"), qint64(0) } });
     if (!domain->synchronize())
         throw TessaryError::invalidConfiguration(QStringLiteral("Failed to save screensaver preference"));
 }
@@ -410,20 +422,21 @@ QCoro::Task<ScreensaverManager::Prepared> ScreensaverManager::prepare(QString mo
 
 std::optional<QVariantMap> ScreensaverManager::monitorWithNumber(qint64 displayNumber) const
 {
-    for (const QVariant& m : value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList{})) {
-        const QVariantMap monitor = value::map(m).value_or(QVariantMap{});
+    for (const QVariant& m : value::list(getNativeSpaceTree().value(key("monitors"))).value_or(QVariantList {})) {
+        const QVariantMap monitor = value::map(m).value_or(QVariantMap {});
         if (value::integer(monitor.value(key("display_number"))) == displayNumber)
             return monitor;
     }
     return std::nullopt;
 }
 
-void ScreensaverManager::applyToDisplay(QVariantMap& store, const QVariantMap& monitor, const QByteArray& configuration) const
+void ScreensaverManager::applyToDisplay(
+    QVariantMap& store, const QVariantMap& monitor, const QByteArray& configuration) const
 {
     const QString displayUUID = monitor.value(key("uuid")).toString();
     QVariantMap spaces = value::mapOrEmpty(store, key("Spaces"));
-    for (const QVariant& s : value::list(monitor.value(key("spaces"))).value_or(QVariantList{})) {
-        const auto uuid = value::string(value::map(s).value_or(QVariantMap{}).value(key("uuid")));
+    for (const QVariant& s : value::list(monitor.value(key("spaces"))).value_or(QVariantList {})) {
+        const auto uuid = value::string(value::map(s).value_or(QVariantMap {}).value(key("uuid")));
         if (!uuid)
             continue;
         QVariantMap entry = value::mapOrEmpty(spaces, *uuid);
@@ -440,7 +453,8 @@ void ScreensaverManager::applyToDisplay(QVariantMap& store, const QVariantMap& m
     store.insert(key("Spaces"), spaces);
 }
 
-QCoro::Task<> ScreensaverManager::setScreensaverEverywhere(QString module, bool skipRestart, bool enableDebug)
+QCoro::Task<> ScreensaverManager::editStore(
+    QString module, bool skipRestart, bool enableDebug, std::function<ScreensaverTarget(Prepared&)> edit)
 {
     if (!env_->paths->isModernStore()) {
         co_await legacySet(module);
@@ -450,111 +464,104 @@ QCoro::Task<> ScreensaverManager::setScreensaverEverywhere(QString module, bool 
     co_await env_->writeQueue->lock(path);
     StoreWriteGuard guard(*env_->writeQueue, path);
     Prepared p = co_await prepare(module);
-    QVariantMap& store = p.store;
-    const QVariantMap spaces = value::mapOrEmpty(store, key("Spaces"));
-    if (!spaces.isEmpty()) {
-        store.insert(key("AllSpacesAndDisplays"),
-                     QVariantMap{{key("Type"), QStringLiteral("idle")}, {key("Idle"), makeScreensaverChoice(p.configuration)}});
-        const QVariant monitors = getNativeSpaceTree().value(key("monitors"));
-        if (value::isList(monitors)) {
-            for (const QVariant& m : monitors.toList()) {
-                const QVariantMap monitor = value::map(m).value_or(QVariantMap{});
-                const auto number = value::integer(monitor.value(key("display_number")));
-                if (!number)
-                    continue;
-                if (!value::isList(monitor.value(key("spaces"))) || !value::isString(monitor.value(key("uuid"))))
-                    throw TessaryError::displayNotFound(int(*number));
-                applyToDisplay(store, monitor, p.configuration);
-            }
-        } else {
-            // No usable monitors: the entry for "no particular space" and every connected screen.
-            QVariantMap allSpaces = value::mapOrEmpty(store, key("Spaces"));
-            QVariantMap entry = value::mapOrEmpty(allSpaces, QString());
-            QVariantMap defaultSlot = slotOrNew(entry, key("Default"));
-            defaultSlot.insert(key("Idle"), makeScreensaverChoice(p.configuration));
-            entry.insert(key("Default"), defaultSlot);
-            QVariantMap displays = value::mapOrEmpty(entry, key("Displays"));
-            for (const auto& screen : env_->spaces->screens()) {
-                QVariantMap displaySlot = slotOrNew(displays, screen.uuid);
-                displaySlot.insert(key("Idle"), makeScreensaverChoice(p.configuration));
-                displays.insert(screen.uuid, displaySlot);
-            }
-            entry.insert(key("Displays"), displays);
-            allSpaces.insert(QString(), entry);
-            store.insert(key("Spaces"), allSpaces);
-        }
-        QVariantMap systemDefault = slotOrNew(store, key("SystemDefault"));
-        systemDefault.insert(key("Idle"), makeScreensaverChoice(p.configuration));
-        store.insert(key("SystemDefault"), systemDefault);
-    } else {
-        QVariantMap slot{{key("Type"), QStringLiteral("individual")}};
-        const QVariantMap all = value::mapOrEmpty(store, key("AllSpacesAndDisplays"));
-        if (const auto desktop = value::map(all.value(key("Desktop"))))
-            slot.insert(key("Desktop"), *desktop);
-        else if (const auto linked = value::map(all.value(key("Linked"))))
-            slot.insert(key("Desktop"), *linked);
-        slot.insert(key("Idle"), makeScreensaverChoice(p.configuration));
-        store.insert(key("AllSpacesAndDisplays"), slot);
-        store.insert(key("SystemDefault"), slot);
-    }
-    co_await writeWithAutoRollback(store, path, !skipRestart, enableDebug, module, ScreensaverTarget::everywhere(), 3.0);
+    const ScreensaverTarget target = edit(p);
+    co_await writeWithAutoRollback(p.store, path, !skipRestart, enableDebug, module, target, 3.0);
 }
 
-QCoro::Task<> ScreensaverManager::setScreensaverForDisplay(QString module, int displayNumber, bool skipRestart, bool enableDebug)
+void ScreensaverManager::setSpaceEntry(
+    QVariantMap& store, const QString& spaceKey, const QStringList& displayUUIDs, const QByteArray& configuration) const
 {
-    if (!env_->paths->isModernStore()) {
-        co_await legacySet(module);
-        co_return;
-    }
-    const QString path = env_->paths->wallpaperIndexPath();
-    co_await env_->writeQueue->lock(path);
-    StoreWriteGuard guard(*env_->writeQueue, path);
-    Prepared p = co_await prepare(module);
-    const auto monitor = monitorWithNumber(displayNumber);
-    if (!monitor || !value::isList(monitor->value(key("spaces"))) || !value::isString(monitor->value(key("uuid"))))
-        throw TessaryError::displayNotFound(displayNumber);
-    applyToDisplay(p.store, *monitor, p.configuration);
-    co_await writeWithAutoRollback(p.store, path, !skipRestart, enableDebug, module,
-                                   ScreensaverTarget::onDisplay(displayNumber), 3.0);
-}
-
-QCoro::Task<> ScreensaverManager::applyToSpace(QString module, QString spaceKey, std::optional<QString> displayUUID,
-                                               ScreensaverTarget target, bool skipRestart, bool enableDebug)
-{
-    if (!env_->paths->isModernStore()) {
-        co_await legacySet(module);
-        co_return;
-    }
-    const QString path = env_->paths->wallpaperIndexPath();
-    co_await env_->writeQueue->lock(path);
-    StoreWriteGuard guard(*env_->writeQueue, path);
-    Prepared p = co_await prepare(module);
-    QVariantMap spaces = value::mapOrEmpty(p.store, key("Spaces"));
+    QVariantMap spaces = value::mapOrEmpty(store, key("Spaces"));
     QVariantMap entry = value::mapOrEmpty(spaces, spaceKey);
     QVariantMap defaultSlot = slotOrNew(entry, key("Default"));
-    defaultSlot.insert(key("Idle"), makeScreensaverChoice(p.configuration));
+    defaultSlot.insert(key("Idle"), makeScreensaverChoice(configuration));
     entry.insert(key("Default"), defaultSlot);
     QVariantMap displays = value::mapOrEmpty(entry, key("Displays"));
-    QStringList targets;
-    if (displayUUID)
-        targets.append(*displayUUID);
-    else
-        for (const auto& screen : env_->spaces->screens())
-            targets.append(screen.uuid);
     // A display slot keeps its other keys (its wallpaper); only the screensaver changes.
-    for (const QString& uuid : targets) {
+    for (const QString& uuid : displayUUIDs) {
         QVariantMap displaySlot = slotOrNew(displays, uuid);
-        displaySlot.insert(key("Idle"), makeScreensaverChoice(p.configuration));
+        displaySlot.insert(key("Idle"), makeScreensaverChoice(configuration));
         displays.insert(uuid, displaySlot);
     }
     entry.insert(key("Displays"), displays);
     spaces.insert(spaceKey, entry);
-    p.store.insert(key("Spaces"), spaces);
-    co_await writeWithAutoRollback(p.store, path, !skipRestart, enableDebug, module, target, 3.0);
+    store.insert(key("Spaces"), spaces);
 }
 
-QCoro::Task<> ScreensaverManager::setScreensaver(QString module, std::optional<ScreenIdentifier> screen, bool skipRestart,
-                                                 bool enableDebug)
+QStringList ScreensaverManager::connectedDisplayUUIDs() const
+{
+    QStringList uuids;
+    for (const auto& screen : env_->spaces->screens())
+        uuids.append(screen.uuid);
+    return uuids;
+}
+
+QCoro::Task<> ScreensaverManager::setScreensaverEverywhere(QString module, bool skipRestart, bool enableDebug)
+{
+    co_await editStore(module, skipRestart, enableDebug, [this](Prepared& p) {
+        QVariantMap& store = p.store;
+        const QVariantMap spaces = value::mapOrEmpty(store, key("Spaces"));
+        if (!spaces.isEmpty()) {
+            store.insert(key("AllSpacesAndDisplays"),
+                QVariantMap {
+                    { key("Type"), QStringLiteral("idle") }, { key("Idle"), makeScreensaverChoice(p.configuration) } });
+            const QVariant monitors = getNativeSpaceTree().value(key("monitors"));
+            if (value::isList(monitors)) {
+                for (const QVariant& m : monitors.toList()) {
+                    const QVariantMap monitor = value::map(m).value_or(QVariantMap {});
+                    const auto number = value::integer(monitor.value(key("display_number")));
+                    if (!number)
+                        continue;
+                    if (!value::isList(monitor.value(key("spaces"))) || !value::isString(monitor.value(key("uuid"))))
+                        throw TessaryError::displayNotFound(int(*number));
+                    applyToDisplay(store, monitor, p.configuration);
+                }
+            } else {
+                // No usable monitors: the entry for "no particular space" and every connected screen.
+                setSpaceEntry(store, QString(), connectedDisplayUUIDs(), p.configuration);
+            }
+            QVariantMap systemDefault = slotOrNew(store, key("SystemDefault"));
+            systemDefault.insert(key("Idle"), makeScreensaverChoice(p.configuration));
+            store.insert(key("SystemDefault"), systemDefault);
+        } else {
+            QVariantMap slot { { key("Type"), QStringLiteral("individual") } };
+            const QVariantMap all = value::mapOrEmpty(store, key("AllSpacesAndDisplays"));
+            if (const auto desktop = value::map(all.value(key("Desktop"))))
+                slot.insert(key("Desktop"), *desktop);
+            else if (const auto linked = value::map(all.value(key("Linked"))))
+                slot.insert(key("Desktop"), *linked);
+            slot.insert(key("Idle"), makeScreensaverChoice(p.configuration));
+            store.insert(key("AllSpacesAndDisplays"), slot);
+            store.insert(key("SystemDefault"), slot);
+        }
+        return ScreensaverTarget::everywhere();
+    });
+}
+
+QCoro::Task<> ScreensaverManager::setScreensaverForDisplay(
+    QString module, int displayNumber, bool skipRestart, bool enableDebug)
+{
+    co_await editStore(module, skipRestart, enableDebug, [this, displayNumber](Prepared& p) {
+        const auto monitor = monitorWithNumber(displayNumber);
+        if (!monitor || !value::isList(monitor->value(key("spaces"))) || !value::isString(monitor->value(key("uuid"))))
+            throw TessaryError::displayNotFound(displayNumber);
+        applyToDisplay(p.store, *monitor, p.configuration);
+        return ScreensaverTarget::onDisplay(displayNumber);
+    });
+}
+
+QCoro::Task<> ScreensaverManager::applyToSpace(QString module, QString spaceKey, std::optional<QString> displayUUID,
+    ScreensaverTarget target, bool skipRestart, bool enableDebug)
+{
+    co_await editStore(module, skipRestart, enableDebug, [&](Prepared& p) {
+        setSpaceEntry(
+            p.store, spaceKey, displayUUID ? QStringList { *displayUUID } : connectedDisplayUUIDs(), p.configuration);
+        return target;
+    });
+}
+
+QCoro::Task<> ScreensaverManager::setScreensaver(
+    QString module, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
 {
     if (!screen) {
         co_await setScreensaverEverywhere(module, skipRestart, enableDebug);
@@ -566,8 +573,8 @@ QCoro::Task<> ScreensaverManager::setScreensaver(QString module, std::optional<S
     co_await applyToSpace(module, QString(), uuid, ScreensaverTarget::onSpace(QString()), skipRestart, enableDebug);
 }
 
-QCoro::Task<> ScreensaverManager::setScreensaverForSpace(QString module, QString spaceUUID, std::optional<ScreenIdentifier> screen,
-                                                         bool skipRestart, bool enableDebug)
+QCoro::Task<> ScreensaverManager::setScreensaverForSpace(
+    QString module, QString spaceUUID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
 {
     if (spaceUUID.isEmpty()) {
         co_await setScreensaver(module, screen, skipRestart, enableDebug);
@@ -579,11 +586,12 @@ QCoro::Task<> ScreensaverManager::setScreensaverForSpace(QString module, QString
         if (!displayUUID)
             throw TessaryError::invalidScreenIdentifier();
     }
-    co_await applyToSpace(module, spaceUUID, displayUUID, ScreensaverTarget::onSpace(spaceUUID), skipRestart, enableDebug);
+    co_await applyToSpace(
+        module, spaceUUID, displayUUID, ScreensaverTarget::onSpace(spaceUUID), skipRestart, enableDebug);
 }
 
-QCoro::Task<> ScreensaverManager::setScreensaverForSpaceID(QString module, qint64 spaceID, std::optional<ScreenIdentifier> screen,
-                                                           bool skipRestart, bool enableDebug)
+QCoro::Task<> ScreensaverManager::setScreensaverForSpaceID(
+    QString module, qint64 spaceID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
 {
     const auto found = space(spaceID);
     if (!found)
@@ -591,20 +599,20 @@ QCoro::Task<> ScreensaverManager::setScreensaverForSpaceID(QString module, qint6
     co_await setScreensaverForSpace(module, found->uuid, screen, skipRestart, enableDebug);
 }
 
-QCoro::Task<> ScreensaverManager::setScreensaverForDisplaySpace(QString module, int displayNumber, int spaceNumber,
-                                                                bool skipRestart, bool enableDebug)
+QCoro::Task<> ScreensaverManager::setScreensaverForDisplaySpace(
+    QString module, int displayNumber, int spaceNumber, bool skipRestart, bool enableDebug)
 {
     std::optional<QString> spaceUUID;
     if (const auto monitor = monitorWithNumber(displayNumber))
-        for (const QVariant& s : value::list(monitor->value(key("spaces"))).value_or(QVariantList{})) {
-            const QVariantMap space = value::map(s).value_or(QVariantMap{});
+        for (const QVariant& s : value::list(monitor->value(key("spaces"))).value_or(QVariantList {})) {
+            const QVariantMap space = value::map(s).value_or(QVariantMap {});
             if (value::integer(space.value(key("space_number"))) == spaceNumber)
                 spaceUUID = value::string(space.value(key("uuid")));
         }
     if (!spaceUUID)
         throw TessaryError::spaceNotFoundOnDisplay(displayNumber, spaceNumber);
-    co_await applyToSpace(module, *spaceUUID, std::nullopt, ScreensaverTarget::onDisplaySpace(displayNumber, spaceNumber),
-                          skipRestart, enableDebug);
+    co_await applyToSpace(module, *spaceUUID, std::nullopt,
+        ScreensaverTarget::onDisplaySpace(displayNumber, spaceNumber), skipRestart, enableDebug);
 }
 
 } // namespace quorvel::kit

@@ -9,6 +9,7 @@
 #include <QCoroTask>
 #include <QVariantMap>
 
+#include <functional>
 #include <optional>
 
 namespace quorvel::kit {
@@ -19,21 +20,22 @@ public:
     virtual ~ScreensaverManager() = default;
 
     // Requirements 0-10 of the screensaver interface.
-    QCoro::Task<> setScreensaver(QString module, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug);
+    QCoro::Task<> setScreensaver(
+        QString module, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug);
     std::optional<ScreensaverInfo> getActiveScreensaver(std::optional<ScreenIdentifier> screen) const;
     // Distinct module names, sorted.
     QStringList getActiveScreensavers() const;
     void setIdleTime(qint64 seconds);
     std::optional<qint64> getIdleTime() const;
     QCoro::Task<QList<ScreensaverModule>> listAvailableScreensavers() const;
-    QCoro::Task<> setScreensaverForSpaceID(QString module, qint64 spaceID, std::optional<ScreenIdentifier> screen,
-                                           bool skipRestart, bool enableDebug);
-    QCoro::Task<> setScreensaverForSpace(QString module, QString spaceUUID, std::optional<ScreenIdentifier> screen,
-                                         bool skipRestart, bool enableDebug);
+    QCoro::Task<> setScreensaverForSpaceID(
+        QString module, qint64 spaceID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug);
+    QCoro::Task<> setScreensaverForSpace(
+        QString module, QString spaceUUID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug);
     QCoro::Task<> setScreensaverEverywhere(QString module, bool skipRestart, bool enableDebug);
     QCoro::Task<> setScreensaverForDisplay(QString module, int displayNumber, bool skipRestart, bool enableDebug);
-    QCoro::Task<> setScreensaverForDisplaySpace(QString module, int displayNumber, int spaceNumber, bool skipRestart,
-                                                bool enableDebug);
+    QCoro::Task<> setScreensaverForDisplaySpace(
+        QString module, int displayNumber, int spaceNumber, bool skipRestart, bool enableDebug);
 
     // Module lookup: "<dir>/<name>.saver", then ".appex", in each search folder; then the registry.
     QCoro::Task<std::optional<QString>> findModuleURL(QString name) const;
@@ -45,8 +47,8 @@ public:
     // The module a space shows: absent when the store cannot be read or names none.
     std::optional<QString> activeModuleName(const QString& spaceUUID) const;
     // The same for a store already read, with the display list already taken.
-    std::optional<QString> moduleNameIn(const QVariantMap& store, const QString& spaceUUID,
-                                        const QList<DisplayInfo>& displays) const;
+    std::optional<QString> moduleNameIn(
+        const QVariantMap& store, const QString& spaceUUID, const QList<DisplayInfo>& displays) const;
 
     // Space queries.
     QVariantMap getNativeSpaceTree() const { return env_->spaces->nativeSpaceTree(); }
@@ -58,8 +60,7 @@ public:
     // Writes the store, restarts the agent, waits, verifies and rolls back when the store does not
     // name `expectedModule` for `target`. A completed rollback throws changeRolledBack().
     QCoro::Task<> writeWithAutoRollback(QVariantMap store, QString path, bool restartAgent, bool enableDebug,
-                                        std::optional<QString> expectedModule, std::optional<ScreensaverTarget> target,
-                                        double settleSeconds);
+        std::optional<QString> expectedModule, std::optional<ScreensaverTarget> target, double settleSeconds);
     bool verifyScreensaverApplied(const QString& expected, const ScreensaverTarget& target) const;
 
     static bool isValidSpaceUUID(const QString& uuid);
@@ -71,8 +72,16 @@ private:
         QByteArray configuration;
     };
     QCoro::Task<Prepared> prepare(QString module) const;
+    // One store edit: the legacy preferences on older systems, otherwise read, `edit`, and the guarded
+    // write, all under the store's write lock. `edit` returns where the change must show when verified.
+    QCoro::Task<> editStore(
+        QString module, bool skipRestart, bool enableDebug, std::function<ScreensaverTarget(Prepared&)> edit);
+    // Puts the choice into a space's default slot and into its slots for `displayUUIDs`.
+    void setSpaceEntry(QVariantMap& store, const QString& spaceKey, const QStringList& displayUUIDs,
+        const QByteArray& configuration) const;
+    QStringList connectedDisplayUUIDs() const;
     QCoro::Task<> applyToSpace(QString module, QString spaceKey, std::optional<QString> displayUUID,
-                               ScreensaverTarget target, bool skipRestart, bool enableDebug);
+        ScreensaverTarget target, bool skipRestart, bool enableDebug);
     void applyToDisplay(QVariantMap& store, const QVariantMap& monitor, const QByteArray& configuration) const;
     void legacyWrite(const QString& module, const std::optional<QString>& path);
     QCoro::Task<> legacySet(QString module);
