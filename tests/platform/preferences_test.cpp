@@ -137,6 +137,16 @@ TEST(PreferenceFileCodec, RejectsTruncatedAndForeignBytes)
         EXPECT_FALSE(decodePreferenceFile(good.left(cut)).has_value()) << "cut at " << cut;
     EXPECT_FALSE(decodePreferenceFile(good + "trailing").has_value());
     EXPECT_FALSE(decodePreferenceFile(QByteArray(64, '\xff')).has_value());
+
+    // Lengths and counts a damaged file claims are never believed beyond the bytes it has: each of
+    // these once made the reader try to allocate gigabytes, or recurse without end.
+    const QByteArray header = good.left(8);
+    const QByteArray huge("\xff\xff\xff\xf0", 4);
+    EXPECT_FALSE(decodePreferenceFile(header + '\x0b' + huge).has_value()) << "map count";
+    EXPECT_FALSE(decodePreferenceFile(header + '\x0a' + huge).has_value()) << "list count";
+    EXPECT_FALSE(decodePreferenceFile(header + '\x07' + huge + "abc").has_value()) << "string length";
+    EXPECT_FALSE(decodePreferenceFile(header + QByteArray("\x0a\x00\x00\x00\x01", 5).repeated(100)).has_value())
+        << "nesting";
 }
 
 class FixedSpaces final : public quorvel::platform::Spaces {

@@ -1,0 +1,33 @@
+// libFuzzer target for the platform parsers that read bytes written by someone else: bundle
+// Info.plists (XML or binary), the update feed, and preference files. The first input byte picks
+// the parser. Build with -DQUORVEL_BUILD_FUZZERS=ON and clang.
+#include "platform/linux/appcast.h"
+#include "platform/linux/plist_document.h"
+#include "platform/linux/preference_file_suite.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
+    using namespace quorvel::platform::detail;
+    switch (data[0] % 3) {
+    case 0:
+        if (const auto document = PlistDocument::parse(bytes)) {
+            document->rootString("CFBundleIdentifier");
+            document->rootString("CFBundleExecutable");
+        }
+        break;
+    case 1:
+        parseAppcast(bytes);
+        break;
+    default:
+        if (const auto values = decodePreferenceFile(bytes))
+            encodePreferenceFile(*values);
+        break;
+    }
+    return 0;
+}
