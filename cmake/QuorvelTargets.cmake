@@ -25,3 +25,22 @@ function(quorvel_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
 endfunction()
+
+# quorvel_fuzz_target(NAME SOURCES ... LIBS ... [SANITIZERS ...]): a libFuzzer executable, built only in
+# fuzz builds (clang, QUORVEL_BUILD_FUZZERS=ON; scripts/fuzz builds and runs every *_fuzz target).
+function(quorvel_fuzz_target name)
+  if(NOT QUORVEL_BUILD_FUZZERS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;SANITIZERS" ${ARGN})
+  string(JOIN "," extra ${ARG_SANITIZERS})
+  set(sanitizers fuzzer)
+  if(extra)
+    set(sanitizers "fuzzer,${extra}")
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=${sanitizers} -fno-sanitize-recover=all)
+  target_link_options(${name} PRIVATE -fsanitize=${sanitizers})
+endfunction()
