@@ -1,6 +1,7 @@
 #pragma once
 // One preference suite kept in one file, shared by every process that opens the same path.
 
+#include "platform/linux/preference_codec.h"
 #include "platform/preferences.h"
 
 #include <QMutex>
@@ -10,12 +11,6 @@
 #include <optional>
 
 namespace quorvel::platform::detail {
-
-// Reads and writes a whole suite file: a magic header, a format version, then a QVariantMap in
-// QDataStream form, so every value keeps its type. None when the bytes are not such a file, or
-// when a value has a type that cannot be stored.
-std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes);
-std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values);
 
 // Every change is written through at once (under a lock file, merged with what other processes
 // wrote meanwhile); a change that could not be written stays pending until a later write or
