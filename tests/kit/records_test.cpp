@@ -16,11 +16,34 @@ namespace {
 QVariantMap viaJson(const QVariantMap& map) { return QJsonDocument::fromJson(QJsonDocument(QJsonObject::fromVariantMap(map)).toJson()).object().toVariantMap(); }
 } // namespace
 
-// what() must stay valid and equal to the user-facing text after the temporary that built it is gone.
-TEST(KitErrors, WhatIsTheUserFacingText)
+// The exact texts users read; a look-alike character would pass every test built on the same call.
+TEST(KitErrors, MessagesAreTheExactUserFacingTexts)
 {
+    const std::vector<std::pair<TessaryError, const char*>> rows = {
+        {TessaryError::unsupportedOperation(QStringLiteral("x")), "Unsupported operation: x"},
+        {TessaryError::fileNotFound(QStringLiteral("/a/b")), "File not found: /a/b"},
+        {TessaryError::permissionDenied(QStringLiteral("p")), "Permission denied: p"},
+        {TessaryError::invalidConfiguration(QStringLiteral("No displays found")), "Invalid configuration: No displays found"},
+        {TessaryError::plistReadError(QStringLiteral("/s")), "Failed to read plist: /s"},
+        {TessaryError::plistWriteError(QStringLiteral("binary data")), "Failed to write plist: binary data"},
+        {TessaryError::screensaverNotFound(QStringLiteral("Foo")), "Screensaver not found: Foo"},
+        {TessaryError::displayNotFound(3), "Display 3 not found"},
+        {TessaryError::spaceNotFoundOnDisplay(2, 5), "Space 5 not found on Display 2"},
+        {TessaryError::unknownError(QStringLiteral("boom")), "Unknown error: boom"},
+        {TessaryError::spaceNotFound(), "Space not found"},
+        {TessaryError::sonomaRequired(), "This feature requires macOS 14.0 (Sonoma) or later"},
+        {TessaryError::invalidScreenIdentifier(), "Invalid screen identifier provided"},
+        {TessaryError::systemVersionDetectionFailed(), "Failed to detect macOS version"},
+        {TessaryError::changeRolledBack(), "Couldn't make the screensaver change; the previous settings were restored."},
+    };
+    for (const auto& [error, text] : rows) {
+        EXPECT_EQ(error.errorDescription(), QString::fromUtf8(text));
+        EXPECT_STREQ(error.what(), text);
+    }
+    EXPECT_EQ(PluginkitError::commandFailed(QStringLiteral("out")).errorDescription(), QStringLiteral("pluginkit command failed: out"));
+    EXPECT_EQ(PluginkitError::extensionNotFound(QStringLiteral("id")).errorDescription(), QStringLiteral("Extension not found: id"));
+    // what() stays valid after the temporary that built it is gone.
     EXPECT_STREQ(TessaryError::spaceNotFoundOnDisplay(2, 5).what(), "Space 5 not found on Display 2");
-    EXPECT_STREQ(PluginkitError::extensionNotFound(QStringLiteral("id")).what(), "Extension not found: id");
 }
 
 TEST(ScreensaverTypeTest, KindComesFromTheLowerCasedExtensionAndRawValuesRoundTrip)
