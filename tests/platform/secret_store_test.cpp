@@ -1,5 +1,6 @@
 #include "platform/secret_store.h"
 #include "support/coro.h"
+#include "support/memory_secret_store.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +13,10 @@ namespace {
 using namespace quorvel::platform;
 using quorvel::testing::await;
 
-// Talks to the real Secret Service of the test session (scripts/test unlocks one).
-TEST(KeychainSecretStore, KeepsDeleteThenAddSemanticsOnTheRealSecretService)
+// The sequence every secret store must answer alike: the in-memory double that the logic tests use,
+// and the real Secret Service of the test session (scripts/test unlocks one).
+void expectDeleteThenAddSemantics(SecretStore& store)
 {
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        GTEST_SKIP() << "needs the session bus and keyring that scripts/test provides";
-    KeychainSecretStore store;
     const QString service = QStringLiteral("com.quorvel.test.") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString account = QStringLiteral("developer");
     const QByteArray secret("tok\0en\xff", 7); // binary, with a NUL and a non-UTF-8 byte
@@ -35,6 +34,20 @@ TEST(KeychainSecretStore, KeepsDeleteThenAddSemanticsOnTheRealSecretService)
     EXPECT_EQ(await(store.add(service, account, "replaced")), secret_status::success);
     EXPECT_EQ(await(store.read(service, account)).data, "replaced");
     EXPECT_EQ(await(store.remove(service, account)), secret_status::success);
+}
+
+TEST(MemorySecretStore, AnswersLikeTheRealStore)
+{
+    quorvel::testing::MemorySecretStore store;
+    expectDeleteThenAddSemantics(store);
+}
+
+TEST(KeychainSecretStore, KeepsDeleteThenAddSemanticsOnTheRealSecretService)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs the session bus and keyring that scripts/test provides";
+    KeychainSecretStore store;
+    expectDeleteThenAddSemantics(store);
 }
 
 // In a child, because the bus connection is cached for the life of a process.
