@@ -1,6 +1,6 @@
 #include "app/create/camera_motion_painter.h"
 #include "app/create/camera_motion_preview.h"
-#include "platform/operating_system.h"
+#include "support/fake_platform.h"
 #include "support/manual_clock.h"
 
 #include <gtest/gtest.h>
@@ -111,13 +111,7 @@ TEST(CameraMotionOverlay, EveryCueHasAnOverlayInsideTheSurfaceThatTheCameraNever
     }
 }
 
-struct FakeOperatingSystem final : platform::OperatingSystem {
-    platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
-    bool reduceMotion() const override { return reduce; }
-    std::optional<platform::BundleInfo> mainBundle() const override { return std::nullopt; }
-    std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
-    bool reduce = false;
-};
+using quorvel::testing::FakeOperatingSystem;
 
 QImage grab(QWidget& widget)
 {

@@ -5,9 +5,8 @@
 #include "app/service/auth_store.h"
 #include "app/service/debug_credentials.h"
 #include "app/service/generation_store.h"
-#include "platform/machine_identity.h"
-#include "platform/operating_system.h"
 #include "support/coro.h"
+#include "support/fake_platform.h"
 #include "support/log_capture.h"
 #include "support/loopback_http_server.h"
 #include "support/manual_clock.h"
@@ -23,38 +22,35 @@
 
 namespace quorvel::testing {
 
-class FakeMachineIdentity final : public platform::MachineIdentity {
-public:
-    QString machineIdentifier() const override { return identifier; }
-    std::optional<QString> hardwareAddress(const QString& name) const override
-    {
-        return name == QStringLiteral("en0") ? en0 : std::nullopt;
-    }
-    QString shortUserName() const override { return QStringLiteral("tester"); }
-    QString identifier = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
-    std::optional<QString> en0 = QStringLiteral("AA:BB:CC:DD:EE:FF");
-};
-
-class FakeOperatingSystem final : public platform::OperatingSystem {
-public:
-    platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
-    bool reduceMotion() const override { return false; }
-    std::optional<platform::BundleInfo> mainBundle() const override
-    {
-        platform::BundleInfo info;
-        info.version = QStringLiteral("42");
-        return info;
-    }
-    std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
-};
-
 namespace texts = app::texts;
+
+// The app as if built with `build` as its build number, which requests carry in "X-Quorvel-Build".
+inline FakeOperatingSystem builtAs(const QString& build)
+{
+    FakeOperatingSystem system;
+    system.main = platform::BundleInfo {};
+    system.main->version = build;
+    return system;
+}
+
 using Reply = CannedReply;
-inline Reply json(int status, QByteArray body) { return Reply { status, {}, std::move(body) }; }
-inline Reply cut(QByteArray body) { return Reply { 200, {}, std::move(body), Reply::Mode::CutMidBody }; }
+inline Reply json(int status, QByteArray body)
+{
+    return Reply { status, {}, std::move(body) };
+}
+inline Reply cut(QByteArray body)
+{
+    return Reply { 200, {}, std::move(body), Reply::Mode::CutMidBody };
+}
 inline const Reply silent { 200, {}, {}, Reply::Mode::Stall };
-inline QByteArray tokenReply(const QByteArray& token) { return "{\"token\":\"" + token + "\"}"; }
-inline QJsonObject bodyOf(const ReceivedRequest& request) { return QJsonDocument::fromJson(request.body).object(); }
+inline QByteArray tokenReply(const QByteArray& token)
+{
+    return "{\"token\":\"" + token + "\"}";
+}
+inline QJsonObject bodyOf(const ReceivedRequest& request)
+{
+    return QJsonDocument::fromJson(request.body).object();
+}
 inline const QPair<QString, QString> apiTokenItem { "com.quorvel.api-token", "machine" };
 inline const QPair<QString, QString> debugTokenItem { "com.quorvel.debug-token", "developer" };
 
@@ -77,7 +73,10 @@ protected:
     {
         return secrets.items.contains(apiTokenItem) ? std::optional(secrets.items.value(apiTokenItem)) : std::nullopt;
     }
-    app::DebugSources debugSources() { return { identity, secrets, app::DebugCredentials::machineValue(*identity.en0) }; }
+    app::DebugSources debugSources()
+    {
+        return { identity, secrets, app::DebugCredentials::machineValue(*identity.en0) };
+    }
     static app::GenerationSubmission recipe(const QString& prompt = QStringLiteral("a lighthouse in fog"))
     {
         return { prompt, "noir", "push-in", "dreamy", true, "none", "@fog", "3F2504E0-4F89-11D3-9A0C-0305E82C3301" };
@@ -87,7 +86,7 @@ protected:
     QNetworkAccessManager session;
     MemorySecretStore secrets;
     FakeMachineIdentity identity;
-    FakeOperatingSystem system;
+    FakeOperatingSystem system = builtAs(QStringLiteral("42"));
     app::AuthStore auth { session, secrets, identity, system, config() };
     ManualClock clock;
     ManualSleeper sleeper { clock };

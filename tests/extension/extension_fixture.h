@@ -4,6 +4,7 @@
 
 #include "extension/extension_environment.h"
 
+#include "support/fake_platform.h"
 #include "support/manual_clock.h"
 #include "support/memory_preferences.h"
 
@@ -42,29 +43,14 @@ public:
     bool playing_ = false;
 };
 
-class FakeWorkspace final : public platform::Workspace {
-public:
-    bool openURL(const QUrl&) override { return false; }
-    bool openApplication(const QString&, const QStringList&) override { return false; }
-    QList<platform::RunningApplication> runningApplications() const override { return running; }
-    bool terminate(qint64) override { return false; }
-    bool isTerminated(qint64) const override { return true; }
-    std::unique_ptr<platform::RunningDeclaration> declareRunning(const QString&, const QString&) override { return {}; }
-    void openSettings(bool open)
-    {
-        running.clear();
-        if (open)
-            running << platform::RunningApplication { "com.apple.Wallpaper-Settings.extension", "/x", 42 };
-    }
-    QList<platform::RunningApplication> running;
-};
-
-class FakeMachineIdentity final : public platform::MachineIdentity {
-public:
-    QString machineIdentifier() const override { return QStringLiteral("unknown"); }
-    std::optional<QString> hardwareAddress(const QString&) const override { return std::nullopt; }
-    QString shortUserName() const override { return QStringLiteral("tester"); }
-};
+// The extension sends "unknown" when the machine cannot be identified.
+inline std::shared_ptr<FakeMachineIdentity> unknownMachine()
+{
+    auto identity = std::make_shared<FakeMachineIdentity>();
+    identity->identifier = QStringLiteral("unknown");
+    identity->en0.reset();
+    return identity;
+}
 
 struct ExtensionFixture {
     ExtensionFixture()
@@ -75,7 +61,7 @@ struct ExtensionFixture {
         env.workspace = workspace;
         env.clock = clock;
         env.sleeper = sleeper;
-        env.machineIdentity = std::make_shared<FakeMachineIdentity>();
+        env.machineIdentity = unknownMachine();
         env.serviceBaseUrl = QStringLiteral("http://127.0.0.1:9"); // nothing listens there
         env.cacheDirectory = cacheDir.filePath(QStringLiteral("videos"));
         env.sampleClipURL = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));

@@ -2,6 +2,7 @@
 // as it is open; the sheet closes through its own dismiss or the dialog, and reopens.
 #include "host/fake_module.h"
 #include "host/settings_pane.h"
+#include "support/fake_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -13,32 +14,7 @@ using quorvel::testing::FakePrincipal;
 
 namespace {
 
-class JournalDeclaration final : public quorvel::platform::RunningDeclaration {
-public:
-    explicit JournalDeclaration(QStringList& journal) : journal_(journal) { }
-    ~JournalDeclaration() override { journal_ << "undeclare"; }
-
-private:
-    QStringList& journal_;
-};
-
-class JournalWorkspace final : public quorvel::platform::Workspace {
-public:
-    explicit JournalWorkspace(QStringList& journal) : journal_(journal) { }
-    bool openURL(const QUrl&) override { return false; }
-    bool openApplication(const QString&, const QStringList&) override { return false; }
-    QList<quorvel::platform::RunningApplication> runningApplications() const override { return {}; }
-    bool terminate(qint64) override { return false; }
-    bool isTerminated(qint64) const override { return true; }
-    std::unique_ptr<quorvel::platform::RunningDeclaration> declareRunning(const QString& id, const QString& path) override
-    {
-        journal_ << "declare " + id + " " + path;
-        return std::make_unique<JournalDeclaration>(journal_);
-    }
-
-private:
-    QStringList& journal_;
-};
+using JournalWorkspace = quorvel::testing::FakeWorkspace;
 
 TEST(SettingsPane, DeclaresTheSettingsExtensionAroundItsWholeLife)
 {

@@ -5,8 +5,8 @@
 #include "kit/kit_environment.h"
 #include "kit/screensaver_manager.h"
 #include "kit_fixtures.h"
-#include "platform/operating_system.h"
 #include "support/coro.h"
+#include "support/fake_platform.h"
 #include "support/manual_clock.h"
 #include "support/memory_preferences.h"
 
@@ -21,14 +21,7 @@ namespace quorvel::kit::fixtures {
 
 using quorvel::testing::await;
 
-class FixedOperatingSystem final : public platform::OperatingSystem {
-public:
-    platform::OperatingSystemVersion current{14, 0, 0};
-    platform::OperatingSystemVersion version() const override { return current; }
-    bool reduceMotion() const override { return false; }
-    std::optional<platform::BundleInfo> mainBundle() const override { return std::nullopt; }
-    std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
-};
+using FixedOperatingSystem = quorvel::testing::FakeOperatingSystem;
 
 // Records each wait; runs `duringWait` (the moment the agent would rewrite the store); really
 // yields to the event loop when `yield` is set so overlapping operations can interleave.
@@ -53,12 +46,16 @@ public:
 
 inline const QString kMain = QStringLiteral("37D8832A-2D66-02CA-B9F7-8F30A301B230");
 inline const QString kSecond = QStringLiteral("9C1E2A77-8B3D-4C5E-A1F2-0D3E4F5A6B7C");
-inline QString spaceUUID(int n) { return QStringLiteral("0B9E5D0A-1F35-4F43-9B5A-6A3E7C1F%1").arg(n, 4, 10, QLatin1Char('0')); }
+inline QString spaceUUID(int n)
+{
+    return QStringLiteral("0B9E5D0A-1F35-4F43-9B5A-6A3E7C1F%1").arg(n, 4, 10, QLatin1Char('0'));
+}
 
 struct KitFixture {
     QTemporaryDir home;
     std::shared_ptr<FixedOperatingSystem> os = std::make_shared<FixedOperatingSystem>();
-    std::shared_ptr<quorvel::testing::MemoryPreferences> preferences = std::make_shared<quorvel::testing::MemoryPreferences>();
+    std::shared_ptr<quorvel::testing::MemoryPreferences> preferences
+        = std::make_shared<quorvel::testing::MemoryPreferences>();
     std::shared_ptr<FakeScreens> screens = std::make_shared<FakeScreens>();
     std::shared_ptr<ScriptedProcessRunner> runner = std::make_shared<ScriptedProcessRunner>();
     std::shared_ptr<quorvel::testing::ManualClock> clock = std::make_shared<quorvel::testing::ManualClock>();
@@ -69,7 +66,7 @@ struct KitFixture {
     KitFixture()
     {
         env->plist = std::make_shared<PlistManager>();
-        env->paths = std::make_shared<SystemPaths>(os, home.path(), QStringList{});
+        env->paths = std::make_shared<SystemPaths>(os, home.path(), QStringList {});
         env->spaces = std::make_shared<SpacesConfiguration>(preferences, screens);
         env->pluginkit = std::make_shared<PluginkitManager>(runner, QStringLiteral("/opt/quorvel-pluginkit"));
         env->preferences = preferences;
@@ -84,7 +81,12 @@ struct KitFixture {
 
     QString modulesDir() const { return home.path() + QStringLiteral("/Library/Screen Savers"); }
     QString storePath() const { return env->paths->wallpaperIndexPath(); }
-    static QString display(int i) { return i == 0 ? kMain : i == 1 ? kSecond : QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0')); }
+    static QString display(int i)
+    {
+        return i == 0 ? kMain
+            : i == 1  ? kSecond
+                      : QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0'));
+    }
 
     // One monitor per entry, each with `counts[i]` spaces numbered on from the previous ones; the
     // spaces documents go to the preferences, and `store` (when given) gets a matching wallpaper store.
@@ -96,18 +98,21 @@ struct KitFixture {
         for (int i = 0, n = 0; i < counts.size(); ++i) {
             screens->list.append(FakeScreens::screen(quint32(i + 1), display(i), i == 0));
             QVariantList spaces;
-            specs.append({display(i), {}});
+            specs.append({ display(i), {} });
             for (int s = 0; s < counts[i]; ++s, ++n) {
-                spaces.append(QVariantMap{{QStringLiteral("ManagedSpaceID"), qint64(n + 1)}, {QStringLiteral("id64"), qint64(n + 1)}, {QStringLiteral("uuid"), spaceUUID(n + 1)}});
+                spaces.append(QVariantMap { { QStringLiteral("ManagedSpaceID"), qint64(n + 1) },
+                    { QStringLiteral("id64"), qint64(n + 1) }, { QStringLiteral("uuid"), spaceUUID(n + 1) } });
                 specs.last().spaceUUIDs.append(spaceUUID(n + 1));
             }
-            monitors.append(QVariantMap{{QStringLiteral("Display Identifier"), i == 0 ? QStringLiteral("Main") : display(i)},
-                                        {QStringLiteral("Current Space"), spaces.isEmpty() ? QVariant(QVariantMap{}) : spaces.first()},
-                                        {QStringLiteral("Spaces"), spaces}});
+            monitors.append(
+                QVariantMap { { QStringLiteral("Display Identifier"), i == 0 ? QStringLiteral("Main") : display(i) },
+                    { QStringLiteral("Current Space"), spaces.isEmpty() ? QVariant(QVariantMap {}) : spaces.first() },
+                    { QStringLiteral("Spaces"), spaces } });
         }
         preferences->suite(QStringLiteral("com.apple.spaces"))
             ->setValue(QStringLiteral("SpacesDisplayConfiguration"),
-                       QVariantMap{{QStringLiteral("Management Data"), QVariantMap{{QStringLiteral("Monitors"), monitors}}}});
+                QVariantMap {
+                    { QStringLiteral("Management Data"), QVariantMap { { QStringLiteral("Monitors"), monitors } } } });
         initial = realisticStore(specs);
         if (store)
             writeStore(initial);
@@ -128,7 +133,7 @@ struct KitFixture {
     }
     QVariantMap store() const { return env->plist->read(storePath()); }
 
-    QVariantMap initial;   // the store arrange() made
+    QVariantMap initial; // the store arrange() made
 };
 
 } // namespace quorvel::kit::fixtures
