@@ -1,5 +1,7 @@
 #include "service/http_server.h"
 
+#include "service/request_guard.h"
+
 #include <QFile>
 #include <QHttpServerRequest>
 
@@ -197,30 +199,7 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
-    // Each read takes in at most this much, so the count below sees a request grow step by step.
-    socket->setReadBufferSize(qMax<qint64>(4 * maxRequestBytes_, 256 * 1024));
-    // Connected before the HTTP server's own reader, so it runs first on every arrival. While a
-    // request is incomplete the server holds its bytes in an open read transaction and only the
-    // newly arrived ones count as available; a committed transaction means a request ended.
-    auto pending = std::make_shared<qint64>(0);
-    connect(socket, &QTcpSocket::readyRead, socket, [socket, pending, limit = maxRequestBytes_] {
-        if (!socket->isTransactionStarted())
-            *pending = 0;
-        *pending += socket->bytesAvailable();
-        if (*pending <= limit)
-            return;
-        const Response response = Response::error(
-            { ApiError::Code::TooLarge, QStringLiteral("The request is larger than the service accepts."), {} });
-        QByteArray head = "HTTP/1.1 413 " + reasonPhrase(413) + "\r\nContent-Type: " + response.contentType
-            + "\r\nContent-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
-        if (socket->isTransactionStarted())
-            socket->rollbackTransaction();
-        socket->write(head + response.body);
-        socket->disconnectFromHost();
-        // Whatever else arrives is dropped unread.
-        QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-        socket->readAll();
-    });
+    new RequestGuard(socket, maxRequestBytes_);
     addPendingConnection(socket);
 }
 

@@ -44,7 +44,7 @@ private:
     Handler handler_;
 };
 
-// A listening socket whose connections are cut off with 413 once one request grows past
+// A listening socket whose connections answer 413 to a request that announces or grows past
 // `maxRequestBytes`, before the HTTP server (which keeps a whole request in memory) has read it.
 class GuardedTcpServer final : public QTcpServer {
     Q_OBJECT

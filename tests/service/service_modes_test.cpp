@@ -68,10 +68,10 @@ QByteArray readResponse(QTcpSocket& socket)
     return received;
 }
 
-QByteArray enrollHead(qint64 length)
+QByteArray enrollHead(qint64 length, const QByteArray& extraHeaders = {})
 {
     return "POST /enroll HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: "
-        + QByteArray::number(length) + "\r\n\r\n";
+        + QByteArray::number(length) + "\r\n" + extraHeaders + "\r\n";
 }
 
 TEST(ServiceLifecycleTest, RawSocketAbuseNeitherStopsNorBloatsTheService)
@@ -89,23 +89,29 @@ TEST(ServiceLifecycleTest, RawSocketAbuseNeitherStopsNorBloatsTheService)
         socket.waitForReadyRead(300);
     }
 
-    // A 64 MiB body is cut off with 413 without being buffered.
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, service.port());
-    ASSERT_TRUE(socket.waitForConnected(5000));
+    // A 64 MiB body is refused with 413 without being buffered, whether its length is announced or
+    // only grows chunk by chunk; the answer arrives although the client is still sending.
     const qint64 size = 64LL * 1024 * 1024;
-    socket.write(enrollHead(size));
-    const QByteArray chunk(1024 * 1024, 'a');
-    QByteArray answer;
-    for (qint64 sent = 0; sent < size && socket.state() == QAbstractSocket::ConnectedState && answer.isEmpty();
-         sent += chunk.size()) {
-        socket.write(chunk);
-        socket.waitForBytesWritten(1000);
-        if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(1))
-            answer += socket.readAll();
+    const QByteArray chunked
+        = "POST /enroll HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (const QByteArray& head : { enrollHead(size), chunked }) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, service.port());
+        ASSERT_TRUE(socket.waitForConnected(5000));
+        socket.write(head);
+        const QByteArray chunk = head == chunked ? "100000\r\n" + QByteArray(0x100000, 'a') + "\r\n"
+                                                 : QByteArray(0x100000, 'a');
+        QByteArray answer;
+        for (qint64 sent = 0; sent < size && socket.state() == QAbstractSocket::ConnectedState && answer.isEmpty();
+             sent += 0x100000) {
+            socket.write(chunk);
+            socket.waitForBytesWritten(1000);
+            if (socket.bytesAvailable() > 0 || socket.waitForReadyRead(1))
+                answer += socket.readAll();
+        }
+        answer += readResponse(socket);
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 413") && answer.contains("too_large")) << answer.left(200).toStdString();
     }
-    answer += readResponse(socket);
-    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413") && answer.contains("too_large")) << answer.left(200).toStdString();
     QFile status(QString("/proc/%1/status").arg(service.processId()));
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));
     const QByteArray text = status.readAll();
@@ -123,6 +129,37 @@ TEST(ServiceLifecycleTest, RawSocketAbuseNeitherStopsNorBloatsTheService)
         EXPECT_TRUE(readResponse(kept).startsWith("HTTP/1.1 200")) << "request " << i;
     }
     EXPECT_TRUE(service.isRunning());
+}
+
+TEST(ServiceLifecycleTest, AnnouncedLengthIsJudgedBeforeTheBodyAndExpectContinueIsAnswered)
+{
+    ServiceProcess service;
+    ASSERT_TRUE(service.start({}));
+    const QByteArray expect = "Expect: 100-continue\r\n";
+
+    // Too large: refused from the head alone, so a waiting client never has to send its body.
+    QTcpSocket refused;
+    refused.connectToHost(QHostAddress::LocalHost, service.port());
+    ASSERT_TRUE(refused.waitForConnected(5000));
+    refused.write(enrollHead(10 * 1024 * 1024, expect));
+    const QByteArray answer = readResponse(refused);
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413") && answer.contains("too_large")) << answer.toStdString();
+    EXPECT_FALSE(answer.contains("100 Continue"));
+    EXPECT_TRUE(refused.state() == QAbstractSocket::UnconnectedState || !refused.waitForReadyRead(3000))
+        << "the service closes its side after refusing";
+
+    // Acceptable: leave to send, then the real answer on the same connection.
+    QTcpSocket accepted;
+    accepted.connectToHost(QHostAddress::LocalHost, service.port());
+    ASSERT_TRUE(accepted.waitForConnected(5000));
+    const QByteArray body = R"({"machine":"EXPECTS"})";
+    accepted.write(enrollHead(body.size(), expect));
+    QByteArray interim;
+    while (!interim.contains("\r\n\r\n") && accepted.waitForReadyRead(5000))
+        interim += accepted.readAll();
+    EXPECT_EQ(interim, "HTTP/1.1 100 Continue\r\n\r\n");
+    accepted.write(body);
+    EXPECT_TRUE(readResponse(accepted).startsWith("HTTP/1.1 200"));
 }
 
 } // namespace
