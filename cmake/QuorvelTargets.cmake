@@ -44,3 +44,13 @@ function(quorvel_fuzz_target name)
   target_compile_options(${name} PRIVATE -fsanitize=${sanitizers} -fno-sanitize-recover=all)
   target_link_options(${name} PRIVATE -fsanitize=${sanitizers})
 endfunction()
+
+# quorvel_add_subsystems(): adds every subfolder of the current folder that has a CMakeLists.txt,
+# so a new subsystem folder needs no edit in its parent.
+function(quorvel_add_subsystems)
+  file(GLOB lists CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(list ${lists})
+    get_filename_component(dir ${list} DIRECTORY)
+    add_subdirectory(${dir})
+  endforeach()
+endfunction()

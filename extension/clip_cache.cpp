@@ -1,7 +1,7 @@
 #include "extension/clip_cache.h"
 
 #include "extension/feed_loader.h"
-#include "extension/reply_ptr.h"
+#include "platform/delete_later.h"
 #include "platform/log.h"
 
 #include <QCoroNetworkReply>
@@ -107,7 +107,7 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner)
 
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(stallTimeout_.count()));
-    const ReplyPtr reply(network_->get(request));
+    const platform::LaterPtr<QNetworkReply> reply(network_->get(request));
     reply->setReadBufferSize(kReadBufferBytes);
     if (owner)
         QObject::connect(owner, &QObject::destroyed, reply.get(), &QNetworkReply::abort);

@@ -1,6 +1,6 @@
 #include "extension/feed_loader.h"
 
-#include "extension/reply_ptr.h"
+#include "platform/delete_later.h"
 #include "platform/log.h"
 
 #include <QCoroNetworkReply>
@@ -47,7 +47,7 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
-    const ReplyPtr reply(network->get(request));
+    const platform::LaterPtr<QNetworkReply> reply(network->get(request));
     // A feed is a few kilobytes; a body far beyond that is not one and must not fill memory.
     bool tooLarge = false;
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),

@@ -2,7 +2,7 @@
 // The configuration sheet: one volume slider and an OK button.
 
 #include "extension/extension_environment.h"
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include <QPointer>
 #include <QWidget>

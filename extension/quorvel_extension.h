@@ -2,7 +2,7 @@
 // The module's principal object.
 
 #include "extension/extension_environment.h"
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 namespace quorvel::extension {
 

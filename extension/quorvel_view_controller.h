@@ -3,7 +3,7 @@
 
 #include "extension/extension_environment.h"
 #include "extension/quorvel_view.h"
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include <QPointer>
 #include <QWidget>

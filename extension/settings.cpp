@@ -7,7 +7,7 @@ namespace quorvel::extension::settings {
 
 std::shared_ptr<platform::PreferenceSuite> sharedSuite(platform::Preferences& preferences)
 {
-    if (auto suite = preferences.suite(QLatin1String(kSharedSuite)))
+    if (auto suite = preferences.suite(QLatin1String(platform::kSharedSuiteName)))
         return suite;
     return preferences.standard();
 }

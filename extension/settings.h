@@ -7,7 +7,6 @@
 
 namespace quorvel::extension::settings {
 
-inline constexpr const char* kSharedSuite = "group.com.quorvel.shared";
 inline constexpr const char* kVolumeKey = "volume";
 inline constexpr double kDefaultVolume = 0.3;
 

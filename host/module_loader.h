@@ -2,7 +2,7 @@
 // Loads a screensaver module from an .appex bundle: Contents/Info.plist names the plug-in library
 // (key "QuorvelPlugInLibrary", a path relative to Contents/), QPluginLoader loads it.
 
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // One run of a screensaver module: a view controller and a view per target, started when shown,
 // stopped and torn down in the module contract's order.
 
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include <QList>
 #include <QRect>

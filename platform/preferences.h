@@ -22,6 +22,9 @@ public:
     virtual bool synchronize() = 0;
 };
 
+// The app-group suite that the app and the extension both reach.
+inline constexpr const char* kSharedSuiteName = "group.com.quorvel.shared";
+
 class Preferences {
 public:
     virtual ~Preferences() = default;

@@ -1,4 +1,4 @@
-#include "platform/linux/bundle_reader.h"
+#include "platform/bundle_reader.h"
 #include "platform/operating_system.h"
 
 #include <QCoreApplication>

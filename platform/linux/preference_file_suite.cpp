@@ -1,6 +1,6 @@
 #include "platform/linux/preference_file_suite.h"
 
-#include "platform/linux/preference_codec.h"
+#include "platform/preference_codec.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 // One preference suite kept in one file, shared by every process that opens the same path.
 
-#include "platform/linux/preference_codec.h"
+#include "platform/preference_codec.h"
 #include "platform/preferences.h"
 
 #include <QMutex>

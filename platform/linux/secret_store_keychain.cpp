@@ -1,5 +1,7 @@
 #include "platform/secret_store.h"
 
+#include "platform/delete_later.h"
+
 #include <QCoroSignal>
 #include <qt6keychain/keychain.h>
 
@@ -9,11 +11,7 @@ namespace quorvel::platform {
 
 namespace {
 
-struct JobDeleter {
-    void operator()(QKeychain::Job* job) const { job->deleteLater(); }
-};
-
-template <typename JobType> using JobPtr = std::unique_ptr<JobType, JobDeleter>;
+template <typename JobType> using JobPtr = LaterPtr<JobType>;
 
 template <typename JobType> JobPtr<JobType> makeJob(const QString& service, const QString& account)
 {

@@ -1,4 +1,5 @@
-#include "platform/linux/appcast.h"
+#include "platform/appcast.h"
+#include "platform/delete_later.h"
 #include "platform/updater.h"
 
 #include <QCoroNetworkReply>
@@ -15,10 +16,6 @@ namespace {
 constexpr int kTransferTimeoutMs = 15'000;
 // The feed is a few kilobytes; a larger answer is not one.
 constexpr qint64 kMaxFeedBytes = 4 * 1024 * 1024;
-
-struct ReplyDeleter {
-    void operator()(QNetworkReply* reply) const { reply->deleteLater(); }
-};
 
 UpdateCheckResult failure(QString text)
 {
@@ -77,7 +74,7 @@ QCoro::Task<> AppcastUpdater::check(bool userInitiated)
     QPointer<AppcastUpdater> self(this);
     QNetworkRequest request(appcastUrl_);
     request.setTransferTimeout(kTransferTimeoutMs);
-    std::unique_ptr<QNetworkReply, ReplyDeleter> reply(network_.get(request));
+    LaterPtr<QNetworkReply> reply(network_.get(request));
     co_await reply.get();
     if (!self)
         co_return;

@@ -1,4 +1,4 @@
-#include "platform/linux/bundle_reader.h"
+#include "platform/bundle_reader.h"
 #include "platform/linux/process_table.h"
 #include "platform/locations.h"
 #include "platform/workspace.h"

@@ -2,7 +2,7 @@
 // An in-process screensaver module that writes every call it gets into one shared journal, and
 // can be told to fail at chosen places.
 
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include <QPointer>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "platform/linux/machine_identity_parts.h"
+#include "platform/machine_identity_parts.h"
 #include "platform/machine_identity.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "platform/linux/bundle_reader.h"
-#include "platform/linux/plist_document.h"
+#include "platform/bundle_reader.h"
+#include "platform/plist_document.h"
 #include "platform/operating_system.h"
 #include "support/environment_guard.h"
 

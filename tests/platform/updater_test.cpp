@@ -1,4 +1,4 @@
-#include "platform/linux/appcast.h"
+#include "platform/appcast.h"
 #include "platform/updater.h"
 #include "support/loopback_http_server.h"
 

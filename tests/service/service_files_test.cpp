@@ -2,7 +2,7 @@
 // the appcast.
 #include "service_fixture.h"
 
-#include "platform/linux/appcast.h"
+#include "platform/appcast.h"
 
 using namespace quorvel::testing;
 

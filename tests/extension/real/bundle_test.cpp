@@ -1,6 +1,6 @@
 // The built bundle loaded as the host loads it, playing its sample clip through the real player, offscreen.
 #include "extension_bundle_paths.h"
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include "support/log_capture.h"
 #include "support/loopback_http_server.h"

@@ -1,6 +1,6 @@
 // A small screensaver module for the loader and process tests: plain black views. Built twice, as a
 // module that speaks this host's interface and as one that claims a newer interface version.
-#include "host/saver_module.h"
+#include "saver_module/saver_module.h"
 
 #include <QObject>
 #include <QWidget>

@@ -1,8 +1,8 @@
 // libFuzzer target for the platform parsers that read bytes written by someone else: bundle
 // Info.plists (XML or binary), the update feed, and preference files. The first input byte picks
 // the parser. Build with -DQUORVEL_BUILD_FUZZERS=ON and clang.
-#include "platform/linux/appcast.h"
-#include "platform/linux/plist_document.h"
+#include "platform/appcast.h"
+#include "platform/plist_document.h"
 #include "platform/linux/preference_file_suite.h"
 
 #include <cstddef>
