@@ -55,8 +55,8 @@ template <typename Views> int runFullScreen(Views& views, const std::function<QS
         if (!views.isStopped())
             views.start({ screenTarget(screen) });
     });
-    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp,
-        [&views](QScreen* screen) { views.stopScreen(screen->name()); });
+    QObject::connect(
+        qApp, &QGuiApplication::screenRemoved, qApp, [&views](QScreen* screen) { views.stopScreen(screen->name()); });
     // The saver must not end because a view's window closed under it (a module or a display gone).
     QApplication::setQuitOnLastWindowClosed(false);
     const int code = QApplication::exec();

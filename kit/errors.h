@@ -28,30 +28,33 @@ public:
         systemVersionDetectionFailed,
     };
 
-    static TessaryError unsupportedOperation(const QString& text) { return {Kind::unsupportedOperation, text}; }
+    static TessaryError unsupportedOperation(const QString& text) { return { Kind::unsupportedOperation, text }; }
     // `path` is the URL's path (absolute file path).
-    static TessaryError fileNotFound(const QString& path) { return {Kind::fileNotFound, path}; }
-    static TessaryError permissionDenied(const QString& text) { return {Kind::permissionDenied, text}; }
-    static TessaryError invalidConfiguration(const QString& text) { return {Kind::invalidConfiguration, text}; }
-    static TessaryError plistReadError(const QString& text) { return {Kind::plistReadError, text}; }
-    static TessaryError plistWriteError(const QString& text) { return {Kind::plistWriteError, text}; }
-    static TessaryError screensaverNotFound(const QString& name) { return {Kind::screensaverNotFound, name}; }
-    static TessaryError displayNotFound(int displayNumber) { return {Kind::displayNotFound, {}, displayNumber}; }
+    static TessaryError fileNotFound(const QString& path) { return { Kind::fileNotFound, path }; }
+    static TessaryError permissionDenied(const QString& text) { return { Kind::permissionDenied, text }; }
+    static TessaryError invalidConfiguration(const QString& text) { return { Kind::invalidConfiguration, text }; }
+    static TessaryError plistReadError(const QString& text) { return { Kind::plistReadError, text }; }
+    static TessaryError plistWriteError(const QString& text) { return { Kind::plistWriteError, text }; }
+    static TessaryError screensaverNotFound(const QString& name) { return { Kind::screensaverNotFound, name }; }
+    static TessaryError displayNotFound(int displayNumber) { return { Kind::displayNotFound, {}, displayNumber }; }
     static TessaryError spaceNotFoundOnDisplay(int displayNumber, int spaceNumber)
     {
-        return {Kind::spaceNotFoundOnDisplay, {}, displayNumber, spaceNumber};
+        return { Kind::spaceNotFoundOnDisplay, {}, displayNumber, spaceNumber };
     }
     // Wraps another error by its localized description.
-    static TessaryError unknownError(const QString& otherDescription) { return {Kind::unknownError, otherDescription}; }
-    static TessaryError spaceNotFound() { return {Kind::spaceNotFound}; }
-    static TessaryError sonomaRequired() { return {Kind::sonomaRequired}; }
-    static TessaryError invalidScreenIdentifier() { return {Kind::invalidScreenIdentifier}; }
-    static TessaryError systemVersionDetectionFailed() { return {Kind::systemVersionDetectionFailed}; }
+    static TessaryError unknownError(const QString& otherDescription)
+    {
+        return { Kind::unknownError, otherDescription };
+    }
+    static TessaryError spaceNotFound() { return { Kind::spaceNotFound }; }
+    static TessaryError sonomaRequired() { return { Kind::sonomaRequired }; }
+    static TessaryError invalidScreenIdentifier() { return { Kind::invalidScreenIdentifier }; }
+    static TessaryError systemVersionDetectionFailed() { return { Kind::systemVersionDetectionFailed }; }
     // A completed rollback after a failed verification (the change did not take).
     static TessaryError changeRolledBack()
     {
-        return {Kind::unsupportedOperation, {}, 0, 0,
-                QStringLiteral("Couldn't make the screensaver change; the previous settings were restored.")};
+        return { Kind::unsupportedOperation, {}, 0, 0,
+            QStringLiteral("Couldn't make the screensaver change; the previous settings were restored.") };
     }
 
     Kind kind() const { return kind_; }
@@ -74,8 +77,11 @@ private:
 class PluginkitError : public std::exception {
 public:
     enum class Kind { commandFailed, extensionNotFound };
-    static PluginkitError commandFailed(const QString& output) { return {Kind::commandFailed, output}; }
-    static PluginkitError extensionNotFound(const QString& identifier) { return {Kind::extensionNotFound, identifier}; }
+    static PluginkitError commandFailed(const QString& output) { return { Kind::commandFailed, output }; }
+    static PluginkitError extensionNotFound(const QString& identifier)
+    {
+        return { Kind::extensionNotFound, identifier };
+    }
 
     Kind kind() const { return kind_; }
     const QString& text() const { return text_; }
@@ -100,7 +106,11 @@ namespace quorvel::kit {
 // store's folder, restoring, starting a tool).
 class PlatformError : public std::exception {
 public:
-    explicit PlatformError(QString message) : message_(std::move(message)), what_(message_.toStdString()) {}
+    explicit PlatformError(QString message)
+        : message_(std::move(message))
+        , what_(message_.toStdString())
+    {
+    }
     const QString& errorDescription() const { return message_; }
     const char* what() const noexcept override { return what_.c_str(); }
 

@@ -23,7 +23,7 @@ QString fileSize(const QString& path)
 void ScreensaverManager::restartWallpaperAgent() const
 {
     // Not awaited and its status not looked at: the system starts a fresh agent by itself.
-    env_->runner->startDetached(env_->killallPath, {QStringLiteral("WallpaperAgent")});
+    env_->runner->startDetached(env_->killallPath, { QStringLiteral("WallpaperAgent") });
 }
 
 bool ScreensaverManager::verifyScreensaverApplied(const QString& expected, const ScreensaverTarget& target) const
@@ -33,8 +33,9 @@ bool ScreensaverManager::verifyScreensaverApplied(const QString& expected, const
         const auto monitor = monitorWithNumber(target.display);
         if (!monitor)
             return false;
-        for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList{}))
-            if (activeModuleName(value::map(s).value_or(QVariantMap{}).value(QStringLiteral("uuid")).toString()) == expected)
+        for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList {}))
+            if (activeModuleName(value::map(s).value_or(QVariantMap {}).value(QStringLiteral("uuid")).toString())
+                == expected)
                 return true;
         return false;
     }
@@ -44,8 +45,8 @@ bool ScreensaverManager::verifyScreensaverApplied(const QString& expected, const
         const auto monitor = monitorWithNumber(target.display);
         if (!monitor)
             return false;
-        for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList{})) {
-            const QVariantMap space = value::map(s).value_or(QVariantMap{});
+        for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList {})) {
+            const QVariantMap space = value::map(s).value_or(QVariantMap {});
             if (value::integer(space.value(QStringLiteral("space_number"))) == target.spaceNumber)
                 return activeModuleName(space.value(QStringLiteral("uuid")).toString()) == expected;
         }
@@ -57,13 +58,14 @@ bool ScreensaverManager::verifyScreensaverApplied(const QString& expected, const
     return false;
 }
 
-QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QString path, bool restartAgent, bool enableDebug,
-                                                        std::optional<QString> expectedModule,
-                                                        std::optional<ScreensaverTarget> target, double settleSeconds)
+QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QString path, bool restartAgent,
+    bool enableDebug, std::optional<QString> expectedModule, std::optional<ScreensaverTarget> target,
+    double settleSeconds)
 {
     debug(enableDebug, QStringLiteral("Starting writeWithAutoRollback"));
     debug(enableDebug, QStringLiteral("Target path: ") + path);
-    debug(enableDebug, QStringLiteral("Restart agent: ") + (restartAgent ? QStringLiteral("true") : QStringLiteral("false")));
+    debug(enableDebug,
+        QStringLiteral("Restart agent: ") + (restartAgent ? QStringLiteral("true") : QStringLiteral("false")));
     QString preWrite = QStringLiteral("N/A");
     try {
         preWrite = env_->plist->calculateChecksum(path);
@@ -93,7 +95,9 @@ QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QStri
             const QString postRestart = env_->plist->calculateChecksum(path);
             debug(enableDebug, QStringLiteral("Post-restart checksum: ") + postRestart);
             debug(enableDebug, QStringLiteral("File size after restart: ") + fileSize(path));
-            debug(enableDebug, QStringLiteral("Checksums match: ") + (postRestart == postWrite ? QStringLiteral("true") : QStringLiteral("false")));
+            debug(enableDebug,
+                QStringLiteral("Checksums match: ")
+                    + (postRestart == postWrite ? QStringLiteral("true") : QStringLiteral("false")));
         } catch (const std::exception& error) {
             debug(enableDebug, QStringLiteral("Could not read post-restart file info: ") + describeError(error));
         }
@@ -117,7 +121,8 @@ QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QStri
         debug(enableDebug, QStringLiteral("Expected module: ") + *expectedModule);
         debug(enableDebug, QStringLiteral("Target: ") + targetText);
         say(QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly"));
-        debug(enableDebug, QStringLiteral("Expected module '%1' not found for target %2").arg(*expectedModule, targetText));
+        debug(enableDebug,
+            QStringLiteral("Expected module '%1' not found for target %2").arg(*expectedModule, targetText));
         say(QStringLiteral("🔧 Auto-rolling back..."));
         try {
             env_->plist->restore(backup, path);
@@ -131,7 +136,7 @@ QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QStri
         say(QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"));
         debug(enableDebug, QStringLiteral("Verification error: ") + *verificationError);
         say(QStringLiteral("🔧 Auto-rolling back..."));
-        env_->plist->restore(backup, path);   // a second failure reaches the caller
+        env_->plist->restore(backup, path); // a second failure reaches the caller
     }
     debug(enableDebug, QStringLiteral("Restarting WallpaperAgent after rollback..."));
     restartWallpaperAgent();

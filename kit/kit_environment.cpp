@@ -15,7 +15,10 @@ bool StoreWriteQueue::Awaiter::await_ready()
     return true;
 }
 
-void StoreWriteQueue::Awaiter::await_suspend(std::coroutine_handle<> handle) { queue->states_[path].waiters.push_back(handle); }
+void StoreWriteQueue::Awaiter::await_suspend(std::coroutine_handle<> handle)
+{
+    queue->states_[path].waiters.push_back(handle);
+}
 
 void StoreWriteQueue::unlock(const QString& path)
 {

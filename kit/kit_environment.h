@@ -2,8 +2,8 @@
 // What the kit's managers share: the one PlistManager, the paths, the live spaces, the registry,
 // the platform services (injected; tests pass doubles) and where the kit's printed lines go.
 
-#include "kit/pluginkit_manager.h"
 #include "kit/plist_manager.h"
+#include "kit/pluginkit_manager.h"
 #include "kit/spaces_configuration.h"
 #include "kit/system_paths.h"
 
@@ -35,10 +35,10 @@ public:
         QString path;
         bool await_ready();
         void await_suspend(std::coroutine_handle<> handle);
-        void await_resume() {}
+        void await_resume() { }
     };
     // co_await lock(path); then unlock(path) exactly once (StoreWriteGuard does it).
-    Awaiter lock(const QString& path) { return {this, path}; }
+    Awaiter lock(const QString& path) { return { this, path }; }
     void unlock(const QString& path);
 
 private:
@@ -51,7 +51,11 @@ private:
 
 class StoreWriteGuard {
 public:
-    StoreWriteGuard(StoreWriteQueue& queue, QString path) : queue_(queue), path_(std::move(path)) {}
+    StoreWriteGuard(StoreWriteQueue& queue, QString path)
+        : queue_(queue)
+        , path_(std::move(path))
+    {
+    }
     ~StoreWriteGuard() { queue_.unlock(path_); }
     StoreWriteGuard(const StoreWriteGuard&) = delete;
     StoreWriteGuard& operator=(const StoreWriteGuard&) = delete;
@@ -77,7 +81,7 @@ struct KitEnvironment {
 
     // The real services of this platform, the store under `home` (the user's home when empty).
     static std::shared_ptr<KitEnvironment> system(std::shared_ptr<platform::Preferences> preferences,
-                                                  std::shared_ptr<platform::Screens> screens, QString home = {});
+        std::shared_ptr<platform::Screens> screens, QString home = {});
     static std::function<void(const QString&)> standardOutput();
 };
 

@@ -8,8 +8,8 @@
 
 namespace quorvel::kit {
 
-std::shared_ptr<KitEnvironment> KitEnvironment::system(std::shared_ptr<platform::Preferences> preferences,
-                                                       std::shared_ptr<platform::Screens> screens, QString home)
+std::shared_ptr<KitEnvironment> KitEnvironment::system(
+    std::shared_ptr<platform::Preferences> preferences, std::shared_ptr<platform::Screens> screens, QString home)
 {
     auto env = std::make_shared<KitEnvironment>();
     auto runner = std::make_shared<platform::QProcessRunner>();

@@ -16,7 +16,7 @@ namespace quorvel::kit {
 struct ModuleResolutionError {
     enum class Kind { storeUnreadable, nothingSelected, notAModule, moduleNotInstalled, noScreen };
     Kind kind;
-    QString detail;   // the store path or the module name
+    QString detail; // the store path or the module name
     QString message() const;
 };
 

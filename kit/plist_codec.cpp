@@ -126,7 +126,7 @@ struct Reader {
         case PLIST_UID: {
             uint64_t v = 0;
             plist_get_uid_val(node, &v);
-            return QVariant::fromValue(PlistUid{v});
+            return QVariant::fromValue(PlistUid { v });
         }
         case PLIST_ARRAY: {
             QVariantList list;
@@ -184,7 +184,8 @@ struct Writer {
             return nullptr;
         }
         switch (v.typeId()) {
-        case QMetaType::Bool: return plist_new_bool(v.toBool() ? 1 : 0);
+        case QMetaType::Bool:
+            return plist_new_bool(v.toBool() ? 1 : 0);
         case QMetaType::Int:
         case QMetaType::Long:
         case QMetaType::LongLong:
@@ -193,9 +194,11 @@ struct Writer {
         case QMetaType::UShort:
         case QMetaType::ULong:
             return plist_new_uint(uint64_t(v.toLongLong()));
-        case QMetaType::ULongLong: return plist_new_uint(v.toULongLong());
+        case QMetaType::ULongLong:
+            return plist_new_uint(v.toULongLong());
         case QMetaType::Double:
-        case QMetaType::Float: return plist_new_real(v.toDouble());
+        case QMetaType::Float:
+            return plist_new_real(v.toDouble());
         case QMetaType::QString: {
             // The library stores text up to its first NUL; refuse rather than truncate.
             const QByteArray text = v.toString().toUtf8();
@@ -254,20 +257,19 @@ struct Writer {
     }
 };
 
-template <typename Emit>
-PlistSerializeResult serialize(const QVariant& value, Emit write)
+template <typename Emit> PlistSerializeResult serialize(const QVariant& value, Emit write)
 {
     Writer writer;
     PlistPtr root(writer.build(value, 0));
     if (!root)
-        return {std::nullopt, writer.error};
+        return { std::nullopt, writer.error };
     char* out = nullptr;
     uint32_t length = 0;
     write(root.get(), &out, &length);
     MallocString owned(out);
     if (!out)
-        return {std::nullopt, QStringLiteral("the writer produced nothing")};
-    return {QByteArray(out, qsizetype(length)), {}};
+        return { std::nullopt, QStringLiteral("the writer produced nothing") };
+    return { QByteArray(out, qsizetype(length)), {} };
 }
 
 } // namespace
@@ -275,19 +277,19 @@ PlistSerializeResult serialize(const QVariant& value, Emit write)
 PlistParseResult parsePlist(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
-        return {std::nullopt, QStringLiteral("empty file")};
+        return { std::nullopt, QStringLiteral("empty file") };
     if (bytes.size() > qsizetype(UINT32_MAX / 2))
-        return {std::nullopt, QStringLiteral("file too large")};
+        return { std::nullopt, QStringLiteral("file too large") };
     plist_t raw = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);
     PlistPtr root(raw);
     if (!root)
-        return {std::nullopt, QStringLiteral("not a property list")};
+        return { std::nullopt, QStringLiteral("not a property list") };
     Reader reader;
     auto value = reader.convert(root.get(), 0);
     if (!value)
-        return {std::nullopt, reader.error};
-    return {std::move(value), {}};
+        return { std::nullopt, reader.error };
+    return { std::move(value), {} };
 }
 
 PlistSerializeResult serializeBinaryPlist(const QVariant& value)

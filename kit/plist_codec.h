@@ -20,8 +20,8 @@ struct PlistUid {
 };
 
 struct PlistParseResult {
-    std::optional<QVariant> value;   // none when the bytes are not a property list
-    QString error;                   // why, when value is none
+    std::optional<QVariant> value; // none when the bytes are not a property list
+    QString error; // why, when value is none
 };
 
 // Binary or XML, whichever the bytes are. Never crashes on hostile bytes; nesting deeper than
@@ -31,7 +31,7 @@ inline constexpr int kMaxPlistDepth = 256;
 
 struct PlistSerializeResult {
     std::optional<QByteArray> bytes;
-    QString error;   // names the value that cannot be a property-list value
+    QString error; // names the value that cannot be a property-list value
 };
 
 // The binary property-list form. Dictionary keys are written in sorted order (QVariantMap's),

@@ -34,7 +34,10 @@ QByteArray readAll(const QString& path, QString* error)
 
 } // namespace
 
-QString PlistManager::absolutePath(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+QString PlistManager::absolutePath(const QString& path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
 
 QString writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
@@ -107,7 +110,8 @@ void PlistManager::restore(const QString& backupPathValue, const QString& target
     if (error.isEmpty())
         error = writeFileAtomically(targetPath, bytes);
     if (!error.isEmpty())
-        throw PlatformError(QStringLiteral("Couldn't restore \"%1\" from \"%2\": %3").arg(targetPath, backupPathValue, error));
+        throw PlatformError(
+            QStringLiteral("Couldn't restore \"%1\" from \"%2\": %3").arg(targetPath, backupPathValue, error));
 }
 
 QString PlistManager::calculateChecksum(const QString& path) const

@@ -10,7 +10,8 @@
 namespace quorvel::kit {
 
 PluginkitManager::PluginkitManager(std::shared_ptr<platform::ProcessRunner> runner, QString toolPath)
-    : runner_(std::move(runner)), toolPath_(std::move(toolPath))
+    : runner_(std::move(runner))
+    , toolPath_(std::move(toolPath))
 {
 }
 
@@ -26,8 +27,8 @@ QCoro::Task<QString> PluginkitManager::runPluginkit(QStringList arguments)
 {
     const platform::ProcessResult result = co_await runner_->run(toolPath_, arguments, std::chrono::seconds(30));
     if (!result.started)
-        throw PlatformError(result.errorText.isEmpty() ? QStringLiteral("Couldn't start %1").arg(toolPath_)
-                                                       : result.errorText);
+        throw PlatformError(
+            result.errorText.isEmpty() ? QStringLiteral("Couldn't start %1").arg(toolPath_) : result.errorText);
     QString output;
     {
         QStringDecoder decoder(QStringDecoder::Utf8);
@@ -74,7 +75,7 @@ QList<PluginkitExtension> PluginkitManager::parseListing(const QString& output)
             }
         if (pathStart < 0)
             continue;
-        records.append({identifier, version, fields.first(), rest.mid(pathStart).trimmed()});
+        records.append({ identifier, version, fields.first(), rest.mid(pathStart).trimmed() });
     }
     return records;
 }

@@ -31,8 +31,8 @@ public:
     // Parses verbose listing lines "<mark> <identifier>(<version>)<tab><uuid><tab><date><tab><path>";
     // the path runs from the first field that begins with "/" to the end of the line.
     static QList<PluginkitExtension> parseListing(const QString& output);
-    static inline const QStringList queryArguments{QStringLiteral("-m"), QStringLiteral("-v"), QStringLiteral("-p"),
-                                                   QStringLiteral("com.apple.screensaver")};
+    static inline const QStringList queryArguments { QStringLiteral("-m"), QStringLiteral("-v"), QStringLiteral("-p"),
+        QStringLiteral("com.apple.screensaver") };
 
 private:
     std::shared_ptr<platform::ProcessRunner> runner_;

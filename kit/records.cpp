@@ -8,8 +8,7 @@ namespace quorvel::kit {
 
 namespace {
 
-template <typename T>
-void putOptional(QVariantMap& map, const char* key, const std::optional<T>& value)
+template <typename T> void putOptional(QVariantMap& map, const char* key, const std::optional<T>& value)
 {
     if (value)
         map.insert(QString::fromLatin1(key), QVariant::fromValue(*value));
@@ -17,8 +16,8 @@ void putOptional(QVariantMap& map, const char* key, const std::optional<T>& valu
 
 QVariantMap rectMap(const QRectF& r)
 {
-    return {{QStringLiteral("x"), r.x()}, {QStringLiteral("y"), r.y()},
-            {QStringLiteral("width"), r.width()}, {QStringLiteral("height"), r.height()}};
+    return { { QStringLiteral("x"), r.x() }, { QStringLiteral("y"), r.y() }, { QStringLiteral("width"), r.width() },
+        { QStringLiteral("height"), r.height() } };
 }
 
 std::optional<QRectF> rectFrom(const QVariant& v)
@@ -27,7 +26,8 @@ std::optional<QRectF> rectFrom(const QVariant& v)
     if (!m)
         return std::nullopt;
     const auto x = value::number(m->value(QStringLiteral("x"))), y = value::number(m->value(QStringLiteral("y")));
-    const auto w = value::number(m->value(QStringLiteral("width"))), h = value::number(m->value(QStringLiteral("height")));
+    const auto w = value::number(m->value(QStringLiteral("width"))),
+               h = value::number(m->value(QStringLiteral("height")));
     if (!x || !y || !w || !h)
         return std::nullopt;
     return QRectF(*x, *y, *w, *h);
@@ -35,7 +35,7 @@ std::optional<QRectF> rectFrom(const QVariant& v)
 
 QVariantMap sizeMap(const QSizeF& s)
 {
-    return {{QStringLiteral("width"), s.width()}, {QStringLiteral("height"), s.height()}};
+    return { { QStringLiteral("width"), s.width() }, { QStringLiteral("height"), s.height() } };
 }
 
 std::optional<QSizeF> sizeFrom(const QVariant& v)
@@ -43,7 +43,8 @@ std::optional<QSizeF> sizeFrom(const QVariant& v)
     const auto m = value::map(v);
     if (!m)
         return std::nullopt;
-    const auto w = value::number(m->value(QStringLiteral("width"))), h = value::number(m->value(QStringLiteral("height")));
+    const auto w = value::number(m->value(QStringLiteral("width"))),
+               h = value::number(m->value(QStringLiteral("height")));
     if (!w || !h)
         return std::nullopt;
     return QSizeF(*w, *h);
@@ -59,22 +60,25 @@ std::optional<quint32> displayNumberFrom(const QVariant& v)
 
 } // namespace
 
-QVariantMap ScreenIdentifier::encode() const { return {{QStringLiteral("displayID"), qint64(displayID)}}; }
+QVariantMap ScreenIdentifier::encode() const
+{
+    return { { QStringLiteral("displayID"), qint64(displayID) } };
+}
 
 std::optional<ScreenIdentifier> ScreenIdentifier::decode(const QVariantMap& map)
 {
     const auto id = displayNumberFrom(map.value(QStringLiteral("displayID")));
-    return id ? std::optional(ScreenIdentifier{*id}) : std::nullopt;
+    return id ? std::optional(ScreenIdentifier { *id }) : std::nullopt;
 }
 
 std::optional<ScreenIdentifier> ScreenIdentifier::fromDeviceDescription(const QVariantMap& description)
 {
-    return decode({{QStringLiteral("displayID"), description.value(QStringLiteral("NSScreenNumber"))}});
+    return decode({ { QStringLiteral("displayID"), description.value(QStringLiteral("NSScreenNumber")) } });
 }
 
 QVariantMap ScreensaverInfo::encode() const
 {
-    QVariantMap m{{QStringLiteral("name"), name}, {QStringLiteral("identifier"), identifier}};
+    QVariantMap m { { QStringLiteral("name"), name }, { QStringLiteral("identifier"), identifier } };
     putOptional(m, "modulePath", modulePath);
     if (screen)
         m.insert(QStringLiteral("screen"), screen->encode());
@@ -87,7 +91,7 @@ std::optional<ScreensaverInfo> ScreensaverInfo::decode(const QVariantMap& map)
     const auto identifier = value::string(map.value(QStringLiteral("identifier")));
     if (!name || !identifier)
         return std::nullopt;
-    ScreensaverInfo info{*name, *identifier, value::string(map.value(QStringLiteral("modulePath"))), std::nullopt};
+    ScreensaverInfo info { *name, *identifier, value::string(map.value(QStringLiteral("modulePath"))), std::nullopt };
     if (const auto screen = value::map(map.value(QStringLiteral("screen"))))
         info.screen = ScreenIdentifier::decode(*screen);
     return info;
@@ -98,11 +102,16 @@ namespace screensaver_type {
 QString rawValue(ScreensaverType type)
 {
     switch (type) {
-    case ScreensaverType::traditional: return QStringLiteral("saver");
-    case ScreensaverType::appExtension: return QStringLiteral("appex");
-    case ScreensaverType::sequoiaVideo: return QStringLiteral("video");
-    case ScreensaverType::builtInMac: return QStringLiteral("macintosh");
-    case ScreensaverType::defaultScreen: return QStringLiteral("default");
+    case ScreensaverType::traditional:
+        return QStringLiteral("saver");
+    case ScreensaverType::appExtension:
+        return QStringLiteral("appex");
+    case ScreensaverType::sequoiaVideo:
+        return QStringLiteral("video");
+    case ScreensaverType::builtInMac:
+        return QStringLiteral("macintosh");
+    case ScreensaverType::defaultScreen:
+        return QStringLiteral("default");
     }
     return {};
 }
@@ -118,20 +127,28 @@ std::optional<ScreensaverType> fromRawValue(const QString& raw)
 QString fileExtension(ScreensaverType type)
 {
     switch (type) {
-    case ScreensaverType::traditional: return QStringLiteral("saver");
-    case ScreensaverType::appExtension: return QStringLiteral("appex");
-    default: return QString();
+    case ScreensaverType::traditional:
+        return QStringLiteral("saver");
+    case ScreensaverType::appExtension:
+        return QStringLiteral("appex");
+    default:
+        return QString();
     }
 }
 
 QString providerIdentifier(ScreensaverType type)
 {
     switch (type) {
-    case ScreensaverType::traditional: return QStringLiteral("com.apple.wallpaper.choice.screen-saver");
-    case ScreensaverType::appExtension: return QStringLiteral("com.apple.NeptuneOneExtension");
-    case ScreensaverType::sequoiaVideo: return QStringLiteral("com.apple.wallpaper.choice.sequoia");
-    case ScreensaverType::builtInMac: return QStringLiteral("com.apple.wallpaper.choice.macintosh");
-    case ScreensaverType::defaultScreen: return QStringLiteral("default");
+    case ScreensaverType::traditional:
+        return QStringLiteral("com.apple.wallpaper.choice.screen-saver");
+    case ScreensaverType::appExtension:
+        return QStringLiteral("com.apple.NeptuneOneExtension");
+    case ScreensaverType::sequoiaVideo:
+        return QStringLiteral("com.apple.wallpaper.choice.sequoia");
+    case ScreensaverType::builtInMac:
+        return QStringLiteral("com.apple.wallpaper.choice.macintosh");
+    case ScreensaverType::defaultScreen:
+        return QStringLiteral("default");
     }
     return {};
 }
@@ -139,11 +156,16 @@ QString providerIdentifier(ScreensaverType type)
 QString displayName(ScreensaverType type)
 {
     switch (type) {
-    case ScreensaverType::traditional: return QStringLiteral("Screen Saver");
-    case ScreensaverType::appExtension: return QStringLiteral("App Extension");
-    case ScreensaverType::sequoiaVideo: return QStringLiteral("Video Screensaver");
-    case ScreensaverType::builtInMac: return QStringLiteral("Classic Mac");
-    case ScreensaverType::defaultScreen: return QStringLiteral("Default");
+    case ScreensaverType::traditional:
+        return QStringLiteral("Screen Saver");
+    case ScreensaverType::appExtension:
+        return QStringLiteral("App Extension");
+    case ScreensaverType::sequoiaVideo:
+        return QStringLiteral("Video Screensaver");
+    case ScreensaverType::builtInMac:
+        return QStringLiteral("Classic Mac");
+    case ScreensaverType::defaultScreen:
+        return QStringLiteral("Default");
     }
     return {};
 }
@@ -164,11 +186,9 @@ ScreensaverType fromPath(const QString& bundlePath)
 
 QVariantMap ScreensaverModule::encode() const
 {
-    QVariantMap m{{QStringLiteral("name"), name},
-                  {QStringLiteral("identifier"), identifier},
-                  {QStringLiteral("path"), path},
-                  {QStringLiteral("type"), screensaver_type::rawValue(type)},
-                  {QStringLiteral("isSystem"), isSystem}};
+    QVariantMap m { { QStringLiteral("name"), name }, { QStringLiteral("identifier"), identifier },
+        { QStringLiteral("path"), path }, { QStringLiteral("type"), screensaver_type::rawValue(type) },
+        { QStringLiteral("isSystem"), isSystem } };
     putOptional(m, "thumbnail", thumbnail);
     return m;
 }
@@ -182,13 +202,13 @@ std::optional<ScreensaverModule> ScreensaverModule::decode(const QVariantMap& ma
     const auto isSystem = value::boolean(map.value(QStringLiteral("isSystem")));
     if (!name || !identifier || !path || !type || !isSystem)
         return std::nullopt;
-    return ScreensaverModule{*name, *identifier, *path, *type, *isSystem,
-                             value::string(map.value(QStringLiteral("thumbnail")))};
+    return ScreensaverModule { *name, *identifier, *path, *type, *isSystem,
+        value::string(map.value(QStringLiteral("thumbnail"))) };
 }
 
 QVariantMap SpaceInfo::encode() const
 {
-    QVariantMap m{{QStringLiteral("uuid"), uuid}, {QStringLiteral("displayUUIDs"), displayUUIDs}};
+    QVariantMap m { { QStringLiteral("uuid"), uuid }, { QStringLiteral("displayUUIDs"), displayUUIDs } };
     putOptional(m, "name", name);
     putOptional(m, "spaceID", spaceID);
     putOptional(m, "displayIdentifier", displayIdentifier);
@@ -205,14 +225,14 @@ std::optional<SpaceInfo> SpaceInfo::decode(const QVariantMap& map)
     const auto isHistorical = value::boolean(map.value(QStringLiteral("isHistorical")));
     if (!uuid || !isCurrent || !isHistorical || !(value::isList(uuids) || uuids.typeId() == QMetaType::QStringList))
         return std::nullopt;
-    return SpaceInfo{*uuid, uuids.toStringList(), value::string(map.value(QStringLiteral("name"))),
-                     value::integer(map.value(QStringLiteral("spaceID"))),
-                     value::string(map.value(QStringLiteral("displayIdentifier"))), *isCurrent, *isHistorical};
+    return SpaceInfo { *uuid, uuids.toStringList(), value::string(map.value(QStringLiteral("name"))),
+        value::integer(map.value(QStringLiteral("spaceID"))),
+        value::string(map.value(QStringLiteral("displayIdentifier"))), *isCurrent, *isHistorical };
 }
 
 QVariantMap DisplayInfo::encode() const
 {
-    QVariantMap m{{QStringLiteral("uuid"), uuid}};
+    QVariantMap m { { QStringLiteral("uuid"), uuid } };
     if (displayID)
         m.insert(QStringLiteral("displayID"), qint64(*displayID));
     if (frame)
@@ -235,16 +255,11 @@ std::optional<DisplayInfo> DisplayInfo::decode(const QVariantMap& map)
     const auto isConnected = value::boolean(map.value(QStringLiteral("isConnected")));
     if (!uuid || !isMain || !isConnected)
         return std::nullopt;
-    return DisplayInfo{*uuid,
-                       displayNumberFrom(map.value(QStringLiteral("displayID"))),
-                       rectFrom(map.value(QStringLiteral("frame"))),
-                       *isMain,
-                       *isConnected,
-                       sizeFrom(map.value(QStringLiteral("resolution"))),
-                       value::integer(map.value(QStringLiteral("refreshRate"))),
-                       value::integer(map.value(QStringLiteral("scale"))),
-                       value::integer(map.value(QStringLiteral("configVersion"))),
-                       value::string(map.value(QStringLiteral("displayName")))};
+    return DisplayInfo { *uuid, displayNumberFrom(map.value(QStringLiteral("displayID"))),
+        rectFrom(map.value(QStringLiteral("frame"))), *isMain, *isConnected,
+        sizeFrom(map.value(QStringLiteral("resolution"))), value::integer(map.value(QStringLiteral("refreshRate"))),
+        value::integer(map.value(QStringLiteral("scale"))), value::integer(map.value(QStringLiteral("configVersion"))),
+        value::string(map.value(QStringLiteral("displayName"))) };
 }
 
 QString DisplayInfo::friendlyName() const
@@ -278,20 +293,26 @@ QString DisplayInfo::resolutionDescription() const
 QString wallpaperStyleRawValue(WallpaperStyle style)
 {
     switch (style) {
-    case WallpaperStyle::fill: return QStringLiteral("fill");
-    case WallpaperStyle::fit: return QStringLiteral("fit");
-    case WallpaperStyle::stretch: return QStringLiteral("stretch");
-    case WallpaperStyle::center: return QStringLiteral("center");
-    case WallpaperStyle::tile: return QStringLiteral("tile");
-    case WallpaperStyle::dynamic: return QStringLiteral("dynamic");
+    case WallpaperStyle::fill:
+        return QStringLiteral("fill");
+    case WallpaperStyle::fit:
+        return QStringLiteral("fit");
+    case WallpaperStyle::stretch:
+        return QStringLiteral("stretch");
+    case WallpaperStyle::center:
+        return QStringLiteral("center");
+    case WallpaperStyle::tile:
+        return QStringLiteral("tile");
+    case WallpaperStyle::dynamic:
+        return QStringLiteral("dynamic");
     }
     return {};
 }
 
 std::optional<WallpaperStyle> wallpaperStyleFromRawValue(const QString& raw)
 {
-    for (const auto style : {WallpaperStyle::fill, WallpaperStyle::fit, WallpaperStyle::stretch, WallpaperStyle::center,
-                             WallpaperStyle::tile, WallpaperStyle::dynamic})
+    for (const auto style : { WallpaperStyle::fill, WallpaperStyle::fit, WallpaperStyle::stretch,
+             WallpaperStyle::center, WallpaperStyle::tile, WallpaperStyle::dynamic })
         if (wallpaperStyleRawValue(style) == raw)
             return style;
     return std::nullopt;
@@ -299,10 +320,8 @@ std::optional<WallpaperStyle> wallpaperStyleFromRawValue(const QString& raw)
 
 QVariantMap PluginkitExtension::encode() const
 {
-    return {{QStringLiteral("bundleIdentifier"), bundleIdentifier},
-            {QStringLiteral("version"), version},
-            {QStringLiteral("uuid"), uuid},
-            {QStringLiteral("path"), path}};
+    return { { QStringLiteral("bundleIdentifier"), bundleIdentifier }, { QStringLiteral("version"), version },
+        { QStringLiteral("uuid"), uuid }, { QStringLiteral("path"), path } };
 }
 
 std::optional<PluginkitExtension> PluginkitExtension::decode(const QVariantMap& map)
@@ -313,16 +332,20 @@ std::optional<PluginkitExtension> PluginkitExtension::decode(const QVariantMap& 
     const auto path = value::string(map.value(QStringLiteral("path")));
     if (!id || !version || !uuid || !path)
         return std::nullopt;
-    return PluginkitExtension{*id, *version, *uuid, *path};
+    return PluginkitExtension { *id, *version, *uuid, *path };
 }
 
 QString ScreensaverTarget::description() const
 {
     switch (kind) {
-    case Kind::display: return QStringLiteral("display(%1)").arg(display);
-    case Kind::space: return QStringLiteral("space(\"%1\")").arg(space);
-    case Kind::displaySpace: return QStringLiteral("displaySpace(display: %1, space: %2)").arg(display).arg(spaceNumber);
-    case Kind::everywhere: return QStringLiteral("everywhere");
+    case Kind::display:
+        return QStringLiteral("display(%1)").arg(display);
+    case Kind::space:
+        return QStringLiteral("space(\"%1\")").arg(space);
+    case Kind::displaySpace:
+        return QStringLiteral("displaySpace(display: %1, space: %2)").arg(display).arg(spaceNumber);
+    case Kind::everywhere:
+        return QStringLiteral("everywhere");
     }
     return {};
 }

@@ -36,9 +36,8 @@ struct ScreensaverInfo {
 enum class ScreensaverType { traditional, appExtension, sequoiaVideo, builtInMac, defaultScreen };
 
 namespace screensaver_type {
-inline constexpr ScreensaverType allCases[] = {ScreensaverType::traditional, ScreensaverType::appExtension,
-                                               ScreensaverType::sequoiaVideo, ScreensaverType::builtInMac,
-                                               ScreensaverType::defaultScreen};
+inline constexpr ScreensaverType allCases[] = { ScreensaverType::traditional, ScreensaverType::appExtension,
+    ScreensaverType::sequoiaVideo, ScreensaverType::builtInMac, ScreensaverType::defaultScreen };
 QString rawValue(ScreensaverType type);
 std::optional<ScreensaverType> fromRawValue(const QString& raw);
 QString fileExtension(ScreensaverType type);
@@ -51,7 +50,7 @@ ScreensaverType fromPath(const QString& bundlePath);
 struct ScreensaverModule {
     QString name;
     QString identifier;
-    QString path;    // file-system path of the bundle
+    QString path; // file-system path of the bundle
     ScreensaverType type = ScreensaverType::traditional;
     bool isSystem = false;
     std::optional<QString> thumbnail;
@@ -100,7 +99,7 @@ struct WallpaperOptions {
 };
 
 struct WallpaperInfo {
-    QString imageURL;   // absolute URL string as stored
+    QString imageURL; // absolute URL string as stored
     WallpaperStyle style = WallpaperStyle::fill;
     std::optional<ScreenIdentifier> screen;
     std::optional<QString> spaceUUID;
@@ -111,7 +110,7 @@ struct PluginkitExtension {
     QString bundleIdentifier;
     QString version;
     QString uuid;
-    QString path;   // file-system path of the bundle
+    QString path; // file-system path of the bundle
     bool operator==(const PluginkitExtension&) const = default;
     QVariantMap encode() const;
     static std::optional<PluginkitExtension> decode(const QVariantMap& map);
@@ -124,9 +123,12 @@ struct ScreensaverTarget {
     int spaceNumber = 0;
     QString space;
 
-    static ScreensaverTarget onDisplay(int number) { return {Kind::display, number, 0, {}}; }
-    static ScreensaverTarget onSpace(QString uuid) { return {Kind::space, 0, 0, std::move(uuid)}; }
-    static ScreensaverTarget onDisplaySpace(int display, int space) { return {Kind::displaySpace, display, space, {}}; }
+    static ScreensaverTarget onDisplay(int number) { return { Kind::display, number, 0, {} }; }
+    static ScreensaverTarget onSpace(QString uuid) { return { Kind::space, 0, 0, std::move(uuid) }; }
+    static ScreensaverTarget onDisplaySpace(int display, int space)
+    {
+        return { Kind::displaySpace, display, space, {} };
+    }
     static ScreensaverTarget everywhere() { return {}; }
     bool operator==(const ScreensaverTarget&) const = default;
     // everywhere, display(2), space("UUID"), displaySpace(display: 1, space: 3)

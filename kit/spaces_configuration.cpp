@@ -5,15 +5,17 @@
 
 namespace quorvel::kit {
 
-SpacesConfiguration::SpacesConfiguration(std::shared_ptr<platform::Preferences> preferences,
-                                         std::shared_ptr<platform::Screens> screens)
-    : spaces_(preferences), windowServer_(preferences), screens_(std::move(screens))
+SpacesConfiguration::SpacesConfiguration(
+    std::shared_ptr<platform::Preferences> preferences, std::shared_ptr<platform::Screens> screens)
+    : spaces_(preferences)
+    , windowServer_(preferences)
+    , screens_(std::move(screens))
 {
 }
 
 QList<platform::ScreenDescription> SpacesConfiguration::screens() const
 {
-    return screens_ ? screens_->screens() : QList<platform::ScreenDescription>{};
+    return screens_ ? screens_->screens() : QList<platform::ScreenDescription> {};
 }
 
 std::optional<platform::ScreenDescription> SpacesConfiguration::mainScreen() const
@@ -42,8 +44,8 @@ QVariantMap SpacesConfiguration::nativeSpaceTree() const
     QVariantList monitors;
     qint64 spaceNumber = 0;
     for (const QVariantMap& monitor : spaces_.monitors()) {
-        const QString name =
-            value::string(monitor.value(QStringLiteral("Display Identifier"))).value_or(QStringLiteral("Unknown"));
+        const QString name
+            = value::string(monitor.value(QStringLiteral("Display Identifier"))).value_or(QStringLiteral("Unknown"));
         QString uuid = name;
         if (name == QStringLiteral("Main") && main)
             uuid = main->uuid;
@@ -57,29 +59,28 @@ QVariantMap SpacesConfiguration::nativeSpaceTree() const
         const auto currentId = value::number(current.value(QStringLiteral("id64")));
         const auto currentUUID = value::string(current.value(QStringLiteral("uuid")));
         QVariantList spaces;
-        for (const QVariant& s : value::list(monitor.value(QStringLiteral("Spaces"))).value_or(QVariantList{})) {
+        for (const QVariant& s : value::list(monitor.value(QStringLiteral("Spaces"))).value_or(QVariantList {})) {
             const auto space = value::map(s);
             if (!space)
                 continue;
             const auto id = value::number(space->value(QStringLiteral("id64")));
             const QString spaceUUID = value::string(space->value(QStringLiteral("uuid"))).value_or(QString());
             // The current space is named by its number; documents without numbers name it by UUID.
-            const bool isCurrent = (currentId && id) ? qint64(*currentId) == qint64(*id)
-                                                     : (currentUUID && *currentUUID == spaceUUID);
-            spaces.append(QVariantMap{
-                {QStringLiteral("space_number"), ++spaceNumber},
-                {QStringLiteral("id"), qint64(id.value_or(0))},
-                {QStringLiteral("managed_id"), qint64(value::number(space->value(QStringLiteral("ManagedSpaceID"))).value_or(0))},
-                {QStringLiteral("uuid"), spaceUUID},
-                {QStringLiteral("is_current"), isCurrent},
+            const bool isCurrent
+                = (currentId && id) ? qint64(*currentId) == qint64(*id) : (currentUUID && *currentUUID == spaceUUID);
+            spaces.append(QVariantMap {
+                { QStringLiteral("space_number"), ++spaceNumber },
+                { QStringLiteral("id"), qint64(id.value_or(0)) },
+                { QStringLiteral("managed_id"),
+                    qint64(value::number(space->value(QStringLiteral("ManagedSpaceID"))).value_or(0)) },
+                { QStringLiteral("uuid"), spaceUUID },
+                { QStringLiteral("is_current"), isCurrent },
             });
         }
-        monitors.append(QVariantMap{{QStringLiteral("name"), name},
-                                    {QStringLiteral("uuid"), uuid},
-                                    {QStringLiteral("display_number"), displayNumber},
-                                    {QStringLiteral("spaces"), spaces}});
+        monitors.append(QVariantMap { { QStringLiteral("name"), name }, { QStringLiteral("uuid"), uuid },
+            { QStringLiteral("display_number"), displayNumber }, { QStringLiteral("spaces"), spaces } });
     }
-    return {{QStringLiteral("monitors"), monitors}};
+    return { { QStringLiteral("monitors"), monitors } };
 }
 
 QList<DisplayInfo> SpacesConfiguration::displays() const
@@ -102,8 +103,8 @@ QList<DisplayInfo> SpacesConfiguration::displays() const
     for (const WindowServerDisplayConfig& config : windowServer_.displayConfigs()) {
         if (seen.contains(config.uuid.toUpper()))
             continue;
-        auto it = std::find_if(remembered.begin(), remembered.end(),
-                               [&](const DisplayInfo& d) { return d.uuid == config.uuid; });
+        auto it = std::find_if(
+            remembered.begin(), remembered.end(), [&](const DisplayInfo& d) { return d.uuid == config.uuid; });
         if (it != remembered.end() && it->configVersion.value_or(0) >= config.configVersion)
             continue;
         DisplayInfo info;

@@ -7,20 +7,24 @@
 
 namespace quorvel::kit {
 
-SystemPaths::SystemPaths(std::shared_ptr<const platform::OperatingSystem> os, QString home,
-                         QStringList systemModuleDirectories)
-    : os_(std::move(os)), home_(home.isEmpty() ? QDir::homePath() : std::move(home)),
-      systemModuleDirectories_(std::move(systemModuleDirectories))
+SystemPaths::SystemPaths(
+    std::shared_ptr<const platform::OperatingSystem> os, QString home, QStringList systemModuleDirectories)
+    : os_(std::move(os))
+    , home_(home.isEmpty() ? QDir::homePath() : std::move(home))
+    , systemModuleDirectories_(std::move(systemModuleDirectories))
 {
 }
 
 QStringList SystemPaths::defaultSystemModuleDirectories()
 {
-    return {QStringLiteral("/System/Library/Screen Savers"), QStringLiteral("/Library/Screen Savers"),
-            QStringLiteral("/System/Library/ExtensionKit/Extensions")};
+    return { QStringLiteral("/System/Library/Screen Savers"), QStringLiteral("/Library/Screen Savers"),
+        QStringLiteral("/System/Library/ExtensionKit/Extensions") };
 }
 
-bool SystemPaths::isModernStore() const { return os_->version().atLeast(14, 0, 0); }
+bool SystemPaths::isModernStore() const
+{
+    return os_->version().atLeast(14, 0, 0);
+}
 
 QString SystemPaths::wallpaperIndexPath() const
 {

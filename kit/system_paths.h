@@ -17,7 +17,7 @@ class SystemPaths {
 public:
     // `systemModuleDirectories` are the three fixed system folders searched before the user's.
     explicit SystemPaths(std::shared_ptr<const platform::OperatingSystem> os, QString home = {},
-                         QStringList systemModuleDirectories = defaultSystemModuleDirectories());
+        QStringList systemModuleDirectories = defaultSystemModuleDirectories());
 
     static QStringList defaultSystemModuleDirectories();
 

@@ -7,12 +7,15 @@
 namespace quorvel::kit {
 
 Tessary::Tessary(std::shared_ptr<KitEnvironment> env)
-    : screensavers_(std::make_shared<ScreensaverManager>(env)), wallpapers_(std::make_shared<WallpaperManager>(env))
+    : screensavers_(std::make_shared<ScreensaverManager>(env))
+    , wallpapers_(std::make_shared<WallpaperManager>(env))
 {
 }
 
-Tessary::Tessary(std::shared_ptr<ScreensaverManager> screensaverManager, std::shared_ptr<WallpaperManager> wallpaperManager)
-    : screensavers_(std::move(screensaverManager)), wallpapers_(std::move(wallpaperManager))
+Tessary::Tessary(
+    std::shared_ptr<ScreensaverManager> screensaverManager, std::shared_ptr<WallpaperManager> wallpaperManager)
+    : screensavers_(std::move(screensaverManager))
+    , wallpapers_(std::move(wallpaperManager))
 {
 }
 
@@ -22,7 +25,7 @@ BackupInfo Tessary::getBackupInfo() const
     const QFileInfo info(backup);
     if (!info.exists())
         return {};
-    return {true, info.lastModified(), info.size()};
+    return { true, info.lastModified(), info.size() };
 }
 
 void Tessary::restoreFromBackup() const

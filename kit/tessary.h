@@ -21,10 +21,17 @@ public:
     explicit Tessary(std::shared_ptr<KitEnvironment> env);
     Tessary(std::shared_ptr<ScreensaverManager> screensaverManager, std::shared_ptr<WallpaperManager> wallpaperManager);
 
-    QCoro::Task<QList<ScreensaverModule>> listAvailableScreensavers() const { return screensavers_->listAvailableScreensavers(); }
-    std::optional<ScreensaverInfo> getActiveScreensaver(std::optional<ScreenIdentifier> screen) const { return screensavers_->getActiveScreensaver(screen); }
+    QCoro::Task<QList<ScreensaverModule>> listAvailableScreensavers() const
+    {
+        return screensavers_->listAvailableScreensavers();
+    }
+    std::optional<ScreensaverInfo> getActiveScreensaver(std::optional<ScreenIdentifier> screen) const
+    {
+        return screensavers_->getActiveScreensaver(screen);
+    }
     QStringList getActiveScreensavers() const { return screensavers_->getActiveScreensavers(); }
-    QCoro::Task<> setScreensaver(QString name, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaver(
+        QString name, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
     {
         return screensavers_->setScreensaver(std::move(name), screen, skipRestart, enableDebug);
     }
@@ -32,11 +39,14 @@ public:
     {
         return screensavers_->setScreensaverEverywhere(std::move(name), skipRestart, enableDebug);
     }
-    QCoro::Task<> setScreensaverForSpace(QString name, QString space, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaverForSpace(
+        QString name, QString space, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
     {
-        return screensavers_->setScreensaverForSpace(std::move(name), std::move(space), screen, skipRestart, enableDebug);
+        return screensavers_->setScreensaverForSpace(
+            std::move(name), std::move(space), screen, skipRestart, enableDebug);
     }
-    QCoro::Task<> setScreensaverForSpaceID(QString name, qint64 spaceID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaverForSpaceID(
+        QString name, qint64 spaceID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
     {
         return screensavers_->setScreensaverForSpaceID(std::move(name), spaceID, screen, skipRestart, enableDebug);
     }
@@ -44,19 +54,35 @@ public:
     {
         return screensavers_->setScreensaverForDisplay(std::move(name), display, skipRestart, enableDebug);
     }
-    QCoro::Task<> setScreensaverForDisplaySpace(QString name, int display, int space, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaverForDisplaySpace(
+        QString name, int display, int space, bool skipRestart, bool enableDebug)
     {
         return screensavers_->setScreensaverForDisplaySpace(std::move(name), display, space, skipRestart, enableDebug);
     }
     std::optional<qint64> getIdleTime() const { return screensavers_->getIdleTime(); }
     void setIdleTime(qint64 seconds) { screensavers_->setIdleTime(seconds); }
 
-    std::optional<WallpaperInfo> getCurrentWallpaper(std::optional<ScreenIdentifier> screen) const { return wallpapers_->getCurrentWallpaper(screen); }
+    std::optional<WallpaperInfo> getCurrentWallpaper(std::optional<ScreenIdentifier> screen) const
+    {
+        return wallpapers_->getCurrentWallpaper(screen);
+    }
     QCoro::Task<> setWallpaper(QString image) { return wallpapers_->setWallpaper(std::move(image)); }
-    QCoro::Task<> setWallpaperOnAllDisplays(QString image, WallpaperOptions o) { return wallpapers_->setWallpaperOnAllDisplays(std::move(image), o); }
-    QCoro::Task<> setWallpaperForSpace(QString image, QString space, WallpaperOptions o) { return wallpapers_->setWallpaperForSpace(std::move(image), std::move(space), o); }
-    QCoro::Task<> setWallpaperForSpaceID(QString image, qint64 id, WallpaperOptions o) { return wallpapers_->setWallpaperForSpaceID(std::move(image), id, o); }
-    QCoro::Task<> setWallpaperForDisplay(QString image, int display, WallpaperOptions o) { return wallpapers_->setWallpaperForDisplay(std::move(image), display, o); }
+    QCoro::Task<> setWallpaperOnAllDisplays(QString image, WallpaperOptions o)
+    {
+        return wallpapers_->setWallpaperOnAllDisplays(std::move(image), o);
+    }
+    QCoro::Task<> setWallpaperForSpace(QString image, QString space, WallpaperOptions o)
+    {
+        return wallpapers_->setWallpaperForSpace(std::move(image), std::move(space), o);
+    }
+    QCoro::Task<> setWallpaperForSpaceID(QString image, qint64 id, WallpaperOptions o)
+    {
+        return wallpapers_->setWallpaperForSpaceID(std::move(image), id, o);
+    }
+    QCoro::Task<> setWallpaperForDisplay(QString image, int display, WallpaperOptions o)
+    {
+        return wallpapers_->setWallpaperForDisplay(std::move(image), display, o);
+    }
     QCoro::Task<> setWallpaperForDisplaySpace(QString image, int display, int space, WallpaperOptions o)
     {
         return wallpapers_->setWallpaperForDisplaySpace(std::move(image), display, space, o);

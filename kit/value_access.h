@@ -12,11 +12,26 @@
 
 namespace quorvel::kit::value {
 
-inline bool isMap(const QVariant& v) { return v.typeId() == QMetaType::QVariantMap; }
-inline bool isList(const QVariant& v) { return v.typeId() == QMetaType::QVariantList; }
-inline bool isString(const QVariant& v) { return v.typeId() == QMetaType::QString; }
-inline bool isData(const QVariant& v) { return v.typeId() == QMetaType::QByteArray; }
-inline bool isBool(const QVariant& v) { return v.typeId() == QMetaType::Bool; }
+inline bool isMap(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QVariantMap;
+}
+inline bool isList(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QVariantList;
+}
+inline bool isString(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QString;
+}
+inline bool isData(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QByteArray;
+}
+inline bool isBool(const QVariant& v)
+{
+    return v.typeId() == QMetaType::Bool;
+}
 bool isInteger(const QVariant& v);
 
 inline std::optional<QVariantMap> map(const QVariant& v)
@@ -44,6 +59,9 @@ std::optional<qint64> integer(const QVariant& v);
 std::optional<double> number(const QVariant& v);
 
 // The map at `key`, or an empty map when missing or not a map.
-inline QVariantMap mapOrEmpty(const QVariantMap& m, const QString& key) { return map(m.value(key)).value_or(QVariantMap{}); }
+inline QVariantMap mapOrEmpty(const QVariantMap& m, const QString& key)
+{
+    return map(m.value(key)).value_or(QVariantMap {});
+}
 
 } // namespace quorvel::kit::value

@@ -16,33 +16,40 @@ namespace {
 
 QVariantMap withDesktop(const QVariantMap& parent, const QString& name, const QVariantMap& choice)
 {
-    QVariantMap slot = value::map(parent.value(name)).value_or(QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}});
+    QVariantMap slot = value::map(parent.value(name))
+                           .value_or(QVariantMap { { QStringLiteral("Type"), QStringLiteral("individual") } });
     slot.insert(QStringLiteral("Desktop"), choice);
     return slot;
 }
 
 } // namespace
 
-WallpaperManager::WallpaperManager(std::shared_ptr<KitEnvironment> env) : env_(env), screensavers_(env) {}
+WallpaperManager::WallpaperManager(std::shared_ptr<KitEnvironment> env)
+    : env_(env)
+    , screensavers_(env)
+{
+}
 
 QVariantMap WallpaperManager::makeWallpaperChoice(const QString& imagePath, WallpaperStyle style) const
 {
-    const QByteArray configuration = env_->plist->createBinaryPlist(
-        {{QStringLiteral("type"), QStringLiteral("imageFile")},
-         {QStringLiteral("url"), QVariantMap{{QStringLiteral("relative"), QString::fromUtf8(QUrl::fromLocalFile(imagePath).toEncoded())}}}});
-    const QByteArray options = env_->plist->createBinaryPlist(
-        {{QStringLiteral("values"),
-          QVariantMap{{QStringLiteral("style"),
-                       QVariantMap{{QStringLiteral("picker"),
-                                    QVariantMap{{QStringLiteral("_0"), QVariantMap{{QStringLiteral("id"), wallpaperStyleRawValue(style)}}}}}}}}}});
-    const QVariantMap choice{{QStringLiteral("Configuration"), configuration},
-                             {QStringLiteral("Files"), QVariantList{}},
-                             {QStringLiteral("Provider"), QStringLiteral("com.apple.wallpaper.choice.image")}};
+    const QByteArray configuration
+        = env_->plist->createBinaryPlist({ { QStringLiteral("type"), QStringLiteral("imageFile") },
+            { QStringLiteral("url"),
+                QVariantMap { { QStringLiteral("relative"),
+                    QString::fromUtf8(QUrl::fromLocalFile(imagePath).toEncoded()) } } } });
+    const QByteArray options = env_->plist->createBinaryPlist({ { QStringLiteral("values"),
+        QVariantMap { { QStringLiteral("style"),
+            QVariantMap { { QStringLiteral("picker"),
+                QVariantMap { { QStringLiteral("_0"),
+                    QVariantMap { { QStringLiteral("id"), wallpaperStyleRawValue(style) } } } } } } } } } });
+    const QVariantMap choice { { QStringLiteral("Configuration"), configuration },
+        { QStringLiteral("Files"), QVariantList {} },
+        { QStringLiteral("Provider"), QStringLiteral("com.apple.wallpaper.choice.image") } };
     const QDateTime now = env_->clock->now();
-    return {{QStringLiteral("Content"), QVariantMap{{QStringLiteral("Choices"), QVariantList{choice}},
-                                                   {QStringLiteral("EncodedOptionValues"), options}}},
-            {QStringLiteral("LastSet"), now},
-            {QStringLiteral("LastUse"), now}};
+    return { { QStringLiteral("Content"),
+                 QVariantMap { { QStringLiteral("Choices"), QVariantList { choice } },
+                     { QStringLiteral("EncodedOptionValues"), options } } },
+        { QStringLiteral("LastSet"), now }, { QStringLiteral("LastUse"), now } };
 }
 
 QVariantMap WallpaperManager::checkedChoice(const QString& imagePath, WallpaperStyle style) const
@@ -52,26 +59,31 @@ QVariantMap WallpaperManager::checkedChoice(const QString& imagePath, WallpaperS
     return makeWallpaperChoice(imagePath, style);
 }
 
-QVariantMap WallpaperManager::readStore() const { return env_->plist->read(env_->paths->wallpaperIndexPath()); }
+QVariantMap WallpaperManager::readStore() const
+{
+    return env_->plist->read(env_->paths->wallpaperIndexPath());
+}
 
 void WallpaperManager::writeAndRestart(const QVariantMap& store)
 {
     env_->plist->write(store, env_->paths->wallpaperIndexPath());
-    env_->runner->startDetached(env_->killallPath, {QStringLiteral("WallpaperAgent")});
+    env_->runner->startDetached(env_->killallPath, { QStringLiteral("WallpaperAgent") });
 }
 
 QCoro::Task<> WallpaperManager::setWallpaper(QString imagePath)
 {
     if (!env_->paths->isModernStore())
         throw TessaryError::sonomaRequired();
-    co_await setWallpaperOnAllDisplays(imagePath, WallpaperOptions{});
+    co_await setWallpaperOnAllDisplays(imagePath, WallpaperOptions {});
 }
 
 QCoro::Task<> WallpaperManager::setWallpaperOnAllDisplays(QString imagePath, WallpaperOptions options)
 {
     QList<int> numbers;
-    for (const QVariant& m : value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList{}))
-        if (const auto n = value::integer(value::map(m).value_or(QVariantMap{}).value(QStringLiteral("display_number"))))
+    for (const QVariant& m :
+        value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList {}))
+        if (const auto n
+            = value::integer(value::map(m).value_or(QVariantMap {}).value(QStringLiteral("display_number"))))
             numbers.append(int(*n));
     if (numbers.isEmpty())
         throw TessaryError::invalidConfiguration(QStringLiteral("No displays found"));
@@ -83,8 +95,10 @@ QCoro::Task<> WallpaperManager::setWallpaperForDisplay(QString imagePath, int di
 {
     const QVariantMap choice = checkedChoice(imagePath, options.style);
     std::optional<QVariantMap> monitor;
-    for (const QVariant& m : value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList{}))
-        if (value::integer(value::map(m).value_or(QVariantMap{}).value(QStringLiteral("display_number"))) == displayNumber)
+    for (const QVariant& m :
+        value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList {}))
+        if (value::integer(value::map(m).value_or(QVariantMap {}).value(QStringLiteral("display_number")))
+            == displayNumber)
             monitor = value::map(m);
     if (!monitor)
         throw TessaryError::displayNotFound(displayNumber);
@@ -94,8 +108,8 @@ QCoro::Task<> WallpaperManager::setWallpaperForDisplay(QString imagePath, int di
     QVariantMap store = readStore();
     const QString displayUUID = monitor->value(QStringLiteral("uuid")).toString();
     QVariantMap spaces = value::mapOrEmpty(store, QStringLiteral("Spaces"));
-    for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList{})) {
-        const QString uuid = value::map(s).value_or(QVariantMap{}).value(QStringLiteral("uuid")).toString();
+    for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList {})) {
+        const QString uuid = value::map(s).value_or(QVariantMap {}).value(QStringLiteral("uuid")).toString();
         QVariantMap entry = value::mapOrEmpty(spaces, uuid);
         entry.insert(QStringLiteral("Default"), withDesktop(entry, QStringLiteral("Default"), choice));
         QVariantMap displays = value::mapOrEmpty(entry, QStringLiteral("Displays"));
@@ -138,16 +152,18 @@ QCoro::Task<> WallpaperManager::setWallpaperForSpaceID(QString imagePath, qint64
     co_await setWallpaperForSpace(imagePath, space->uuid, options);
 }
 
-QCoro::Task<> WallpaperManager::setWallpaperForDisplaySpace(QString imagePath, int displayNumber, int spaceNumber,
-                                                            WallpaperOptions options)
+QCoro::Task<> WallpaperManager::setWallpaperForDisplaySpace(
+    QString imagePath, int displayNumber, int spaceNumber, WallpaperOptions options)
 {
     QString uuid;
-    for (const QVariant& m : value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList{})) {
-        const QVariantMap monitor = value::map(m).value_or(QVariantMap{});
+    for (const QVariant& m :
+        value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList {})) {
+        const QVariantMap monitor = value::map(m).value_or(QVariantMap {});
         if (value::integer(monitor.value(QStringLiteral("display_number"))) != displayNumber)
             continue;
-        for (const QVariant& s : value::list(monitor.value(QStringLiteral("spaces"))).value_or(QVariantList{}))
-            if (value::integer(value::map(s).value_or(QVariantMap{}).value(QStringLiteral("space_number"))) == spaceNumber)
+        for (const QVariant& s : value::list(monitor.value(QStringLiteral("spaces"))).value_or(QVariantList {}))
+            if (value::integer(value::map(s).value_or(QVariantMap {}).value(QStringLiteral("space_number")))
+                == spaceNumber)
                 uuid = value::map(s)->value(QStringLiteral("uuid")).toString();
     }
     if (uuid.isEmpty())
@@ -174,31 +190,46 @@ std::optional<WallpaperInfo> WallpaperManager::getCurrentWallpaper(std::optional
     if (!target)
         return std::nullopt;
     QString spaceUUID;
-    for (const QVariant& m : value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList{})) {
-        const QVariantMap monitor = value::map(m).value_or(QVariantMap{});
+    for (const QVariant& m :
+        value::list(screensavers_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList {})) {
+        const QVariantMap monitor = value::map(m).value_or(QVariantMap {});
         if (monitor.value(QStringLiteral("uuid")).toString() != target->uuid)
             continue;
-        for (const QVariant& s : value::list(monitor.value(QStringLiteral("spaces"))).value_or(QVariantList{}))
-            if (value::map(s).value_or(QVariantMap{}).value(QStringLiteral("is_current")).toBool())
+        for (const QVariant& s : value::list(monitor.value(QStringLiteral("spaces"))).value_or(QVariantList {}))
+            if (value::map(s).value_or(QVariantMap {}).value(QStringLiteral("is_current")).toBool())
                 spaceUUID = value::map(s)->value(QStringLiteral("uuid")).toString();
     }
     const QVariantMap entry = value::mapOrEmpty(value::mapOrEmpty(store, QStringLiteral("Spaces")), spaceUUID);
     // The screen's own slot in the space, then the space's, then the all-spaces slot.
-    const QList<QVariantMap> candidates = {value::mapOrEmpty(value::mapOrEmpty(entry, QStringLiteral("Displays")), target->uuid),
-                                           value::mapOrEmpty(entry, QStringLiteral("Default")),
-                                           value::mapOrEmpty(store, QStringLiteral("AllSpacesAndDisplays"))};
+    const QList<QVariantMap> candidates
+        = { value::mapOrEmpty(value::mapOrEmpty(entry, QStringLiteral("Displays")), target->uuid),
+              value::mapOrEmpty(entry, QStringLiteral("Default")),
+              value::mapOrEmpty(store, QStringLiteral("AllSpacesAndDisplays")) };
     for (const QVariantMap& slot : candidates) {
-        const QVariantMap content = value::mapOrEmpty(value::mapOrEmpty(slot, QStringLiteral("Desktop")), QStringLiteral("Content"));
-        const QVariantMap choice = value::map(value::list(content.value(QStringLiteral("Choices"))).value_or(QVariantList{}).value(0)).value_or(QVariantMap{});
-        const auto config = parsePlist(value::data(choice.value(QStringLiteral("Configuration"))).value_or(QByteArray()));
-        const auto url = value::string(value::mapOrEmpty(config.value.value_or(QVariant()).toMap(), QStringLiteral("url")).value(QStringLiteral("relative")));
+        const QVariantMap content
+            = value::mapOrEmpty(value::mapOrEmpty(slot, QStringLiteral("Desktop")), QStringLiteral("Content"));
+        const QVariantMap choice
+            = value::map(value::list(content.value(QStringLiteral("Choices"))).value_or(QVariantList {}).value(0))
+                  .value_or(QVariantMap {});
+        const auto config
+            = parsePlist(value::data(choice.value(QStringLiteral("Configuration"))).value_or(QByteArray()));
+        const auto url
+            = value::string(value::mapOrEmpty(config.value.value_or(QVariant()).toMap(), QStringLiteral("url"))
+                                .value(QStringLiteral("relative")));
         if (!url)
             continue;
-        WallpaperInfo info{*url, WallpaperStyle::fill, ScreenIdentifier{target->displayNumber}, spaceUUID.isEmpty() ? std::nullopt : std::optional(spaceUUID)};
-        const auto options = parsePlist(value::data(content.value(QStringLiteral("EncodedOptionValues"))).value_or(QByteArray()));
-        const QString style = value::mapOrEmpty(value::mapOrEmpty(value::mapOrEmpty(value::mapOrEmpty(
-            options.value.value_or(QVariant()).toMap(), QStringLiteral("values")), QStringLiteral("style")), QStringLiteral("picker")), QStringLiteral("_0"))
-                                  .value(QStringLiteral("id")).toString();
+        WallpaperInfo info { *url, WallpaperStyle::fill, ScreenIdentifier { target->displayNumber },
+            spaceUUID.isEmpty() ? std::nullopt : std::optional(spaceUUID) };
+        const auto options
+            = parsePlist(value::data(content.value(QStringLiteral("EncodedOptionValues"))).value_or(QByteArray()));
+        const QString style = value::mapOrEmpty(
+            value::mapOrEmpty(value::mapOrEmpty(value::mapOrEmpty(options.value.value_or(QVariant()).toMap(),
+                                                    QStringLiteral("values")),
+                                  QStringLiteral("style")),
+                QStringLiteral("picker")),
+            QStringLiteral("_0"))
+                                  .value(QStringLiteral("id"))
+                                  .toString();
         info.style = wallpaperStyleFromRawValue(style).value_or(WallpaperStyle::fill);
         return info;
     }

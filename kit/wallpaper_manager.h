@@ -19,7 +19,8 @@ public:
     QCoro::Task<> setWallpaperForSpaceID(QString imagePath, qint64 spaceID, WallpaperOptions options);
     QCoro::Task<> setWallpaperOnAllDisplays(QString imagePath, WallpaperOptions options);
     QCoro::Task<> setWallpaperForDisplay(QString imagePath, int displayNumber, WallpaperOptions options);
-    QCoro::Task<> setWallpaperForDisplaySpace(QString imagePath, int displayNumber, int spaceNumber, WallpaperOptions options);
+    QCoro::Task<> setWallpaperForDisplaySpace(
+        QString imagePath, int displayNumber, int spaceNumber, WallpaperOptions options);
 
     // The "Desktop" choice entry for an image and a style.
     QVariantMap makeWallpaperChoice(const QString& imagePath, WallpaperStyle style) const;

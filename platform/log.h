@@ -16,8 +16,8 @@ enum class LogCategory {
     ViewController,
     View,
     Configuration,
-    Host,    // quorvel-saver
-    Kit,     // diagnostics of the store kit that are not its printed lines
+    Host, // quorvel-saver
+    Kit, // diagnostics of the store kit that are not its printed lines
 };
 
 const QLoggingCategory& loggingCategory(LogCategory category);

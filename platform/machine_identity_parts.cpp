@@ -7,7 +7,6 @@
 
 namespace quorvel::platform::detail {
 
-
 std::optional<QString> appSpecificMachineId(const QByteArray& machineIdFileContents)
 {
     const QByteArray hex = machineIdFileContents.trimmed();

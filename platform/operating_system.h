@@ -13,19 +13,21 @@ struct OperatingSystemVersion {
     int patch = 0;
     bool atLeast(int maj, int min, int pat = 0) const
     {
-        if (major != maj) return major > maj;
-        if (minor != min) return minor > min;
+        if (major != maj)
+            return major > maj;
+        if (minor != min)
+            return minor > min;
         return patch >= pat;
     }
 };
 
 struct BundleInfo {
-    QString bundlePath;          // ".../Quorvel.app"
-    QString identifier;          // CFBundleIdentifier
-    std::optional<QString> version;       // CFBundleVersion
-    std::optional<QString> shortVersion;  // CFBundleShortVersionString
-    QString plugInsPath;         // ".../Contents/PlugIns"
-    QString executablePath;      // ".../Contents/MacOS/<CFBundleExecutable>"
+    QString bundlePath; // ".../Quorvel.app"
+    QString identifier; // CFBundleIdentifier
+    std::optional<QString> version; // CFBundleVersion
+    std::optional<QString> shortVersion; // CFBundleShortVersionString
+    QString plugInsPath; // ".../Contents/PlugIns"
+    QString executablePath; // ".../Contents/MacOS/<CFBundleExecutable>"
 };
 
 class OperatingSystem {

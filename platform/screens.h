@@ -9,13 +9,13 @@
 namespace quorvel::platform {
 
 struct ScreenDescription {
-    quint32 displayNumber = 0;   // stable, non-zero
-    QString uuid;                // upper-case, stable across runs for the same monitor
-    QRectF frame;                // global coordinates, logical pixels
-    QSizeF pixelSize;            // physical pixels
+    quint32 displayNumber = 0; // stable, non-zero
+    QString uuid; // upper-case, stable across runs for the same monitor
+    QRectF frame; // global coordinates, logical pixels
+    QSizeF pixelSize; // physical pixels
     bool isMain = false;
     double backingScale = 1.0;
-    int refreshRate = 0;         // Hz, rounded
+    int refreshRate = 0; // Hz, rounded
     QString localizedName;
 };
 

@@ -9,9 +9,9 @@ namespace quorvel::platform {
 
 namespace secret_status {
 constexpr int success = 0;
-constexpr int itemNotFound = -25300;   // errSecItemNotFound
-constexpr int duplicateItem = -25299;  // errSecDuplicateItem: add never overwrites
-constexpr int unavailable = -25291;    // errSecNotAvailable: no secret store reachable, or any other failure
+constexpr int itemNotFound = -25300; // errSecItemNotFound
+constexpr int duplicateItem = -25299; // errSecDuplicateItem: add never overwrites
+constexpr int unavailable = -25291; // errSecNotAvailable: no secret store reachable, or any other failure
 } // namespace secret_status
 
 struct SecretReadResult {

@@ -36,8 +36,9 @@ public:
     virtual bool terminate(qint64 pid) = 0;
     virtual bool isTerminated(qint64 pid) const = 0;
     // Declares this process under `bundleIdentifier` (a runtime file under $XDG_RUNTIME_DIR).
-    virtual std::unique_ptr<RunningDeclaration> declareRunning(const QString& bundleIdentifier,
-                                                               const QString& bundlePath) = 0;
+    virtual std::unique_ptr<RunningDeclaration> declareRunning(
+        const QString& bundleIdentifier, const QString& bundlePath)
+        = 0;
 };
 
 class DesktopWorkspace final : public Workspace {
@@ -49,8 +50,8 @@ public:
     QList<RunningApplication> runningApplications() const override;
     bool terminate(qint64 pid) override;
     bool isTerminated(qint64 pid) const override;
-    std::unique_ptr<RunningDeclaration> declareRunning(const QString& bundleIdentifier,
-                                                       const QString& bundlePath) override;
+    std::unique_ptr<RunningDeclaration> declareRunning(
+        const QString& bundleIdentifier, const QString& bundlePath) override;
 
 private:
     QString saverPath_;

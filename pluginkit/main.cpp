@@ -68,7 +68,7 @@ bool parse(const QStringList& args, Options* o, QString* error)
         } else if (a == QStringLiteral("-v") || a == QStringLiteral("-vv"))
             o->verbose = true;
         else if (a == QStringLiteral("-A"))
-            continue;   // every version is always kept and listed
+            continue; // every version is always kept and listed
         else if (a == QStringLiteral("-D"))
             o->duplicates = true;
         else if (a == QStringLiteral("-p")) {
@@ -148,7 +148,9 @@ int main(int argc, char** argv)
             const QString path = normalisedPath(raw);
             const auto facts = readBundle(path);
             if (!facts)
-                return fail(QStringLiteral("%1: not a plug-in bundle (no Contents/Info.plist with a CFBundleIdentifier)").arg(path));
+                return fail(
+                    QStringLiteral("%1: not a plug-in bundle (no Contents/Info.plist with a CFBundleIdentifier)")
+                        .arg(path));
             registry.add(path, *facts, QDateTime::currentDateTimeUtc());
         }
         break;

@@ -19,9 +19,12 @@ namespace {
 QString electionName(Election election)
 {
     switch (election) {
-    case Election::use: return QStringLiteral("use");
-    case Election::ignore: return QStringLiteral("ignore");
-    case Election::none: break;
+    case Election::use:
+        return QStringLiteral("use");
+    case Election::ignore:
+        return QStringLiteral("ignore");
+    case Election::none:
+        break;
     }
     return QStringLiteral("default");
 }
@@ -52,15 +55,21 @@ std::optional<BundleFacts> readBundle(const QString& bundlePath)
     QString version = info.value(QStringLiteral("CFBundleVersion")).toString();
     if (version.isEmpty())
         version = info.value(QStringLiteral("CFBundleShortVersionString")).toString();
-    QString point = info.value(QStringLiteral("NSExtension")).toMap().value(QStringLiteral("NSExtensionPointIdentifier")).toString();
+    QString point = info.value(QStringLiteral("NSExtension"))
+                        .toMap()
+                        .value(QStringLiteral("NSExtensionPointIdentifier"))
+                        .toString();
     // The screensaver point is this platform's only extension point; app extensions that do not
     // name one are registered under it.
     if (point.isEmpty() && bundlePath.endsWith(QStringLiteral(".appex"), Qt::CaseInsensitive))
         point = QStringLiteral("com.apple.screensaver");
-    return BundleFacts{identifier, version, point};
+    return BundleFacts { identifier, version, point };
 }
 
-Registry::Registry(QString filePath) : filePath_(std::move(filePath)) {}
+Registry::Registry(QString filePath)
+    : filePath_(std::move(filePath))
+{
+}
 
 QString Registry::defaultFilePath()
 {
@@ -86,13 +95,11 @@ bool Registry::load(QString* error)
     }
     for (const QJsonValue& entry : document.object().value(QStringLiteral("registrations")).toArray()) {
         const QJsonObject o = entry.toObject();
-        Registration r{o.value(QStringLiteral("path")).toString(),
-                       o.value(QStringLiteral("identifier")).toString(),
-                       o.value(QStringLiteral("version")).toString(),
-                       o.value(QStringLiteral("uuid")).toString(),
-                       o.value(QStringLiteral("extensionPoint")).toString(),
-                       electionFrom(o.value(QStringLiteral("election")).toString()),
-                       QDateTime::fromString(o.value(QStringLiteral("registered")).toString(), Qt::ISODate)};
+        Registration r { o.value(QStringLiteral("path")).toString(), o.value(QStringLiteral("identifier")).toString(),
+            o.value(QStringLiteral("version")).toString(), o.value(QStringLiteral("uuid")).toString(),
+            o.value(QStringLiteral("extensionPoint")).toString(),
+            electionFrom(o.value(QStringLiteral("election")).toString()),
+            QDateTime::fromString(o.value(QStringLiteral("registered")).toString(), Qt::ISODate) };
         if (!r.path.isEmpty() && !r.identifier.isEmpty())
             registrations_.append(r);
     }
@@ -103,14 +110,12 @@ bool Registry::save(QString* error) const
 {
     QJsonArray entries;
     for (const Registration& r : registrations_)
-        entries.append(QJsonObject{{QStringLiteral("path"), r.path},
-                                   {QStringLiteral("identifier"), r.identifier},
-                                   {QStringLiteral("version"), r.version},
-                                   {QStringLiteral("uuid"), r.uuid},
-                                   {QStringLiteral("extensionPoint"), r.extensionPoint},
-                                   {QStringLiteral("election"), electionName(r.election)},
-                                   {QStringLiteral("registered"), r.registered.toUTC().toString(Qt::ISODate)}});
-    const QByteArray bytes = QJsonDocument(QJsonObject{{QStringLiteral("registrations"), entries}}).toJson();
+        entries.append(QJsonObject { { QStringLiteral("path"), r.path }, { QStringLiteral("identifier"), r.identifier },
+            { QStringLiteral("version"), r.version }, { QStringLiteral("uuid"), r.uuid },
+            { QStringLiteral("extensionPoint"), r.extensionPoint },
+            { QStringLiteral("election"), electionName(r.election) },
+            { QStringLiteral("registered"), r.registered.toUTC().toString(Qt::ISODate) } });
+    const QByteArray bytes = QJsonDocument(QJsonObject { { QStringLiteral("registrations"), entries } }).toJson();
     if (!QDir().mkpath(QFileInfo(filePath_).absolutePath())) {
         *error = QStringLiteral("cannot create the folder of %1").arg(filePath_);
         return false;
@@ -125,8 +130,8 @@ bool Registry::save(QString* error) const
 
 void Registry::add(const QString& path, const BundleFacts& facts, const QDateTime& now)
 {
-    Registration r{path, facts.identifier, facts.version, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(),
-                   facts.extensionPoint, Election::none, now};
+    Registration r { path, facts.identifier, facts.version,
+        QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), facts.extensionPoint, Election::none, now };
     for (qsizetype i = 0; i < registrations_.size(); ++i)
         if (registrations_[i].path == path) {
             r.uuid = registrations_[i].uuid;
@@ -155,10 +160,12 @@ int Registry::elect(const QString& identifier, Election election)
 
 QString listingLine(const Registration& r, QChar mark, bool verbose)
 {
-    QString line = QString(mark) + QStringLiteral("    ") + r.identifier + QLatin1Char('(') + r.version + QLatin1Char(')');
+    QString line
+        = QString(mark) + QStringLiteral("    ") + r.identifier + QLatin1Char('(') + r.version + QLatin1Char(')');
     if (verbose)
         line += QLatin1Char('\t') + r.uuid + QLatin1Char('\t')
-            + r.registered.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000\t") + r.path;
+            + r.registered.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000\t")
+            + r.path;
     return line;
 }
 

@@ -53,7 +53,7 @@ public:
 
 private:
     QString filePath_;
-    QList<Registration> registrations_;   // oldest first
+    QList<Registration> registrations_; // oldest first
 };
 
 // One verbose listing line: "<mark>    <identifier>(<version>)\t<uuid>\t<date>\t<path>".

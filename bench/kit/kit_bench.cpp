@@ -61,7 +61,7 @@ struct Screens final : platform::Screens {
 struct NoProcesses final : platform::ProcessRunner {
     QCoro::Task<platform::ProcessResult> run(QString, QStringList, std::chrono::milliseconds) override
     {
-        co_return platform::ProcessResult{};
+        co_return platform::ProcessResult {};
     }
     bool startDetached(const QString&, const QStringList&) override { return true; }
 };
@@ -69,33 +69,45 @@ struct NoProcesses final : platform::ProcessRunner {
 struct NoWait final : platform::Sleeper {
     QCoro::Task<bool> sleep(std::chrono::milliseconds) override { co_return true; }
     void schedule(std::chrono::milliseconds, QObject*, std::function<void()> action) override { action(); }
-    void sleepBlocking(std::chrono::milliseconds) override {}
+    void sleepBlocking(std::chrono::milliseconds) override { }
 };
 
 struct Version14 final : platform::OperatingSystem {
-    platform::OperatingSystemVersion version() const override { return {14, 0, 0}; }
+    platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
     bool reduceMotion() const override { return false; }
     std::optional<platform::BundleInfo> mainBundle() const override { return std::nullopt; }
     std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
 };
 
-QString uuid(int a, int b) { return QStringLiteral("0B9E5D0A-1F35-4F43-%1-%2").arg(a, 4, 10, QLatin1Char('0')).arg(b, 12, 10, QLatin1Char('0')); }
+QString uuid(int a, int b)
+{
+    return QStringLiteral("0B9E5D0A-1F35-4F43-%1-%2").arg(a, 4, 10, QLatin1Char('0')).arg(b, 12, 10, QLatin1Char('0'));
+}
 
 QVariantMap wallpaper(int n)
 {
-    const QByteArray config = *kit::serializeBinaryPlist(QVariantMap{
-        {QStringLiteral("type"), QStringLiteral("imageFile")},
-        {QStringLiteral("url"), QVariantMap{{QStringLiteral("relative"), QStringLiteral("file:///Users/me/Pictures/%1.heic").arg(n)}}}}).bytes;
-    const QVariantMap choice{{QStringLiteral("Configuration"), config}, {QStringLiteral("Files"), QVariantList{}},
-                             {QStringLiteral("Provider"), QStringLiteral("com.apple.wallpaper.choice.image")}};
+    const QByteArray config = *kit::serializeBinaryPlist(
+        QVariantMap { { QStringLiteral("type"), QStringLiteral("imageFile") },
+            { QStringLiteral("url"),
+                QVariantMap {
+                    { QStringLiteral("relative"), QStringLiteral("file:///Users/me/Pictures/%1.heic").arg(n) } } } })
+                                   .bytes;
+    const QVariantMap choice { { QStringLiteral("Configuration"), config },
+        { QStringLiteral("Files"), QVariantList {} },
+        { QStringLiteral("Provider"), QStringLiteral("com.apple.wallpaper.choice.image") } };
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1700000000 + n, Qt::UTC);
-    return {{QStringLiteral("Content"), QVariantMap{{QStringLiteral("Choices"), QVariantList{choice}}}},
-            {QStringLiteral("LastSet"), when}, {QStringLiteral("LastUse"), when}};
+    return { { QStringLiteral("Content"), QVariantMap { { QStringLiteral("Choices"), QVariantList { choice } } } },
+        { QStringLiteral("LastSet"), when }, { QStringLiteral("LastUse"), when } };
 }
 
-template <typename T>
-T wait(QCoro::Task<T>&& task) { return QCoro::waitFor(std::move(task)); }
-void wait(QCoro::Task<>&& task) { QCoro::waitFor(std::move(task)); }
+template <typename T> T wait(QCoro::Task<T>&& task)
+{
+    return QCoro::waitFor(std::move(task));
+}
+void wait(QCoro::Task<>&& task)
+{
+    QCoro::waitFor(std::move(task));
+}
 
 } // namespace
 
@@ -116,21 +128,30 @@ int main(int argc, char** argv)
         QVariantList monitorSpaces;
         for (int s = 0; s < kSpaces; ++s) {
             const qint64 id = d * kSpaces + s + 1;
-            monitorSpaces.append(QVariantMap{{QStringLiteral("ManagedSpaceID"), id}, {QStringLiteral("id64"), id}, {QStringLiteral("uuid"), uuid(d, s)}});
-            spaces.insert(uuid(d, s), QVariantMap{
-                {QStringLiteral("Default"), QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}, {QStringLiteral("Desktop"), wallpaper(int(id))}}},
-                {QStringLiteral("Displays"), QVariantMap{{screen.uuid, QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}, {QStringLiteral("Desktop"), wallpaper(int(id) + 1000)}}}}}});
+            monitorSpaces.append(QVariantMap { { QStringLiteral("ManagedSpaceID"), id }, { QStringLiteral("id64"), id },
+                { QStringLiteral("uuid"), uuid(d, s) } });
+            spaces.insert(uuid(d, s),
+                QVariantMap { { QStringLiteral("Default"),
+                                  QVariantMap { { QStringLiteral("Type"), QStringLiteral("individual") },
+                                      { QStringLiteral("Desktop"), wallpaper(int(id)) } } },
+                    { QStringLiteral("Displays"),
+                        QVariantMap { { screen.uuid,
+                            QVariantMap { { QStringLiteral("Type"), QStringLiteral("individual") },
+                                { QStringLiteral("Desktop"), wallpaper(int(id) + 1000) } } } } } });
         }
-        monitors.append(QVariantMap{{QStringLiteral("Display Identifier"), d == 0 ? QStringLiteral("Main") : screen.uuid},
-                                    {QStringLiteral("Current Space"), monitorSpaces.first()}, {QStringLiteral("Spaces"), monitorSpaces}});
+        monitors.append(QVariantMap {
+            { QStringLiteral("Display Identifier"), d == 0 ? QStringLiteral("Main") : screen.uuid },
+            { QStringLiteral("Current Space"), monitorSpaces.first() }, { QStringLiteral("Spaces"), monitorSpaces } });
     }
-    preferences->suite(QStringLiteral("com.apple.spaces"))->setValue(QStringLiteral("SpacesDisplayConfiguration"),
-        QVariantMap{{QStringLiteral("Management Data"), QVariantMap{{QStringLiteral("Monitors"), monitors}}}});
+    preferences->suite(QStringLiteral("com.apple.spaces"))
+        ->setValue(QStringLiteral("SpacesDisplayConfiguration"),
+            QVariantMap {
+                { QStringLiteral("Management Data"), QVariantMap { { QStringLiteral("Monitors"), monitors } } } });
 
     auto env = std::make_shared<kit::KitEnvironment>();
     auto runner = std::make_shared<NoProcesses>();
     env->plist = std::make_shared<kit::PlistManager>();
-    env->paths = std::make_shared<kit::SystemPaths>(std::make_shared<Version14>(), home.path(), QStringList{});
+    env->paths = std::make_shared<kit::SystemPaths>(std::make_shared<Version14>(), home.path(), QStringList {});
     env->spaces = std::make_shared<kit::SpacesConfiguration>(preferences, screens);
     env->pluginkit = std::make_shared<kit::PluginkitManager>(runner, QStringLiteral("/nonexistent"));
     env->preferences = preferences;
@@ -139,9 +160,10 @@ int main(int argc, char** argv)
     env->clock = std::make_shared<platform::SystemClock>();
     env->print = [](const QString&) {};
     QDir().mkpath(home.path() + QStringLiteral("/Library/Screen Savers/QuorvelExtension.appex"));
-    const QVariantMap initial{{QStringLiteral("AllSpacesAndDisplays"), QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}}},
-                              {QStringLiteral("SystemDefault"), QVariantMap{{QStringLiteral("Type"), QStringLiteral("individual")}}},
-                              {QStringLiteral("Spaces"), spaces}};
+    const QVariantMap initial { { QStringLiteral("AllSpacesAndDisplays"),
+                                    QVariantMap { { QStringLiteral("Type"), QStringLiteral("individual") } } },
+        { QStringLiteral("SystemDefault"), QVariantMap { { QStringLiteral("Type"), QStringLiteral("individual") } } },
+        { QStringLiteral("Spaces"), spaces } };
     const QString store = env->paths->wallpaperIndexPath();
     kit::ScreensaverManager manager(env);
 
@@ -159,15 +181,17 @@ int main(int argc, char** argv)
 
     env->plist->write(initial, store);
     QProcess python;
-    const QString moduleUrl = QUrl::fromLocalFile(home.path() + QStringLiteral("/Library/Screen Savers/QuorvelExtension.appex")).toString();
-    python.start(QStringLiteral("python3"), {QStringLiteral(QUORVEL_BENCH_SCRIPT), store, moduleUrl, QString::number(kRounds)});
+    const QString moduleUrl
+        = QUrl::fromLocalFile(home.path() + QStringLiteral("/Library/Screen Savers/QuorvelExtension.appex")).toString();
+    python.start(QStringLiteral("python3"),
+        { QStringLiteral(QUORVEL_BENCH_SCRIPT), store, moduleUrl, QString::number(kRounds) });
     if (!python.waitForFinished(300000) || python.exitCode() != 0) {
         std::fprintf(stderr, "kit_bench: the plistlib peer failed: %s\n", python.readAllStandardError().constData());
         return 1;
     }
     const double peerMedian = python.readAllStandardOutput().trimmed().toDouble();
     std::printf("set everywhere, %d displays x %d spaces (store %lld bytes), median of %d rounds\n", kDisplays, kSpaces,
-                static_cast<long long>(storeSize), kRounds);
+        static_cast<long long>(storeSize), kRounds);
     std::printf("  TessaryKit:       %8.2f ms\n", ourMedian * 1e3);
     std::printf("  Python plistlib:  %8.2f ms\n", peerMedian * 1e3);
     std::printf("  ratio (ours / plistlib): %.2f (target <= 0.50)\n", peerMedian > 0 ? ourMedian / peerMedian : 0.0);

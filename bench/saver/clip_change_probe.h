@@ -16,7 +16,6 @@
 
 class QGraphicsVideoItem;
 
-
 namespace quorvel::bench {
 
 // Mean luma of a frame's centre under this counts as black.

@@ -7,7 +7,10 @@
 
 namespace quorvel::platform {
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTimeUtc(); }
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
 
 std::chrono::milliseconds SystemClock::monotonic() const
 {
@@ -30,6 +33,9 @@ void TimerSleeper::schedule(std::chrono::milliseconds delay, QObject* context, s
     QTimer::singleShot(delay, context, std::move(action));
 }
 
-void TimerSleeper::sleepBlocking(std::chrono::milliseconds duration) { QThread::msleep(duration.count()); }
+void TimerSleeper::sleepBlocking(std::chrono::milliseconds duration)
+{
+    QThread::msleep(duration.count());
+}
 
 } // namespace quorvel::platform

@@ -11,15 +11,15 @@ struct CategoryEntry {
     const char* name;
 };
 constexpr CategoryEntry kCategories[] = {
-    {LogCategory::HostApp, "com.quorvel.Quorvel.HostApp"},
-    {LogCategory::AppLocation, "com.quorvel.Quorvel.AppLocation"},
-    {LogCategory::PluginManager, "com.quorvel.Quorvel.PluginManager"},
-    {LogCategory::Extension, "com.quorvel.Quorvel.Extension"},
-    {LogCategory::ViewController, "com.quorvel.Quorvel.ViewController"},
-    {LogCategory::View, "com.quorvel.Quorvel.View"},
-    {LogCategory::Configuration, "com.quorvel.Quorvel.Configuration"},
-    {LogCategory::Host, "com.quorvel.Quorvel.Host"},
-    {LogCategory::Kit, "com.quorvel.Quorvel.Kit"},
+    { LogCategory::HostApp, "com.quorvel.Quorvel.HostApp" },
+    { LogCategory::AppLocation, "com.quorvel.Quorvel.AppLocation" },
+    { LogCategory::PluginManager, "com.quorvel.Quorvel.PluginManager" },
+    { LogCategory::Extension, "com.quorvel.Quorvel.Extension" },
+    { LogCategory::ViewController, "com.quorvel.Quorvel.ViewController" },
+    { LogCategory::View, "com.quorvel.Quorvel.View" },
+    { LogCategory::Configuration, "com.quorvel.Quorvel.Configuration" },
+    { LogCategory::Host, "com.quorvel.Quorvel.Host" },
+    { LogCategory::Kit, "com.quorvel.Quorvel.Kit" },
 };
 } // namespace
 

@@ -19,7 +19,8 @@ namespace {
 
 QString defaultStateDirectory()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/quorvel/Preferences");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/quorvel/Preferences");
 }
 
 struct SpaceIdentity {
@@ -39,7 +40,8 @@ QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<Scre
     qint64 nextId = 1;
     for (auto it = displays.begin(); it != displays.end(); ++it) {
         const QJsonObject o = it.value().toObject();
-        const SpaceIdentity identity{o.value(QStringLiteral("uuid")).toString(), o.value(QStringLiteral("id")).toInteger()};
+        const SpaceIdentity identity { o.value(QStringLiteral("uuid")).toString(),
+            o.value(QStringLiteral("id")).toInteger() };
         if (QUuid::fromString(identity.uuid).isNull() || identity.id <= 0)
             continue;
         known.insert(it.key(), identity);
@@ -49,18 +51,19 @@ QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<Scre
     for (const ScreenDescription& screen : screens) {
         if (known.contains(screen.uuid))
             continue;
-        known.insert(screen.uuid, {QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), nextId++});
+        known.insert(screen.uuid, { QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), nextId++ });
         changed = true;
     }
     if (changed) {
         QJsonObject out;
         for (auto it = known.begin(); it != known.end(); ++it)
-            out.insert(it.key(), QJsonObject{{QStringLiteral("uuid"), it->uuid}, {QStringLiteral("id"), it->id}});
+            out.insert(
+                it.key(), QJsonObject { { QStringLiteral("uuid"), it->uuid }, { QStringLiteral("id"), it->id } });
         QDir().mkpath(QFileInfo(file).absolutePath());
         QSaveFile save(file);
         if (save.open(QIODevice::WriteOnly)) {
-            save.write(QJsonDocument(QJsonObject{{QStringLiteral("displays"), out}}).toJson());
-            save.commit();   // unsaved identities are made again next time; the store then gains a new space
+            save.write(QJsonDocument(QJsonObject { { QStringLiteral("displays"), out } }).toJson());
+            save.commit(); // unsaved identities are made again next time; the store then gains a new space
         }
     }
     return known;
@@ -69,50 +72,53 @@ QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<Scre
 } // namespace
 
 SynthesizedSpaces::SynthesizedSpaces(std::shared_ptr<Screens> screens, QString stateDirectory)
-    : screens_(std::move(screens)), stateDirectory_(stateDirectory.isEmpty() ? defaultStateDirectory() : std::move(stateDirectory))
+    : screens_(std::move(screens))
+    , stateDirectory_(stateDirectory.isEmpty() ? defaultStateDirectory() : std::move(stateDirectory))
 {
 }
 
 QVariantMap SynthesizedSpaces::spacesDocument()
 {
-    const QList<ScreenDescription> screens = screens_ ? screens_->screens() : QList<ScreenDescription>{};
+    const QList<ScreenDescription> screens = screens_ ? screens_->screens() : QList<ScreenDescription> {};
     const auto identities = loadAndExtend(stateDirectory_ + QStringLiteral("/spaces-synthesized.json"), screens);
     QVariantList monitors;
     for (const ScreenDescription& screen : screens) {
         const SpaceIdentity identity = identities.value(screen.uuid);
-        const QVariantMap space{{QStringLiteral("ManagedSpaceID"), identity.id},
-                                {QStringLiteral("id64"), identity.id},
-                                {QStringLiteral("type"), qint64(0)},
-                                {QStringLiteral("uuid"), identity.uuid}};
-        monitors.append(QVariantMap{
-            {QStringLiteral("Display Identifier"), screen.isMain ? QStringLiteral("Main") : screen.uuid},
-            {QStringLiteral("Current Space"), space},
-            {QStringLiteral("Spaces"), QVariantList{space}},
+        const QVariantMap space { { QStringLiteral("ManagedSpaceID"), identity.id },
+            { QStringLiteral("id64"), identity.id }, { QStringLiteral("type"), qint64(0) },
+            { QStringLiteral("uuid"), identity.uuid } };
+        monitors.append(QVariantMap {
+            { QStringLiteral("Display Identifier"), screen.isMain ? QStringLiteral("Main") : screen.uuid },
+            { QStringLiteral("Current Space"), space },
+            { QStringLiteral("Spaces"), QVariantList { space } },
         });
     }
-    const QVariantMap management{{QStringLiteral("Monitors"), monitors}};
-    return {{QStringLiteral("SpacesDisplayConfiguration"), QVariantMap{{QStringLiteral("Management Data"), management}}}};
+    const QVariantMap management { { QStringLiteral("Monitors"), monitors } };
+    return { { QStringLiteral("SpacesDisplayConfiguration"),
+        QVariantMap { { QStringLiteral("Management Data"), management } } } };
 }
 
 QVariantMap SynthesizedSpaces::windowServerDisplaysDocument()
 {
-    const QList<ScreenDescription> screens = screens_ ? screens_->screens() : QList<ScreenDescription>{};
+    const QList<ScreenDescription> screens = screens_ ? screens_->screens() : QList<ScreenDescription> {};
     QVariantList displays;
     QVariantList known;
     for (const ScreenDescription& screen : screens) {
-        displays.append(QVariantMap{
-            {QStringLiteral("UUID"), screen.uuid},
-            {QStringLiteral("CurrentInfo"),
-             QVariantMap{{QStringLiteral("Wide"), qint64(screen.pixelSize.width())},
-                         {QStringLiteral("High"), qint64(screen.pixelSize.height())},
-                         {QStringLiteral("Scale"), qint64(screen.backingScale)},
-                         {QStringLiteral("Hz"), qint64(screen.refreshRate)}}},
+        displays.append(QVariantMap {
+            { QStringLiteral("UUID"), screen.uuid },
+            { QStringLiteral("CurrentInfo"),
+                QVariantMap { { QStringLiteral("Wide"), qint64(screen.pixelSize.width()) },
+                    { QStringLiteral("High"), qint64(screen.pixelSize.height()) },
+                    { QStringLiteral("Scale"), qint64(screen.backingScale) },
+                    { QStringLiteral("Hz"), qint64(screen.refreshRate) } } },
         });
         known.append(screen.uuid);
     }
-    const QVariantMap config{{QStringLiteral("ConfigVersion"), qint64(1)}, {QStringLiteral("DisplayConfig"), displays}};
-    const QVariantMap sets{{QStringLiteral("Configs"), QVariantList{config}}, {QStringLiteral("Underscan"), known}};
-    return {{QStringLiteral("DisplaySets"), sets}};
+    const QVariantMap config { { QStringLiteral("ConfigVersion"), qint64(1) },
+        { QStringLiteral("DisplayConfig"), displays } };
+    const QVariantMap sets { { QStringLiteral("Configs"), QVariantList { config } },
+        { QStringLiteral("Underscan"), known } };
+    return { { QStringLiteral("DisplaySets"), sets } };
 }
 
 } // namespace quorvel::platform

@@ -14,8 +14,8 @@ class AuthStoreTest : public ServiceTest { };
 
 TEST_F(AuthStoreTest, TokenItemIsReadOnlyAsNonEmptyUtf8AndReplacedByDeleteThenAdd)
 {
-    const std::pair<std::optional<QByteArray>, std::optional<QString>> rows[] = {
-        { std::nullopt, std::nullopt }, { "", std::nullopt }, { "\xff\xfe", std::nullopt }, { "t\xc3\xb6k", "t\u00f6k" } };
+    const std::pair<std::optional<QByteArray>, std::optional<QString>> rows[] = { { std::nullopt, std::nullopt },
+        { "", std::nullopt }, { "\xff\xfe", std::nullopt }, { "t\xc3\xb6k", "t\u00f6k" } };
     for (const auto& [item, expected] : rows) {
         secrets.items.clear();
         if (item)
@@ -208,7 +208,8 @@ TEST(ServiceReplies, BalanceIntegersMayArriveAsFloatsAndWrongTypesTakeDefaults)
     const std::pair<AuthorizedResult, std::optional<BalanceReply>> rows[] = {
         { AuthorizedResult::response(200, R"({"credits":3.0,"paid":true,"resets":"2026-11-30"})"),
             BalanceReply { 3, true, QStringLiteral("2026-11-30") } },
-        { AuthorizedResult::response(200, R"({"credits":9007199254740993})"), BalanceReply { 9007199254740993, false, {} } },
+        { AuthorizedResult::response(200, R"({"credits":9007199254740993})"),
+            BalanceReply { 9007199254740993, false, {} } },
         { AuthorizedResult::response(200, R"({"credits":"8","paid":1,"resets":20261130})"), BalanceReply {} },
         { AuthorizedResult::response(200, R"({"credits":2.5})"), BalanceReply {} },
         { AuthorizedResult::response(200, R"({"credits":1e30})"), BalanceReply {} },

@@ -143,13 +143,13 @@ TEST_F(GenerationTest, JobRepliesEndInTheRightState)
 
 TEST(StageText, FirstMatchingMarkerWinsAndMarkersAreExact)
 {
-    const std::pair<const char*, const char*> rows[] = { { "queued", "Checking your prompt…" },
-        { "vetting: ok", "Prompt approved · composing the scene…" },
-        { "vetting: ok\nkeyframe...", "Creating the keyframe…" },
-        { "keyframe: k.png\nAnimating...", "Keyframe ready · starting animation…" },
-        { "keyframe...\nanimating...", "Animating your wumble…" },
-        // An ellipsis character is not three full stops, and markers are case-sensitive.
-        { "keyframe…", "Checking your prompt…" }, { "VETTING: x", "Checking your prompt…" } };
+    const std::pair<const char*, const char*> rows[]
+        = { { "queued", "Checking your prompt…" }, { "vetting: ok", "Prompt approved · composing the scene…" },
+              { "vetting: ok\nkeyframe...", "Creating the keyframe…" },
+              { "keyframe: k.png\nAnimating...", "Keyframe ready · starting animation…" },
+              { "keyframe...\nanimating...", "Animating your wumble…" },
+              // An ellipsis character is not three full stops, and markers are case-sensitive.
+              { "keyframe…", "Checking your prompt…" }, { "VETTING: x", "Checking your prompt…" } };
     for (const auto& [log, stage] : rows)
         EXPECT_EQ(app::GenerationStore::stageText(QString::fromUtf8(log)), QString::fromUtf8(stage)) << log;
 }
@@ -193,7 +193,8 @@ TEST_F(GenerationTest, TitleAndPublishFollowUpsReportTheirOutcome)
         EXPECT_EQ(store.titleSaved(), saved);
         EXPECT_EQ(store.error(), error);
         EXPECT_EQ(bodyOf(server.requestsTo("/title").last()),
-            QJsonObject({ { "url", "https://cdn.example/c.mp4" }, { "title", "Fog at dawn" }, { "user", recipe().userID } }));
+            QJsonObject(
+                { { "url", "https://cdn.example/c.mp4" }, { "title", "Fog at dawn" }, { "user", recipe().userID } }));
     }
     EXPECT_EQ(server.requestsTo("/title").last().method, "PATCH");
     await(store.saveTitle(QStringLiteral(" \t ")));

@@ -15,7 +15,10 @@ using namespace quorvel::saver;
 
 namespace {
 
-InputEvent move(int x, int y) { return { InputKind::Move, QPoint(x, y) }; }
+InputEvent move(int x, int y)
+{
+    return { InputKind::Move, QPoint(x, y) };
+}
 
 TEST(DismissalRules, FirstDismissingEvent)
 {
@@ -27,7 +30,8 @@ TEST(DismissalRules, FirstDismissingEvent)
         std::optional<size_t> dismissesAt;
     } rows[] = {
         { "the synthetic first move alone", { move(500, 400) }, std::nullopt },
-        { "jitter within a few pixels", { move(500, 400), move(503, 398), move(497, 404), move(500, 400) }, std::nullopt },
+        { "jitter within a few pixels", { move(500, 400), move(503, 398), move(497, 404), move(500, 400) },
+            std::nullopt },
         { "just past the jitter limit", { move(500, 400), move(500, 400 + limit + 1) }, 1 },
         { "slow drift adds up", { move(0, 0), move(3, 0), move(6, 0) }, 2 },
         { "a key before any move", { key }, 0 },

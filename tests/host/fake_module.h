@@ -21,7 +21,12 @@ struct FakeModuleScript {
 
 class FakeViewController final : public saver::SaverViewController {
 public:
-    FakeViewController(FakeModuleScript& script, int index) : script_(script), index_(index) { note("make"); }
+    FakeViewController(FakeModuleScript& script, int index)
+        : script_(script)
+        , index_(index)
+    {
+        note("make");
+    }
     ~FakeViewController() override
     {
         note("destroy");
@@ -57,7 +62,11 @@ private:
 
 class FakeConfigurationController final : public saver::SaverConfigurationController {
 public:
-    explicit FakeConfigurationController(FakeModuleScript& script) : script_(script) { script_.journal << "make sheet"; }
+    explicit FakeConfigurationController(FakeModuleScript& script)
+        : script_(script)
+    {
+        script_.journal << "make sheet";
+    }
     ~FakeConfigurationController() override
     {
         script_.journal << "destroy sheet";
@@ -79,7 +88,10 @@ private:
 
 class FakePrincipal final : public saver::SaverPrincipal {
 public:
-    explicit FakePrincipal(FakeModuleScript& script) : script_(script) { }
+    explicit FakePrincipal(FakeModuleScript& script)
+        : script_(script)
+    {
+    }
     ~FakePrincipal() override { script_.journal << "destroy principal"; }
     std::unique_ptr<saver::SaverViewController> makeViewController() override
     {

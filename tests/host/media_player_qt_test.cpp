@@ -22,8 +22,9 @@ namespace {
 QString renderClip(const QTemporaryDir& dir, const QString& name, const QString& seconds)
 {
     QProcess ffmpeg;
-    ffmpeg.start("/usr/bin/ffmpeg", { "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-        "testsrc=size=64x48:rate=10:duration=" + seconds, "-c:v", "libx264", "-pix_fmt", "yuv420p", dir.filePath(name) });
+    ffmpeg.start("/usr/bin/ffmpeg",
+        { "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=" + seconds, "-c:v",
+            "libx264", "-pix_fmt", "yuv420p", dir.filePath(name) });
     return ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0 ? dir.filePath(name) : QString();
 }
 

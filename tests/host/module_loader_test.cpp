@@ -18,8 +18,8 @@ namespace {
 
 // NAME.appex holding a copy of `library` (when given) in Contents/MacOS and an Info.plist of
 // `info` bytes, or one naming `relative` as a binary plist when `info` is empty.
-QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString& relative, const char* library = nullptr,
-    QByteArray info = {})
+QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString& relative,
+    const char* library = nullptr, QByteArray info = {})
 {
     const QString bundle = dir.filePath(name + ".appex");
     QDir().mkpath(bundle + "/Contents/MacOS");
@@ -41,7 +41,10 @@ QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString&
     return bundle;
 }
 
-QString inMacOS(const char* library) { return "MacOS/" + QFileInfo(library).fileName(); }
+QString inMacOS(const char* library)
+{
+    return "MacOS/" + QFileInfo(library).fileName();
+}
 
 TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
 {
@@ -57,18 +60,20 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
         { "path that does not exist", dir.filePath("Missing.appex"), Kind::NoSuchBundle },
         { "a file, not a bundle", HOST_TEST_MODULE, Kind::NoSuchBundle },
         { "bundle without Info.plist", makeBundle(dir, "NoInfo", {}), Kind::NoSuchBundle },
-        { "Info.plist that does not parse", makeBundle(dir, "Garbage", {}, nullptr, "\x89PNG no plist"), Kind::NotAModule },
+        { "Info.plist that does not parse", makeBundle(dir, "Garbage", {}, nullptr, "\x89PNG no plist"),
+            Kind::NotAModule },
         { "Info.plist naming no library", makeBundle(dir, "NoKey", {}, nullptr, noKey), Kind::NotAModule },
         { "library that is not there", makeBundle(dir, "NoLibrary", "MacOS/libnothing.so"), Kind::NotAModule },
-        { "library path leaving the bundle", makeBundle(dir, "Escape", "../../" + QFileInfo(HOST_TEST_MODULE).fileName()),
-            Kind::NotAModule },
+        { "library path leaving the bundle",
+            makeBundle(dir, "Escape", "../../" + QFileInfo(HOST_TEST_MODULE).fileName()), Kind::NotAModule },
         { "absolute library path", makeBundle(dir, "Absolute", HOST_TEST_MODULE), Kind::NotAModule },
         { "shared library that is no plug-in",
             makeBundle(dir, "Plain", inMacOS(HOST_TEST_PLAIN_LIBRARY), HOST_TEST_PLAIN_LIBRARY), Kind::NotAModule },
         { "plug-in of another kind",
             makeBundle(dir, "Foreign", inMacOS(HOST_TEST_FOREIGN_PLUGIN), HOST_TEST_FOREIGN_PLUGIN), Kind::NotAModule },
         { "module of a later interface",
-            makeBundle(dir, "Future", inMacOS(HOST_TEST_FUTURE_MODULE), HOST_TEST_FUTURE_MODULE), Kind::IncompatibleVersion },
+            makeBundle(dir, "Future", inMacOS(HOST_TEST_FUTURE_MODULE), HOST_TEST_FUTURE_MODULE),
+            Kind::IncompatibleVersion },
         { "module reporting another interface version",
             makeBundle(dir, "V2", inMacOS(HOST_TEST_MODULE_V2), HOST_TEST_MODULE_V2), Kind::IncompatibleVersion },
     };

@@ -25,8 +25,10 @@ TEST(SaverOptions, ModesBundlesWindowsAndRefusals)
         std::optional<SaverOptions> expected; // none: refused
     } rows[] = {
         { "no arguments run full-screen", {}, {}, expect(SaverMode::FullScreen) },
-        { "bundle and preview", { "--bundle", "/b/X.appex", "--preview" }, {}, expect(SaverMode::Preview, "/b/X.appex") },
-        { "bundle with equals", { "--settings", "--bundle=/b/Y.appex" }, {}, expect(SaverMode::Settings, "/b/Y.appex") },
+        { "bundle and preview", { "--bundle", "/b/X.appex", "--preview" }, {},
+            expect(SaverMode::Preview, "/b/X.appex") },
+        { "bundle with equals", { "--settings", "--bundle=/b/Y.appex" }, {},
+            expect(SaverMode::Settings, "/b/Y.appex") },
         { "decimal window id", { "--window-id", "4194311" }, {}, expect(SaverMode::Window, {}, 4194311) },
         { "hex window id", { "--window-id=0x1A00003" }, {}, expect(SaverMode::Window, {}, 0x1a00003) },
         { "daemon's variable", {}, "0x400001", expect(SaverMode::Window, {}, 0x400001) },

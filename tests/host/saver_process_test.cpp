@@ -59,7 +59,8 @@ TEST(SaverProcess, PrintsWhyItCannotRunAndExitsNonZero)
         startSaver(saver, row.arguments, row.saverWindow);
         ASSERT_TRUE(saver.waitForFinished(20000));
         const QString errors = QString::fromUtf8(saver.readAllStandardError());
-        EXPECT_EQ(saver.exitStatus() == QProcess::NormalExit ? saver.exitCode() : -1, row.exitCode) << errors.toStdString();
+        EXPECT_EQ(saver.exitStatus() == QProcess::NormalExit ? saver.exitCode() : -1, row.exitCode)
+            << errors.toStdString();
         EXPECT_TRUE(errors.contains(QString::fromUtf8(row.printed))) << errors.toStdString();
     }
 }
@@ -70,7 +71,8 @@ TEST(SaverProcess, TerminationTearsDownInOrderAndWithdrawsTheDeclaration)
     QDir().mkpath(dir.filePath("runtime"));
     QFile::setPermissions(dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess saver;
-    startSaver(saver, { "--bundle", makeBundle(dir, "Test", HOST_TEST_MODULE), "--settings" }, {}, dir.filePath("runtime"));
+    startSaver(
+        saver, { "--bundle", makeBundle(dir, "Test", HOST_TEST_MODULE), "--settings" }, {}, dir.filePath("runtime"));
     QByteArray errors;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

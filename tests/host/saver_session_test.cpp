@@ -16,7 +16,10 @@ namespace {
 
 class RecordingStage final : public Stage {
 public:
-    explicit RecordingStage(QStringList& journal) : journal_(journal) { }
+    explicit RecordingStage(QStringList& journal)
+        : journal_(journal)
+    {
+    }
     bool present(QWidget* view, const SaverTarget& target) override
     {
         journal_ << "present " + view->objectName();
@@ -144,18 +147,21 @@ TEST(ScreenModules, EachScreenPlaysItsOwnChoiceWithOneLoadAndPrincipalPerModule)
     ChoicesByFrame locator;
     QStringList shown, reports;
     RecordingStage stage(shown);
-    ScreenModules none(locator, stage, [](const QString&) {}, load);
+    ScreenModules none(
+        locator, stage, [](const QString&) {}, load);
     EXPECT_EQ(none.start(screens(2)), 0);
     EXPECT_EQ(none.firstFailure(), "no screensaver module is selected") << "with no usable choice, say why";
     none.stop();
 
     locator.choices = { { 0, "/m/Aurora.appex" }, { 100, "/m/Tides.appex" }, { 200, "/m/Aurora.appex" },
         { 300, "/m/Gone.appex" }, { 400, "/m/Gone.appex" } };
-    ScreenModules modules(locator, stage, [&](const QString& message) { reports << message; }, load);
+    ScreenModules modules(
+        locator, stage, [&](const QString& message) { reports << message; }, load);
     EXPECT_EQ(modules.start(screens(6)), 3);
     EXPECT_EQ(aurora.principals, 1);
     EXPECT_EQ(tides.principals, 1);
-    EXPECT_EQ(loads, (QMap<QString, int> { { "/m/Aurora.appex", 1 }, { "/m/Tides.appex", 1 }, { "/m/Gone.appex", 1 } }));
+    EXPECT_EQ(
+        loads, (QMap<QString, int> { { "/m/Aurora.appex", 1 }, { "/m/Tides.appex", 1 }, { "/m/Gone.appex", 1 } }));
     EXPECT_EQ(aurora.script.journal.filter("start"), QStringList({ "start #0", "start #1" }));
     EXPECT_EQ(tides.script.journal.filter("start"), QStringList({ "start #0" }));
     // The screens without a module are reported and covered black, not left showing the desktop.

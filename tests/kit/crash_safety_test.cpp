@@ -19,14 +19,14 @@ TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
     QRandomGenerator random(20261207);
     for (int round = 0; round < 12; ++round) {
         QProcess child;
-        child.start(QStringLiteral(QUORVEL_BIN_DIR "/kit_store_rewriter"), {store});
+        child.start(QStringLiteral(QUORVEL_BIN_DIR "/kit_store_rewriter"), { store });
         ASSERT_TRUE(child.waitForStarted());
         ASSERT_TRUE(child.waitForReadyRead(5000));
         QThread::msleep(random.bounded(5, 60));
-        child.kill();   // SIGKILL
+        child.kill(); // SIGKILL
         child.waitForFinished();
         ASSERT_EQ(child.exitStatus(), QProcess::CrashExit);
-        for (const QString& path : {store, PlistManager::backupPath(store)})
+        for (const QString& path : { store, PlistManager::backupPath(store) })
             if (QFileInfo::exists(path)) {
                 EXPECT_NO_THROW(plist.read(path)) << "round " << round << " " << path.toStdString();
             }

@@ -9,12 +9,12 @@ using namespace quorvel::kit::fixtures;
 namespace {
 
 struct GuardedWrite : ::testing::Test, KitFixture {
-    ScreensaverManager manager{env};
+    ScreensaverManager manager { env };
     QByteArray original;
 
     void SetUp() override
     {
-        arrange({3, 3});
+        arrange({ 3, 3 });
         original = storeBytes();
     }
     // The agent (or another program) rewrites the store to one that does not name the module and
@@ -29,7 +29,8 @@ struct GuardedWrite : ::testing::Test, KitFixture {
     }
 };
 
-const QString kVerifyFailed = QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly");
+const QString kVerifyFailed
+    = QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly");
 const QString kRollingBack = QStringLiteral("🔧 Auto-rolling back...");
 
 } // namespace
@@ -38,11 +39,13 @@ TEST_F(GuardedWrite, FailedVerificationRollsBackByteForByteAndReportsFailure)
 {
     const QString before = env->plist->calculateChecksum(storePath());
     agentRevertsTheStore();
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false)); }),
-              QStringLiteral("Couldn't make the screensaver change; the previous settings were restored."));
+    EXPECT_EQ(
+        errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false)); }),
+        QStringLiteral("Couldn't make the screensaver change; the previous settings were restored."));
     EXPECT_EQ(env->plist->calculateChecksum(storePath()), before);
     EXPECT_EQ(storeBytes(), original);
-    EXPECT_EQ(printed, (QStringList{kVerifyFailed, kRollingBack, QStringLiteral("✅ Auto-rollback completed successfully")}));
+    EXPECT_EQ(printed,
+        (QStringList { kVerifyFailed, kRollingBack, QStringLiteral("✅ Auto-rollback completed successfully") }));
     EXPECT_EQ(runner->detached.size(), 2u);
 }
 
@@ -53,19 +56,21 @@ TEST_F(GuardedWrite, MissingBackupAtRollbackThrowsItsFileNotFound)
         QFile::remove(PlistManager::backupPath(storePath()));
     };
     EXPECT_EQ(errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false)); }),
-              QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
-    EXPECT_EQ(printed, (QStringList{kVerifyFailed, kRollingBack,
-                                    QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"), kRollingBack}));
+        QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
+    EXPECT_EQ(printed,
+        (QStringList { kVerifyFailed, kRollingBack,
+            QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"),
+            kRollingBack }));
     EXPECT_EQ(runner->detached.size(), 1u);
 }
 
 TEST_F(GuardedWrite, SkippingTheRestartWritesWithoutWaitingOrVerifying)
 {
-    agentRevertsTheStore();   // would fail verification if anything were verified
+    agentRevertsTheStore(); // would fail verification if anything were verified
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
     EXPECT_TRUE(runner->detached.empty());
     EXPECT_TRUE(sleeper->waits.empty());
-    EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
     EXPECT_EQ(env->plist->read(PlistManager::backupPath(storePath())), initial);
 }
 
@@ -73,8 +78,9 @@ TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 {
     await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 5, false, true));
     ASSERT_GE(printed.size(), 12);
-    EXPECT_EQ(printed.mid(0, 3), (QStringList{QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"),
-                                              QStringLiteral("🔧 DEBUG: Target path: ") + storePath(), QStringLiteral("🔧 DEBUG: Restart agent: true")}));
+    EXPECT_EQ(printed.mid(0, 3),
+        (QStringList { QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"),
+            QStringLiteral("🔧 DEBUG: Target path: ") + storePath(), QStringLiteral("🔧 DEBUG: Restart agent: true") }));
     EXPECT_TRUE(printed[3].startsWith(QStringLiteral("🔧 DEBUG: Pre-write checksum: ")));
     EXPECT_EQ(printed[3].size(), QStringLiteral("🔧 DEBUG: Pre-write checksum: ").size() + 64);
     EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Waiting 3.0 seconds for system to settle...")));
@@ -85,8 +91,10 @@ TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed)
 {
     agentRevertsTheStore();
-    await(manager.writeWithAutoRollback(realisticStore({{kMain, {spaceUUID(1)}}}), storePath(), true, true, std::nullopt, std::nullopt, 3.0));
-    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: No verification parameters provided - skipping semantic verification")));
+    await(manager.writeWithAutoRollback(
+        realisticStore({ { kMain, { spaceUUID(1) } } }), storePath(), true, true, std::nullopt, std::nullopt, 3.0));
+    EXPECT_TRUE(printed.contains(
+        QStringLiteral("🔧 DEBUG: No verification parameters provided - skipping semantic verification")));
     EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Checksums match: false")));
 }
 
@@ -95,11 +103,12 @@ TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed
 TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
 {
     arrange({}, false);
-    initial.insert(QStringLiteral("Spaces"), QVariantMap{{QString(), QVariantMap{{QStringLiteral("Default"), slot({})}}}});
+    initial.insert(QStringLiteral("Spaces"),
+        QVariantMap { { QString(), QVariantMap { { QStringLiteral("Default"), slot({}) } } } });
     writeStore(initial);
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
     EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
-    EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
 }
 
 // Two overlapping set operations on one store: the second reads what the first wrote, so the
@@ -122,18 +131,23 @@ TEST_F(GuardedWrite, OverlappingSetOperationsAreSerialised)
 TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
 {
     const QString modernStore = storePath();
-    os->current = {13, 6, 0};
+    os->current = { 13, 6, 0 };
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
-    const QVariantMap moduleDict = preferences->entry(QStringLiteral("host:com.apple.screensaver"))->values.value(QStringLiteral("moduleDict")).toMap();
-    EXPECT_EQ(moduleDict, (QVariantMap{{QStringLiteral("moduleName"), QStringLiteral("Flurry")}, {QStringLiteral("path"), modulesDir() + QStringLiteral("/Flurry.saver")},
-                                       {QStringLiteral("type"), qint64(0)}}));
+    const QVariantMap moduleDict = preferences->entry(QStringLiteral("host:com.apple.screensaver"))
+                                       ->values.value(QStringLiteral("moduleDict"))
+                                       .toMap();
+    EXPECT_EQ(moduleDict,
+        (QVariantMap { { QStringLiteral("moduleName"), QStringLiteral("Flurry") },
+            { QStringLiteral("path"), modulesDir() + QStringLiteral("/Flurry.saver") },
+            { QStringLiteral("type"), qint64(0) } }));
     QFile modern(modernStore);
     ASSERT_TRUE(modern.open(QIODevice::ReadOnly));
     EXPECT_EQ(modern.readAll(), original);
-    EXPECT_EQ(manager.getActiveScreensavers(), QStringList{QStringLiteral("Flurry")});
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
     EXPECT_TRUE(env->paths->wallpaperIndexPath().endsWith(QStringLiteral("com.apple.desktop.plist")));
     preferences->entry(QStringLiteral("host:com.apple.screensaver"))->failSynchronize = true;
     EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false)); }),
-              QStringLiteral("Invalid configuration: Failed to save screensaver preference"));
-    EXPECT_EQ(errorOf([&] { manager.setIdleTime(300); }), QStringLiteral("Invalid configuration: Failed to save idle time preference"));
+        QStringLiteral("Invalid configuration: Failed to save screensaver preference"));
+    EXPECT_EQ(errorOf([&] { manager.setIdleTime(300); }),
+        QStringLiteral("Invalid configuration: Failed to save idle time preference"));
 }

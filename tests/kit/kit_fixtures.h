@@ -20,30 +20,36 @@ inline QDateTime fixedDate(int seconds = 0)
     return QDateTime(QDate(2024, 5, 17), QTime(9, 30, 12), QTimeZone::utc()).addSecs(seconds);
 }
 
-inline QByteArray binary(const QVariantMap& map) { return *serializeBinaryPlist(map).bytes; }
+inline QByteArray binary(const QVariantMap& map)
+{
+    return *serializeBinaryPlist(map).bytes;
+}
 
 // A wallpaper choice as the system writes it: configuration bytes, dates, keys this kit never reads.
 inline QVariantMap choice(const QString& provider, const QByteArray& configuration, QVariantMap content, int age)
 {
-    const QVariantMap c{{QStringLiteral("Configuration"), configuration}, {QStringLiteral("Files"), QVariantList{}},
-                        {QStringLiteral("Provider"), provider}};
-    content.insert(QStringLiteral("Choices"), QVariantList{c});
-    return {{QStringLiteral("Content"), content}, {QStringLiteral("LastSet"), fixedDate(-age)}, {QStringLiteral("LastUse"), fixedDate(60 - age)}};
+    const QVariantMap c { { QStringLiteral("Configuration"), configuration },
+        { QStringLiteral("Files"), QVariantList {} }, { QStringLiteral("Provider"), provider } };
+    content.insert(QStringLiteral("Choices"), QVariantList { c });
+    return { { QStringLiteral("Content"), content }, { QStringLiteral("LastSet"), fixedDate(-age) },
+        { QStringLiteral("LastUse"), fixedDate(60 - age) } };
 }
 
 // A screensaver choice with the given configuration bytes (by default, ones naming `moduleUrl`).
 inline QVariantMap screensaverChoice(const QString& moduleUrl, std::optional<QByteArray> configuration = {})
 {
     return choice(QStringLiteral("com.apple.wallpaper.choice.screen-saver"),
-                  configuration.value_or(binary({{QStringLiteral("module"), QVariantMap{{QStringLiteral("relative"), moduleUrl}}}})),
-                  {{QStringLiteral("Shuffle"), QStringLiteral("$null")}}, 0);
+        configuration.value_or(
+            binary({ { QStringLiteral("module"), QVariantMap { { QStringLiteral("relative"), moduleUrl } } } })),
+        { { QStringLiteral("Shuffle"), QStringLiteral("$null") } }, 0);
 }
 
 inline QVariantMap desktopChoice(const QString& imageUrl)
 {
     return choice(QStringLiteral("com.apple.wallpaper.choice.image"),
-                  binary({{QStringLiteral("type"), QStringLiteral("imageFile")}, {QStringLiteral("url"), QVariantMap{{QStringLiteral("relative"), imageUrl}}}}),
-                  {{QStringLiteral("EncodedOptionValues"), QByteArray("\x62\x70\x6c\x69\x73\x74opaque", 14)}}, 3600);
+        binary({ { QStringLiteral("type"), QStringLiteral("imageFile") },
+            { QStringLiteral("url"), QVariantMap { { QStringLiteral("relative"), imageUrl } } } }),
+        { { QStringLiteral("EncodedOptionValues"), QByteArray("\x62\x70\x6c\x69\x73\x74opaque", 14) } }, 3600);
 }
 
 inline QVariantMap slot(QVariantMap s)
@@ -61,25 +67,30 @@ struct MonitorSpec {
 // (and, given a module, a screensaver), plus keys this kit never reads, at every level.
 inline QVariantMap realisticStore(const QList<MonitorSpec>& monitors, const QString& idleModuleUrl = {})
 {
-    const QVariantMap sonoma{{QStringLiteral("Desktop"), desktopChoice(QStringLiteral("file:///Library/Desktop%20Pictures/Sonoma.heic"))}};
+    const QVariantMap sonoma { { QStringLiteral("Desktop"),
+        desktopChoice(QStringLiteral("file:///Library/Desktop%20Pictures/Sonoma.heic")) } };
     QVariantMap spaces;
     for (const MonitorSpec& monitor : monitors)
         for (const QString& space : monitor.spaceUUIDs) {
             QVariantMap def = slot(sonoma);
             if (!idleModuleUrl.isEmpty())
                 def.insert(QStringLiteral("Idle"), screensaverChoice(idleModuleUrl));
-            const QString picture = QStringLiteral("file:///Users/me/Pictures/") + space.left(4) + QStringLiteral(".heic");
-            spaces.insert(space, QVariantMap{{QStringLiteral("Default"), def},
-                                             {QStringLiteral("Displays"), QVariantMap{{monitor.displayUUID, slot({{QStringLiteral("Desktop"), desktopChoice(picture)}})}}},
-                                             {QStringLiteral("FutureSpaceKey"), QVariantList{qint64(-7), 2.5, true}}});
+            const QString picture
+                = QStringLiteral("file:///Users/me/Pictures/") + space.left(4) + QStringLiteral(".heic");
+            spaces.insert(space,
+                QVariantMap { { QStringLiteral("Default"), def },
+                    { QStringLiteral("Displays"),
+                        QVariantMap { { monitor.displayUUID,
+                            slot({ { QStringLiteral("Desktop"), desktopChoice(picture) } }) } } },
+                    { QStringLiteral("FutureSpaceKey"), QVariantList { qint64(-7), 2.5, true } } });
         }
-    return {{QStringLiteral("AllSpacesAndDisplays"), slot(sonoma)},
-            {QStringLiteral("SystemDefault"), slot({{QStringLiteral("Linked"), desktopChoice(QStringLiteral("file:///System/Default.heic"))},
-                                                    {QStringLiteral("UnknownSlotKey"), qint64(4294967296)}})},
-            {QStringLiteral("Spaces"), spaces},
-            {QStringLiteral("StoreVersion"), qint64(3)},
-            {QStringLiteral("UnknownRootDate"), fixedDate(123)},
-            {QStringLiteral("UnknownRootData"), QByteArray("\x00\x01\x02\xff", 4)}};
+    return { { QStringLiteral("AllSpacesAndDisplays"), slot(sonoma) },
+        { QStringLiteral("SystemDefault"),
+            slot({ { QStringLiteral("Linked"), desktopChoice(QStringLiteral("file:///System/Default.heic")) },
+                { QStringLiteral("UnknownSlotKey"), qint64(4294967296) } }) },
+        { QStringLiteral("Spaces"), spaces }, { QStringLiteral("StoreVersion"), qint64(3) },
+        { QStringLiteral("UnknownRootDate"), fixedDate(123) },
+        { QStringLiteral("UnknownRootData"), QByteArray("\x00\x01\x02\xff", 4) } };
 }
 
 class FakeScreens final : public platform::Screens {
@@ -107,7 +118,7 @@ public:
     };
     QCoro::Task<platform::ProcessResult> run(QString program, QStringList arguments, std::chrono::milliseconds) override
     {
-        runs.push_back({program, arguments});
+        runs.push_back({ program, arguments });
         platform::ProcessResult r = results.empty() ? finished(0, {}) : results.front();
         if (!results.empty())
             results.pop_front();
@@ -115,7 +126,7 @@ public:
     }
     bool startDetached(const QString& program, const QStringList& arguments) override
     {
-        detached.push_back({program, arguments});
+        detached.push_back({ program, arguments });
         return true;
     }
     static platform::ProcessResult finished(int status, const QByteArray& output)
@@ -132,8 +143,7 @@ public:
 };
 
 // The exact message of what `f` throws, so a table row can pin it.
-template <typename F>
-QString errorOf(F&& f)
+template <typename F> QString errorOf(F&& f)
 {
     try {
         f();

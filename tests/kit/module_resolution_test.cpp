@@ -9,8 +9,8 @@ using namespace quorvel::kit::fixtures;
 namespace {
 
 struct Resolution : ::testing::Test, KitFixture {
-    ScreensaverManager manager{env};
-    ModuleResolver resolver{env};
+    ScreensaverManager manager { env };
+    ModuleResolver resolver { env };
 
     QString resolved(const QString& screen)
     {
@@ -25,13 +25,13 @@ struct Resolution : ::testing::Test, KitFixture {
 
 TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
 {
-    arrange({1, 1}, false);
+    arrange({ 1, 1 }, false);
     ASSERT_TRUE(resolver.ensureStore());
     const QVariantMap written = store();
-    const QVariantMap individual{{QStringLiteral("Type"), QStringLiteral("individual")}};
+    const QVariantMap individual { { QStringLiteral("Type"), QStringLiteral("individual") } };
     EXPECT_EQ(written.value(QStringLiteral("AllSpacesAndDisplays")).toMap(), individual);
     EXPECT_EQ(written.value(QStringLiteral("SystemDefault")).toMap(), individual);
-    EXPECT_EQ(written.value(QStringLiteral("Spaces")).toMap().keys(), (QStringList{spaceUUID(1), spaceUUID(2)}));
+    EXPECT_EQ(written.value(QStringLiteral("Spaces")).toMap().keys(), (QStringList { spaceUUID(1), spaceUUID(2) }));
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: no screensaver module is selected in the wallpaper store"));
 
     writeStore(initial);
@@ -42,10 +42,11 @@ TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
 
 TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 {
-    arrange({1, 1}, false);
+    arrange({ 1, 1 }, false);
     resolver.ensureStore();
     await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
-    await(manager.setScreensaverForSpace(QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier{2}, true, false));
+    await(manager.setScreensaverForSpace(
+        QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier { 2 }, true, false));
     EXPECT_EQ(resolved(kMain), modulesDir() + QStringLiteral("/Flurry.saver"));
     EXPECT_EQ(resolved(kSecond), modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
     const ModuleResolution main = await(resolver.resolveMain());
@@ -54,27 +55,31 @@ TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 
 TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
 {
-    arrange({1}, false);
+    arrange({ 1 }, false);
     resolver.ensureStore();
-    runner->results.push_back(ScriptedProcessRunner::finished(
-        0, "+    com.quorvel.Quorvel.Extension(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex\n"));
+    runner->results.push_back(ScriptedProcessRunner::finished(0,
+        "+    com.quorvel.Quorvel.Extension(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/My "
+        "Quorvel.app/Contents/PlugIns/QuorvelExtension.appex\n"));
     await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), true, false));
     QDir(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).removeRecursively();
     EXPECT_EQ(resolved(kMain), QStringLiteral("/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex"));
-    EXPECT_EQ(runner->runs.back().arguments, (QStringList{"-m", "-v", "-p", "com.apple.screensaver"}));
+    EXPECT_EQ(runner->runs.back().arguments, (QStringList { "-m", "-v", "-p", "com.apple.screensaver" }));
     // Unregistered and not in the folders: said so by name.
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: the selected screensaver \"QuorvelExtension\" is not installed"));
 }
 
 TEST_F(Resolution, UnusableStoresAndChoicesAreTypedReasons)
 {
-    arrange({1}, false);
+    arrange({ 1 }, false);
     writeBytes("bplist00 truncated");
-    EXPECT_EQ(resolved(kMain), QStringLiteral("error: the wallpaper store ") + storePath() + QStringLiteral(" cannot be read"));
+    EXPECT_EQ(resolved(kMain),
+        QStringLiteral("error: the wallpaper store ") + storePath() + QStringLiteral(" cannot be read"));
 
     // A choice whose configuration is not a module (a video screensaver).
-    const QByteArray video = manager.createScreensaverConfiguration(QStringLiteral("/v"), ScreensaverType::sequoiaVideo);
-    initial.insert(QStringLiteral("SystemDefault"), QVariantMap{{QStringLiteral("Idle"), screensaverChoice({}, video)}});
+    const QByteArray video
+        = manager.createScreensaverConfiguration(QStringLiteral("/v"), ScreensaverType::sequoiaVideo);
+    initial.insert(
+        QStringLiteral("SystemDefault"), QVariantMap { { QStringLiteral("Idle"), screensaverChoice({}, video) } });
     writeStore(initial);
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: the selected screensaver choice names no module"));
 }

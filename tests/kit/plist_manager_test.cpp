@@ -22,7 +22,7 @@ protected:
     QString backup() const { return PlistManager::backupPath(store()); }
     QVariantMap sample(int marker) const
     {
-        QVariantMap m = fixtures::realisticStore({{QStringLiteral("D1"), {QStringLiteral("S1")}}});
+        QVariantMap m = fixtures::realisticStore({ { QStringLiteral("D1"), { QStringLiteral("S1") } } });
         m.insert(QStringLiteral("Marker"), qint64(marker));
         return m;
     }
@@ -45,11 +45,11 @@ protected:
 TEST_F(PlistManagerTest, ReadFailuresAreTypedWithTheirPath)
 {
     const QString missing = dir.filePath(QStringLiteral("nope.plist"));
-    for (const auto& action : std::vector<std::function<void()>>{[&] { plist.read(missing); }, [&] { plist.backup(missing); },
-                                                                 [&] { plist.calculateChecksum(missing); }})
+    for (const auto& action : std::vector<std::function<void()>> {
+             [&] { plist.read(missing); }, [&] { plist.backup(missing); }, [&] { plist.calculateChecksum(missing); } })
         EXPECT_EQ(errorOf(action), QStringLiteral("File not found: ") + missing);
-    for (const QString& path : {put(QStringLiteral("array"), *serializeBinaryPlist(QVariantList{qint64(1)}).bytes), put(QStringLiteral("empty"), {}),
-                                put(QStringLiteral("truncated"), fixtures::binary(sample(1)).left(40))})
+    for (const QString& path : { put(QStringLiteral("array"), *serializeBinaryPlist(QVariantList { qint64(1) }).bytes),
+             put(QStringLiteral("empty"), {}), put(QStringLiteral("truncated"), fixtures::binary(sample(1)).left(40)) })
         EXPECT_EQ(errorOf([&] { plist.read(path); }), QStringLiteral("Failed to read plist: ") + path);
 }
 
@@ -61,7 +61,7 @@ TEST_F(PlistManagerTest, EveryWriteRefreshesTheBackupWithThePreviousContent)
     plist.write(sample(1), store());
     EXPECT_TRUE(bytes(store()).startsWith("bplist00"));
     EXPECT_EQ(plist.read(store()), sample(1));
-    EXPECT_FALSE(QFileInfo::exists(backup()));   // nothing existed to back up
+    EXPECT_FALSE(QFileInfo::exists(backup())); // nothing existed to back up
     const QByteArray first = bytes(store());
     plist.write(sample(2), store());
     EXPECT_EQ(bytes(backup()), first);
@@ -78,7 +78,8 @@ TEST_F(PlistManagerTest, AFailedWriteLeavesTheOldFileIntact)
     QVariantMap bad = sample(2);
     bad.insert(QStringLiteral("notAPlistValue"), QPoint(1, 1));
     const QString message = errorOf([&] { plist.write(bad, store()); });
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Failed to write plist: ") + store() + QStringLiteral(": "))) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Failed to write plist: ") + store() + QStringLiteral(": ")))
+        << message.toStdString();
     EXPECT_EQ(bytes(store()), before);
     EXPECT_EQ(errorOf([&] { plist.createBinaryPlist(bad); }), QStringLiteral("Failed to write plist: binary data"));
 
@@ -99,13 +100,15 @@ TEST_F(PlistManagerTest, RestoreReplacesTheTargetAndKeepsTheBackup)
     EXPECT_TRUE(QFileInfo::exists(backup()));
 
     const QString missingBackup = dir.filePath(QStringLiteral("none.backup"));
-    EXPECT_EQ(errorOf([&] { plist.restore(missingBackup, store()); }), QStringLiteral("File not found: ") + missingBackup);
-    EXPECT_EQ(plist.read(store()), sample(1));   // a failed restore never leaves no store
+    EXPECT_EQ(
+        errorOf([&] { plist.restore(missingBackup, store()); }), QStringLiteral("File not found: ") + missingBackup);
+    EXPECT_EQ(plist.read(store()), sample(1)); // a failed restore never leaves no store
 }
 
 TEST_F(PlistManagerTest, ChecksumIsSha256InLowerCaseHex)
 {
     const QString a = put(QStringLiteral("a"), "abc");
-    EXPECT_EQ(plist.calculateChecksum(a), QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+    EXPECT_EQ(
+        plist.calculateChecksum(a), QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     EXPECT_NE(plist.calculateChecksum(a), plist.calculateChecksum(put(QStringLiteral("b"), "abd")));
 }

@@ -21,15 +21,17 @@ TEST(PluginkitParsing, ListingLinesTable)
         QList<PluginkitExtension> expected;
     };
     const std::vector<Row> rows = {
-        {"empty output", "", {}},
-        {"identifier and version but no path", "     com.example.a(1.0)\tUUID-1\t2024-01-01 00:00:00 +0000\n", {}},
-        {"no parentheses", "garbage line without fields\n", {}},
-        {"tab separated, a path with spaces is kept whole",
-         "-    com.apple.ScreenSaver.Computer-Name(1.0)\t2B6C\t2023-09-22 07:12:32 +0000\t/System/Library/ExtensionKit/Extensions/Computer Name.appex\r\n",
-         {{"com.apple.ScreenSaver.Computer-Name", "1.0", "2B6C", "/System/Library/ExtensionKit/Extensions/Computer Name.appex"}}},
-        {"spaces instead of tabs, several lines in order",
-         "     a.b(1)  U1   /x/One.appex\n\n  \t \n=    c.d(2) U2 2024-01-01 /y/My Saver/Two.appex  \n",
-         {{"a.b", "1", "U1", "/x/One.appex"}, {"c.d", "2", "U2", "/y/My Saver/Two.appex"}}},
+        { "empty output", "", {} },
+        { "identifier and version but no path", "     com.example.a(1.0)\tUUID-1\t2024-01-01 00:00:00 +0000\n", {} },
+        { "no parentheses", "garbage line without fields\n", {} },
+        { "tab separated, a path with spaces is kept whole",
+            "-    com.apple.ScreenSaver.Computer-Name(1.0)\t2B6C\t2023-09-22 07:12:32 "
+            "+0000\t/System/Library/ExtensionKit/Extensions/Computer Name.appex\r\n",
+            { { "com.apple.ScreenSaver.Computer-Name", "1.0", "2B6C",
+                "/System/Library/ExtensionKit/Extensions/Computer Name.appex" } } },
+        { "spaces instead of tabs, several lines in order",
+            "     a.b(1)  U1   /x/One.appex\n\n  \t \n=    c.d(2) U2 2024-01-01 /y/My Saver/Two.appex  \n",
+            { { "a.b", "1", "U1", "/x/One.appex" }, { "c.d", "2", "U2", "/y/My Saver/Two.appex" } } },
     };
     for (const Row& row : rows)
         EXPECT_EQ(PluginkitManager::parseListing(QString::fromUtf8(row.output)), row.expected) << row.name;
@@ -41,8 +43,8 @@ TEST(PluginkitQueries, ToolOutcomesBecomeTypedErrorsOrOutputAndLookupsUseTheFile
     PluginkitManager manager(runner, QStringLiteral("/opt/tool"));
 
     runner->results.push_back(ScriptedProcessRunner::finished(1, "pluginkit: error: bad thing\n"));
-    EXPECT_EQ(quorvel::kit::fixtures::errorOf([&] { await(manager.runPluginkit({QStringLiteral("-m")})); }),
-              QStringLiteral("pluginkit command failed: pluginkit: error: bad thing\n"));
+    EXPECT_EQ(quorvel::kit::fixtures::errorOf([&] { await(manager.runPluginkit({ QStringLiteral("-m") })); }),
+        QStringLiteral("pluginkit command failed: pluginkit: error: bad thing\n"));
 
     // A non-zero status without "error" in the output still yields the output.
     runner->results.push_back(ScriptedProcessRunner::finished(2, "partial\n"));
@@ -61,7 +63,7 @@ TEST(PluginkitQueries, ToolOutcomesBecomeTypedErrorsOrOutputAndLookupsUseTheFile
 
     // Undecodable output counts as empty.
     runner->results.push_back(ScriptedProcessRunner::finished(0, QByteArray("\xff\xfe\xfa", 3)));
-    EXPECT_EQ(await(manager.discoverScreensaverExtensions()), QList<PluginkitExtension>{});
+    EXPECT_EQ(await(manager.discoverScreensaverExtensions()), QList<PluginkitExtension> {});
 
     // Found by the bundle's file name, not by its identifier.
     const QByteArray listing = "+    com.example.Example(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/Example.appex\n";
@@ -72,7 +74,7 @@ TEST(PluginkitQueries, ToolOutcomesBecomeTypedErrorsOrOutputAndLookupsUseTheFile
 
     ASSERT_EQ(runner->runs.size(), 7u);
     EXPECT_EQ(runner->runs.back().program, QStringLiteral("/opt/tool"));
-    EXPECT_EQ(runner->runs.back().arguments, (QStringList{"-m", "-v", "-p", "com.apple.screensaver"}));
+    EXPECT_EQ(runner->runs.back().arguments, (QStringList { "-m", "-v", "-p", "com.apple.screensaver" }));
 }
 
 namespace {
@@ -82,10 +84,12 @@ QString makeBundle(const QString& path, const QString& identifier, const QString
     QDir().mkpath(path + QStringLiteral("/Contents"));
     QFile info(path + QStringLiteral("/Contents/Info.plist"));
     info.open(QIODevice::WriteOnly);
-    info.write(*serializeXmlPlist(QVariantMap{
-        {QStringLiteral("CFBundleIdentifier"), identifier},
-        {QStringLiteral("CFBundleVersion"), version},
-        {QStringLiteral("NSExtension"), QVariantMap{{QStringLiteral("NSExtensionPointIdentifier"), QStringLiteral("com.apple.screensaver")}}}}).bytes);
+    info.write(*serializeXmlPlist(QVariantMap { { QStringLiteral("CFBundleIdentifier"), identifier },
+                                      { QStringLiteral("CFBundleVersion"), version },
+                                      { QStringLiteral("NSExtension"),
+                                          QVariantMap { { QStringLiteral("NSExtensionPointIdentifier"),
+                                              QStringLiteral("com.apple.screensaver") } } } })
+                    .bytes);
     return path;
 }
 
@@ -100,11 +104,13 @@ TEST(PluginkitTool, AddListRemoveThroughTheRealTool)
     auto runner = std::make_shared<quorvel::platform::QProcessRunner>();
     PluginkitManager manager(runner, tool);
 
-    const QString first = makeBundle(dir.filePath(QStringLiteral("My Apps/Quorvel.app/Contents/PlugIns/QuorvelExtension.appex")),
-                                     QStringLiteral("com.quorvel.Quorvel.Extension"), QStringLiteral("3"));
-    const QString other = makeBundle(dir.filePath(QStringLiteral("Other.appex")), QStringLiteral("com.other.Saver"), QStringLiteral("1.2"));
-    EXPECT_EQ(await(manager.runPluginkit({QStringLiteral("-a"), first})), QString());
-    await(manager.runPluginkit({QStringLiteral("-a"), other}));
+    const QString first
+        = makeBundle(dir.filePath(QStringLiteral("My Apps/Quorvel.app/Contents/PlugIns/QuorvelExtension.appex")),
+            QStringLiteral("com.quorvel.Quorvel.Extension"), QStringLiteral("3"));
+    const QString other = makeBundle(
+        dir.filePath(QStringLiteral("Other.appex")), QStringLiteral("com.other.Saver"), QStringLiteral("1.2"));
+    EXPECT_EQ(await(manager.runPluginkit({ QStringLiteral("-a"), first })), QString());
+    await(manager.runPluginkit({ QStringLiteral("-a"), other }));
 
     auto found = await(manager.discoverScreensaverExtensions());
     ASSERT_EQ(found.size(), 2);
@@ -115,23 +121,26 @@ TEST(PluginkitTool, AddListRemoveThroughTheRealTool)
     EXPECT_EQ(await(manager.findExtension(QStringLiteral("Other")))->path, other);
 
     // Electing "ignore" marks the line with "-"; a second copy supersedes the first ("=").
-    await(manager.runPluginkit({QStringLiteral("-e"), QStringLiteral("ignore"), QStringLiteral("-i"), QStringLiteral("com.other.Saver")}));
-    const QString copy = makeBundle(dir.filePath(QStringLiteral("Copy/QuorvelExtension.appex")), QStringLiteral("com.quorvel.Quorvel.Extension"), QStringLiteral("4"));
-    await(manager.runPluginkit({QStringLiteral("-a"), copy}));
-    const QString all = await(manager.runPluginkit({"-m", "-A", "-D", "-v", "-p", "com.apple.screensaver"}));
+    await(manager.runPluginkit(
+        { QStringLiteral("-e"), QStringLiteral("ignore"), QStringLiteral("-i"), QStringLiteral("com.other.Saver") }));
+    const QString copy = makeBundle(dir.filePath(QStringLiteral("Copy/QuorvelExtension.appex")),
+        QStringLiteral("com.quorvel.Quorvel.Extension"), QStringLiteral("4"));
+    await(manager.runPluginkit({ QStringLiteral("-a"), copy }));
+    const QString all = await(manager.runPluginkit({ "-m", "-A", "-D", "-v", "-p", "com.apple.screensaver" }));
     const QStringList lines = all.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("=    com.quorvel.Quorvel.Extension(3)\t")));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("-    com.other.Saver(1.2)\t")));
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t") + copy));
-    EXPECT_EQ(await(manager.discoverScreensaverExtensions()).size(), 2);   // only the copy in use, without -D
+    EXPECT_EQ(await(manager.discoverScreensaverExtensions()).size(), 2); // only the copy in use, without -D
 
-    await(manager.runPluginkit({QStringLiteral("-r"), copy}));
-    await(manager.runPluginkit({QStringLiteral("-r"), first}));
+    await(manager.runPluginkit({ QStringLiteral("-r"), copy }));
+    await(manager.runPluginkit({ QStringLiteral("-r"), first }));
     found = await(manager.discoverScreensaverExtensions());
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0].path, other);
 
     // Registering something that is no bundle is a reported error.
-    EXPECT_THROW(await(manager.runPluginkit({QStringLiteral("-a"), dir.filePath(QStringLiteral("missing.appex"))})), PluginkitError);
+    EXPECT_THROW(await(manager.runPluginkit({ QStringLiteral("-a"), dir.filePath(QStringLiteral("missing.appex")) })),
+        PluginkitError);
 }

@@ -13,35 +13,42 @@ using namespace quorvel::kit;
 
 namespace {
 // Through JSON text and back, as the app's listings and settings carry records.
-QVariantMap viaJson(const QVariantMap& map) { return QJsonDocument::fromJson(QJsonDocument(QJsonObject::fromVariantMap(map)).toJson()).object().toVariantMap(); }
+QVariantMap viaJson(const QVariantMap& map)
+{
+    return QJsonDocument::fromJson(QJsonDocument(QJsonObject::fromVariantMap(map)).toJson()).object().toVariantMap();
+}
 } // namespace
 
 // The exact texts users read; a look-alike character would pass every test built on the same call.
 TEST(KitErrors, MessagesAreTheExactUserFacingTexts)
 {
     const std::vector<std::pair<TessaryError, const char*>> rows = {
-        {TessaryError::unsupportedOperation(QStringLiteral("x")), "Unsupported operation: x"},
-        {TessaryError::fileNotFound(QStringLiteral("/a/b")), "File not found: /a/b"},
-        {TessaryError::permissionDenied(QStringLiteral("p")), "Permission denied: p"},
-        {TessaryError::invalidConfiguration(QStringLiteral("No displays found")), "Invalid configuration: No displays found"},
-        {TessaryError::plistReadError(QStringLiteral("/s")), "Failed to read plist: /s"},
-        {TessaryError::plistWriteError(QStringLiteral("binary data")), "Failed to write plist: binary data"},
-        {TessaryError::screensaverNotFound(QStringLiteral("Foo")), "Screensaver not found: Foo"},
-        {TessaryError::displayNotFound(3), "Display 3 not found"},
-        {TessaryError::spaceNotFoundOnDisplay(2, 5), "Space 5 not found on Display 2"},
-        {TessaryError::unknownError(QStringLiteral("boom")), "Unknown error: boom"},
-        {TessaryError::spaceNotFound(), "Space not found"},
-        {TessaryError::sonomaRequired(), "This feature requires macOS 14.0 (Sonoma) or later"},
-        {TessaryError::invalidScreenIdentifier(), "Invalid screen identifier provided"},
-        {TessaryError::systemVersionDetectionFailed(), "Failed to detect macOS version"},
-        {TessaryError::changeRolledBack(), "Couldn't make the screensaver change; the previous settings were restored."},
+        { TessaryError::unsupportedOperation(QStringLiteral("x")), "Unsupported operation: x" },
+        { TessaryError::fileNotFound(QStringLiteral("/a/b")), "File not found: /a/b" },
+        { TessaryError::permissionDenied(QStringLiteral("p")), "Permission denied: p" },
+        { TessaryError::invalidConfiguration(QStringLiteral("No displays found")),
+            "Invalid configuration: No displays found" },
+        { TessaryError::plistReadError(QStringLiteral("/s")), "Failed to read plist: /s" },
+        { TessaryError::plistWriteError(QStringLiteral("binary data")), "Failed to write plist: binary data" },
+        { TessaryError::screensaverNotFound(QStringLiteral("Foo")), "Screensaver not found: Foo" },
+        { TessaryError::displayNotFound(3), "Display 3 not found" },
+        { TessaryError::spaceNotFoundOnDisplay(2, 5), "Space 5 not found on Display 2" },
+        { TessaryError::unknownError(QStringLiteral("boom")), "Unknown error: boom" },
+        { TessaryError::spaceNotFound(), "Space not found" },
+        { TessaryError::sonomaRequired(), "This feature requires macOS 14.0 (Sonoma) or later" },
+        { TessaryError::invalidScreenIdentifier(), "Invalid screen identifier provided" },
+        { TessaryError::systemVersionDetectionFailed(), "Failed to detect macOS version" },
+        { TessaryError::changeRolledBack(),
+            "Couldn't make the screensaver change; the previous settings were restored." },
     };
     for (const auto& [error, text] : rows) {
         EXPECT_EQ(error.errorDescription(), QString::fromUtf8(text));
         EXPECT_STREQ(error.what(), text);
     }
-    EXPECT_EQ(PluginkitError::commandFailed(QStringLiteral("out")).errorDescription(), QStringLiteral("pluginkit command failed: out"));
-    EXPECT_EQ(PluginkitError::extensionNotFound(QStringLiteral("id")).errorDescription(), QStringLiteral("Extension not found: id"));
+    EXPECT_EQ(PluginkitError::commandFailed(QStringLiteral("out")).errorDescription(),
+        QStringLiteral("pluginkit command failed: out"));
+    EXPECT_EQ(PluginkitError::extensionNotFound(QStringLiteral("id")).errorDescription(),
+        QStringLiteral("Extension not found: id"));
     // what() stays valid after the temporary that built it is gone.
     EXPECT_STREQ(TessaryError::spaceNotFoundOnDisplay(2, 5).what(), "Space 5 not found on Display 2");
 }
@@ -49,11 +56,11 @@ TEST(KitErrors, MessagesAreTheExactUserFacingTexts)
 TEST(ScreensaverTypeTest, KindComesFromTheLowerCasedExtensionAndRawValuesRoundTrip)
 {
     const std::vector<std::pair<const char*, ScreensaverType>> rows = {
-        {"/Library/Screen Savers/Flurry.SAVER", ScreensaverType::traditional},
-        {"/Applications/Q.app/Contents/PlugIns/QuorvelExtension.appex", ScreensaverType::appExtension},
-        {"/Applications/Q.app/Contents/PlugIns/QuorvelExtension.appex/", ScreensaverType::appExtension},
-        {"/System/Library/Screen Savers/Aerial", ScreensaverType::sequoiaVideo},   // no extension
-        {"/Library/Screen Savers/Odd.bundle", ScreensaverType::traditional},
+        { "/Library/Screen Savers/Flurry.SAVER", ScreensaverType::traditional },
+        { "/Applications/Q.app/Contents/PlugIns/QuorvelExtension.appex", ScreensaverType::appExtension },
+        { "/Applications/Q.app/Contents/PlugIns/QuorvelExtension.appex/", ScreensaverType::appExtension },
+        { "/System/Library/Screen Savers/Aerial", ScreensaverType::sequoiaVideo }, // no extension
+        { "/Library/Screen Savers/Odd.bundle", ScreensaverType::traditional },
     };
     for (const auto& [path, type] : rows)
         EXPECT_EQ(screensaver_type::fromPath(QString::fromUtf8(path)), type) << path;
@@ -64,38 +71,51 @@ TEST(ScreensaverTypeTest, KindComesFromTheLowerCasedExtensionAndRawValuesRoundTr
 
 TEST(KitRecords, RecordsRoundTripAndAbsentOptionalsStayAbsent)
 {
-    const auto bare = ScreensaverInfo::decode(viaJson({{QStringLiteral("name"), QStringLiteral("Quorvel")}, {QStringLiteral("identifier"), QStringLiteral("Q.appex")}}));
+    const auto bare = ScreensaverInfo::decode(viaJson({ { QStringLiteral("name"), QStringLiteral("Quorvel") },
+        { QStringLiteral("identifier"), QStringLiteral("Q.appex") } }));
     ASSERT_TRUE(bare);
-    EXPECT_EQ(*bare, (ScreensaverInfo{QStringLiteral("Quorvel"), QStringLiteral("Q.appex"), {}, {}}));
-    EXPECT_NE(*bare, (ScreensaverInfo{QStringLiteral("Quorvel"), QStringLiteral("Q.appex"), QString(), {}}));
-    EXPECT_FALSE(ScreensaverInfo::decode({{QStringLiteral("name"), QStringLiteral("Quorvel")}}));
+    EXPECT_EQ(*bare, (ScreensaverInfo { QStringLiteral("Quorvel"), QStringLiteral("Q.appex"), {}, {} }));
+    EXPECT_NE(*bare, (ScreensaverInfo { QStringLiteral("Quorvel"), QStringLiteral("Q.appex"), QString(), {} }));
+    EXPECT_FALSE(ScreensaverInfo::decode({ { QStringLiteral("name"), QStringLiteral("Quorvel") } }));
 
-    const ScreensaverInfo info{QStringLiteral("A"), QStringLiteral("A.saver"), QStringLiteral("/L/A.saver"), ScreenIdentifier{42}};
+    const ScreensaverInfo info { QStringLiteral("A"), QStringLiteral("A.saver"), QStringLiteral("/L/A.saver"),
+        ScreenIdentifier { 42 } };
     EXPECT_EQ(ScreensaverInfo::decode(viaJson(info.encode())), info);
-    const DisplayInfo display{.uuid = QStringLiteral("ABC"), .displayID = 7, .frame = QRectF(0, 0, 1920, 1080), .isMain = true,
-                              .isConnected = true, .refreshRate = 60, .displayName = QStringLiteral("Studio")};
+    const DisplayInfo display { .uuid = QStringLiteral("ABC"),
+        .displayID = 7,
+        .frame = QRectF(0, 0, 1920, 1080),
+        .isMain = true,
+        .isConnected = true,
+        .refreshRate = 60,
+        .displayName = QStringLiteral("Studio") };
     EXPECT_EQ(DisplayInfo::decode(viaJson(display.encode())), display);
-    const PluginkitExtension extension{QStringLiteral("com.x"), QStringLiteral("1"), QStringLiteral("U"), QStringLiteral("/p/X.appex")};
+    const PluginkitExtension extension { QStringLiteral("com.x"), QStringLiteral("1"), QStringLiteral("U"),
+        QStringLiteral("/p/X.appex") };
     EXPECT_EQ(PluginkitExtension::decode(extension.encode()), extension);
 }
 
 TEST(KitRecords, ScreenIdentifierNeedsAnUnsigned32BitScreenNumber)
 {
     const QString key = QStringLiteral("NSScreenNumber");
-    for (const QVariantMap& bad : {QVariantMap{}, QVariantMap{{key, QStringLiteral("1")}}, QVariantMap{{key, qint64(-1)}}, QVariantMap{{key, qint64(1) << 33}}})
+    for (const QVariantMap& bad : { QVariantMap {}, QVariantMap { { key, QStringLiteral("1") } },
+             QVariantMap { { key, qint64(-1) } }, QVariantMap { { key, qint64(1) << 33 } } })
         EXPECT_FALSE(ScreenIdentifier::fromDeviceDescription(bad));
-    EXPECT_EQ(ScreenIdentifier::fromDeviceDescription({{key, 69734208u}}), ScreenIdentifier{69734208u});
+    EXPECT_EQ(ScreenIdentifier::fromDeviceDescription({ { key, 69734208u } }), ScreenIdentifier { 69734208u });
 }
 
 TEST(KitRecords, DisplayTextsForListings)
 {
     const QString uuid = QStringLiteral("1234ABCD-0000-0000-0000-000000000000");
     const std::vector<std::tuple<DisplayInfo, const char*, const char*>> rows = {
-        {{.uuid = uuid, .isMain = true, .isConnected = true}, "Main Display 1234ABCD...", "Unknown resolution"},
-        {{.uuid = uuid, .frame = QRectF(0, 0, 1512.4, 982), .isMain = true, .isConnected = true, .displayName = QStringLiteral("Built-in")},
-         "Built-in (Main)", "1512x982"},
-        {{.uuid = uuid, .resolution = QSizeF(2560, 1440), .refreshRate = 144, .scale = 1, .configVersion = 12},
-         "Display 1234ABCD... (last seen: Config 12)", "2560x1440 @ 144Hz"},
+        { { .uuid = uuid, .isMain = true, .isConnected = true }, "Main Display 1234ABCD...", "Unknown resolution" },
+        { { .uuid = uuid,
+              .frame = QRectF(0, 0, 1512.4, 982),
+              .isMain = true,
+              .isConnected = true,
+              .displayName = QStringLiteral("Built-in") },
+            "Built-in (Main)", "1512x982" },
+        { { .uuid = uuid, .resolution = QSizeF(2560, 1440), .refreshRate = 144, .scale = 1, .configVersion = 12 },
+            "Display 1234ABCD... (last seen: Config 12)", "2560x1440 @ 144Hz" },
     };
     for (const auto& [display, name, resolution] : rows) {
         EXPECT_EQ(display.friendlyName(), QString::fromUtf8(name));

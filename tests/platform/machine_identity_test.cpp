@@ -1,5 +1,5 @@
-#include "platform/machine_identity_parts.h"
 #include "platform/machine_identity.h"
+#include "platform/machine_identity_parts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/bundle_reader.h"
-#include "platform/plist_document.h"
 #include "platform/operating_system.h"
+#include "platform/plist_document.h"
 #include "support/environment_guard.h"
 
 #include <gtest/gtest.h>

@@ -99,8 +99,8 @@ TEST(ServiceLifecycleTest, RawSocketAbuseNeitherStopsNorBloatsTheService)
         socket.connectToHost(QHostAddress::LocalHost, service.port());
         ASSERT_TRUE(socket.waitForConnected(5000));
         socket.write(head);
-        const QByteArray chunk = head == chunked ? "100000\r\n" + QByteArray(0x100000, 'a') + "\r\n"
-                                                 : QByteArray(0x100000, 'a');
+        const QByteArray chunk
+            = head == chunked ? "100000\r\n" + QByteArray(0x100000, 'a') + "\r\n" : QByteArray(0x100000, 'a');
         QByteArray answer;
         for (qint64 sent = 0; sent < size && socket.state() == QAbstractSocket::ConnectedState && answer.isEmpty();
              sent += 0x100000) {
@@ -110,7 +110,8 @@ TEST(ServiceLifecycleTest, RawSocketAbuseNeitherStopsNorBloatsTheService)
                 answer += socket.readAll();
         }
         answer += readResponse(socket);
-        EXPECT_TRUE(answer.startsWith("HTTP/1.1 413") && answer.contains("too_large")) << answer.left(200).toStdString();
+        EXPECT_TRUE(answer.startsWith("HTTP/1.1 413") && answer.contains("too_large"))
+            << answer.left(200).toStdString();
     }
     QFile status(QString("/proc/%1/status").arg(service.processId()));
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));

@@ -11,8 +11,7 @@
 namespace quorvel::testing {
 
 namespace detail {
-template <typename T>
-QCoro::Task<std::optional<T>> catching(QCoro::Task<T> task, std::exception_ptr* error)
+template <typename T> QCoro::Task<std::optional<T>> catching(QCoro::Task<T> task, std::exception_ptr* error)
 {
     try {
         co_return co_await std::move(task);
@@ -33,8 +32,7 @@ inline QCoro::Task<bool> catchingVoid(QCoro::Task<> task, std::exception_ptr* er
 }
 } // namespace detail
 
-template <typename T>
-T await(QCoro::Task<T>&& task)
+template <typename T> T await(QCoro::Task<T>&& task)
 {
     std::exception_ptr error;
     std::optional<T> result = QCoro::waitFor(detail::catching(std::move(task), &error));

@@ -14,7 +14,7 @@ void handler(QtMsgType type, const QMessageLogContext& context, const QString& m
 {
     {
         QMutexLocker lock(&mutex);
-        captured.push_back({QString::fromUtf8(context.category ? context.category : ""), type, message});
+        captured.push_back({ QString::fromUtf8(context.category ? context.category : ""), type, message });
     }
     if (qEnvironmentVariableIsSet("QUORVEL_TEST_ECHO_LOG") && previous)
         previous(type, context, message);
@@ -29,7 +29,10 @@ LogCapture::LogCapture()
     previous = qInstallMessageHandler(handler);
 }
 
-LogCapture::~LogCapture() { qInstallMessageHandler(previous); }
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(previous);
+}
 
 std::vector<CapturedLine> LogCapture::lines() const
 {
@@ -46,7 +49,10 @@ QStringList LogCapture::messages(const QString& category) const
     return out;
 }
 
-bool LogCapture::contains(const QString& message) const { return messages().contains(message); }
+bool LogCapture::contains(const QString& message) const
+{
+    return messages().contains(message);
+}
 
 void LogCapture::clear()
 {

@@ -10,8 +10,8 @@
 namespace quorvel::testing {
 
 struct CapturedLine {
-    QString category;   // "com.quorvel.Quorvel.View"
-    QtMsgType type;     // QtInfoMsg, QtCriticalMsg (error), QtDebugMsg
+    QString category; // "com.quorvel.Quorvel.View"
+    QtMsgType type; // QtInfoMsg, QtCriticalMsg (error), QtDebugMsg
     QString message;
 };
 

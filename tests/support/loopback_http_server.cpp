@@ -156,9 +156,8 @@ void LoopbackHttpServer::accept()
             const auto handler = handlers_.constFind(path);
             auto queue = queued_.find(path);
             const CannedReply reply = queue != queued_.end() && !queue->isEmpty() ? queue->takeFirst()
-                : handler != handlers_.cend()
-                ? (*handler)(*request)
-                : CannedReply { 404, {}, "not found", CannedReply::Mode::Whole };
+                : handler != handlers_.cend()                                     ? (*handler)(*request)
+                                              : CannedReply { 404, {}, "not found", CannedReply::Mode::Whole };
             if (reply.mode == CannedReply::Mode::Stall)
                 return;
             if (reply.mode == CannedReply::Mode::Delayed) {

@@ -11,7 +11,10 @@ namespace quorvel::testing {
 
 class ManualClock final : public platform::Clock {
 public:
-    explicit ManualClock(QDateTime start = QDateTime(QDate(2025, 3, 7), QTime(12, 0), Qt::UTC)) : now_(start) {}
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2025, 3, 7), QTime(12, 0), Qt::UTC))
+        : now_(start)
+    {
+    }
     QDateTime now() const override { return now_; }
     std::chrono::milliseconds monotonic() const override { return monotonic_; }
     void advance(std::chrono::milliseconds by)
@@ -23,14 +26,17 @@ public:
 
 private:
     QDateTime now_;
-    std::chrono::milliseconds monotonic_{0};
+    std::chrono::milliseconds monotonic_ { 0 };
 };
 
 // sleep() returns at once after advancing the clock; schedule() queues actions until
 // runDue()/advance() reaches their time. Every requested wait is recorded.
 class ManualSleeper final : public platform::Sleeper {
 public:
-    explicit ManualSleeper(ManualClock& clock) : clock_(clock) {}
+    explicit ManualSleeper(ManualClock& clock)
+        : clock_(clock)
+    {
+    }
 
     QCoro::Task<bool> sleep(std::chrono::milliseconds duration) override
     {
@@ -41,7 +47,8 @@ public:
 
     void schedule(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override
     {
-        scheduled_.push_back({clock_.monotonic() + delay, QPointer<QObject>(context), context != nullptr, std::move(action)});
+        scheduled_.push_back(
+            { clock_.monotonic() + delay, QPointer<QObject>(context), context != nullptr, std::move(action) });
     }
 
     void sleepBlocking(std::chrono::milliseconds duration) override

@@ -14,28 +14,28 @@ public:
     {
         ++reads;
         if (failEverything)
-            co_return platform::SecretReadResult{platform::secret_status::unavailable, {}};
-        const auto it = items.find({service, account});
+            co_return platform::SecretReadResult { platform::secret_status::unavailable, {} };
+        const auto it = items.find({ service, account });
         if (it == items.end())
-            co_return platform::SecretReadResult{platform::secret_status::itemNotFound, {}};
-        co_return platform::SecretReadResult{platform::secret_status::success, it.value()};
+            co_return platform::SecretReadResult { platform::secret_status::itemNotFound, {} };
+        co_return platform::SecretReadResult { platform::secret_status::success, it.value() };
     }
 
     QCoro::Task<int> remove(QString service, QString account) override
     {
         if (failEverything)
             co_return platform::secret_status::unavailable;
-        co_return items.remove({service, account}) > 0 ? platform::secret_status::success
-                                                      : platform::secret_status::itemNotFound;
+        co_return items.remove({ service, account }) > 0 ? platform::secret_status::success
+                                                         : platform::secret_status::itemNotFound;
     }
 
     QCoro::Task<int> add(QString service, QString account, QByteArray data) override
     {
         if (failEverything || failAdds)
             co_return platform::secret_status::unavailable;
-        if (items.contains({service, account}))
+        if (items.contains({ service, account }))
             co_return platform::secret_status::duplicateItem;
-        items.insert({service, account}, data);
+        items.insert({ service, account }, data);
         co_return platform::secret_status::success;
     }
 

@@ -80,7 +80,10 @@ bool ServiceProcess::isRunning() const
     return process_ && process_->state() == QProcess::Running;
 }
 
-qint64 ServiceProcess::processId() const { return isRunning() ? process_->processId() : 0; }
+qint64 ServiceProcess::processId() const
+{
+    return isRunning() ? process_->processId() : 0;
+}
 
 QString ServiceProcess::baseUrl() const
 {

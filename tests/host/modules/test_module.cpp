@@ -33,7 +33,10 @@ private:
 
 class TestPrincipal final : public SaverPrincipal {
 public:
-    std::unique_ptr<SaverViewController> makeViewController() override { return std::make_unique<TestViewController>(); }
+    std::unique_ptr<SaverViewController> makeViewController() override
+    {
+        return std::make_unique<TestViewController>();
+    }
     std::unique_ptr<SaverConfigurationController> makeConfigurationController() override { return nullptr; }
 };
 

@@ -16,13 +16,13 @@ int main(int argc, char** argv)
     quorvel::kit::PlistManager plist;
     QList<quorvel::kit::fixtures::MonitorSpec> monitors;
     for (int d = 0; d < 4; ++d) {
-        quorvel::kit::fixtures::MonitorSpec monitor{QStringLiteral("DISPLAY-%1").arg(d), {}};
+        quorvel::kit::fixtures::MonitorSpec monitor { QStringLiteral("DISPLAY-%1").arg(d), {} };
         for (int s = 0; s < 8; ++s)
             monitor.spaceUUIDs.append(QStringLiteral("SPACE-%1-%2").arg(d).arg(s));
         monitors.append(monitor);
     }
     const QVariantMap big = quorvel::kit::fixtures::realisticStore(monitors, QStringLiteral("file:///L/A.saver"));
-    const QVariantMap small = quorvel::kit::fixtures::realisticStore({monitors.first()});
+    const QVariantMap small = quorvel::kit::fixtures::realisticStore({ monitors.first() });
     std::puts("ready");
     std::fflush(stdout);
     for (quint64 i = 0;; ++i)

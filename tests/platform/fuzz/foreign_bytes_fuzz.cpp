@@ -2,8 +2,8 @@
 // Info.plists (XML or binary), the update feed, and preference files. The first input byte picks
 // the parser. Build with -DQUORVEL_BUILD_FUZZERS=ON and clang.
 #include "platform/appcast.h"
-#include "platform/plist_document.h"
 #include "platform/linux/preference_file_suite.h"
+#include "platform/plist_document.h"
 
 #include <cstddef>
 #include <cstdint>
