@@ -202,6 +202,12 @@ void QuorvelPlayback::dismissalSignal(DismissalSignal signal, bool windowVisible
     player_->pause();
 }
 
+void QuorvelPlayback::focusMovedWithinProcess()
+{
+    platform::log::info(
+        LogCategory::View, QStringLiteral("[%1] focus moved to another window of this process").arg(instanceID_));
+}
+
 bool QuorvelPlayback::settingsHostRunning() const
 {
     if (!environment_->workspace)

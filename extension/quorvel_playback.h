@@ -37,6 +37,8 @@ public:
     // The view entered a window (or lost it).
     void windowChanged(bool hasWindow);
     void dismissalSignal(DismissalSignal signal, bool windowVisible);
+    // The window lost activation to another window of this process; playback goes on.
+    void focusMovedWithinProcess();
 
     bool settingsHostRunning() const;
     double storedVolume() const;

@@ -43,7 +43,9 @@ bool FullScreenStage::present(QWidget* view, const SaverTarget& target)
         window->setScreen(screen);
     view->showFullScreen();
     view->raise();
-    view->activateWindow();
+    // One window takes the keyboard; activating each in turn would only pass focus among them.
+    if (screen == QGuiApplication::primaryScreen())
+        view->activateWindow();
     return true;
 }
 
