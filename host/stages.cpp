@@ -43,9 +43,7 @@ bool FullScreenStage::present(QWidget* view, const SaverTarget& target)
         window->setScreen(screen);
     view->showFullScreen();
     view->raise();
-    // One window takes the keyboard; activating each in turn would only pass focus among them.
-    if (screen == QGuiApplication::primaryScreen())
-        view->activateWindow();
+    view->activateWindow();
     return true;
 }
 
