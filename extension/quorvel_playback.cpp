@@ -152,6 +152,9 @@ void QuorvelPlayback::playNext()
         return;
     }
     platform::log::info(LogCategory::View, QStringLiteral("playing %1").arg(currentURL_.toString()));
+    // With a view per screen the line above does not say whose clip it is; this one does.
+    platform::log::debug(
+        LogCategory::View, QStringLiteral("[%1] clip %2: %3").arg(instanceID_).arg(index_).arg(currentURL_.toString()));
     player_->setItem(currentURL_);
     player_->play();
 }
