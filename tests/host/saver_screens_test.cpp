@@ -1,5 +1,5 @@
-// The real host with the real extension on two screens: every screen plays its feed on and on,
-// whichever of the host's windows has the focus.
+// The real host with the real extension on two screens: each view lands on its own screen, even
+// when the screens share a name, and plays its feed on and on whichever window has the focus.
 #include "extension/feed_model.h"
 #include "extension_bundle_paths.h"
 
@@ -49,7 +49,8 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-TEST(SaverScreens, EachOfTwoScreensPlaysClipAfterClip)
+// Runs the saver on the two screens `display` gives it until each view has started a few clips.
+void expectEachScreenPlays(const QProcessEnvironment& display)
 {
     QTemporaryDir dir;
     const QByteArray clip = renderClip(dir);
@@ -69,11 +70,7 @@ TEST(SaverScreens, EachOfTwoScreensPlaysClipAfterClip)
     writeFile(QDir(cache).filePath("last-good-feed.json"), feed);
     server.serve("/feed", CannedReply { 200, {}, feed });
 
-    writeFile(dir.filePath("screens.json"),
-        R"({"screens":[{"name":"Left","x":0,"y":0,"width":160,"height":90,"logicalDpi":96,"logicalBpi":96,"dpr":1},)"
-        R"({"name":"Right","x":160,"y":0,"width":160,"height":90,"logicalDpi":96,"logicalBpi":96,"dpr":1}]})");
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + dir.filePath("screens.json"));
+    QProcessEnvironment environment = display;
     environment.insert("XDG_CACHE_HOME", dir.filePath("cache"));
     environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
     environment.insert("QUORVEL_SERVICE_URL", server.url().toString());
@@ -104,6 +101,8 @@ TEST(SaverScreens, EachOfTwoScreensPlaysClipAfterClip)
         },
         30000);
     EXPECT_TRUE(everyViewPlayed(kPlaysPerScreen)) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("started on screen 1 of 2")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("started on screen 2 of 2")) << errors.toStdString();
     EXPECT_FALSE(errors.contains("windowDidResignKey"));
     EXPECT_FALSE(errors.contains("item FAILED")) << errors.toStdString();
     EXPECT_EQ(server.requestsTo("/feed").size(), 2) << "one request per view";
@@ -113,6 +112,37 @@ TEST(SaverScreens, EachOfTwoScreensPlaysClipAfterClip)
     errors += saver.readAllStandardError();
     EXPECT_EQ(saver.exitCode(), 0);
     EXPECT_TRUE(errors.contains("session stopped")) << errors.toStdString();
+}
+
+TEST(SaverScreens, EachOfTwoOffscreenScreensPlaysClipAfterClip)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("screens.json"),
+        R"({"screens":[{"name":"Left","x":0,"y":0,"width":160,"height":90,"logicalDpi":96,"logicalBpi":96,"dpr":1},)"
+        R"({"name":"Right","x":160,"y":0,"width":160,"height":90,"logicalDpi":96,"logicalBpi":96,"dpr":1}]})");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + dir.filePath("screens.json"));
+    expectEachScreenPlays(environment);
+}
+
+// The screens of one X display share their name and their origin: only the screen itself tells
+// them apart.
+TEST(SaverScreens, EachScreenOfATwoScreenXDisplayPlaysClipAfterClip)
+{
+    QProcess xvfb;
+    xvfb.start(
+        "Xvfb", { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "160x90x24", "-screen", "1", "160x90x24" });
+    QByteArray number;
+    while (!number.endsWith('\n') && xvfb.waitForReadyRead(10000))
+        number += xvfb.readAllStandardOutput();
+    if (number.trimmed().isEmpty())
+        GTEST_SKIP() << "no virtual X server";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.insert("DISPLAY", ":" + QString::fromLatin1(number.trimmed()));
+    expectEachScreenPlays(environment);
+    xvfb.terminate();
+    xvfb.waitForFinished(5000);
 }
 
 } // namespace
