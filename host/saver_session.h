@@ -24,7 +24,7 @@ struct SaverTarget {
     QString screenName; // the screen it covers, empty when not a screen
     // The same screen itself: names are not unique (the screens of one X display may all be
     // called "screen"), so a stage that has it places the view by it.
-    QPointer<QScreen> screen;
+    QPointer<QScreen> screen {};
 };
 
 // Puts views on the display. The session owns nothing of what the stage builds around a view.

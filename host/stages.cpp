@@ -65,7 +65,7 @@ ContainerStage::ContainerStage(QWidget* container)
 
 SaverTarget ContainerStage::target() const
 {
-    return SaverTarget { QRect(container_->mapToGlobal(QPoint(0, 0)), container_->size()), true, {}, {} };
+    return SaverTarget { QRect(container_->mapToGlobal(QPoint(0, 0)), container_->size()), true, {} };
 }
 
 bool ContainerStage::present(QWidget* view, const SaverTarget&)
@@ -96,7 +96,7 @@ SaverTarget ForeignWindowStage::target() const
 {
     if (!foreign_)
         return {};
-    return SaverTarget { frame_, false, {}, {} };
+    return SaverTarget { frame_, false, {} };
 }
 
 bool ForeignWindowStage::present(QWidget* view, const SaverTarget& target)

@@ -36,7 +36,7 @@ QList<SaverTarget> screens(int count)
 {
     QList<SaverTarget> targets;
     for (int i = 0; i < count; ++i)
-        targets << SaverTarget { QRect(i * 100, 0, 100, 50 + i), false, QStringLiteral("S%1").arg(i), {} };
+        targets << SaverTarget { QRect(i * 100, 0, 100, 50 + i), false, QStringLiteral("S%1").arg(i) };
     return targets;
 }
 
