@@ -6,6 +6,7 @@
 
 #include <QCoroTask>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QUuid>
 
@@ -72,11 +73,19 @@ QCoro::Task<> QuorvelPlayback::loadFeed()
     const auto environment = environment_;
     const QUrl feedURL = feedRequestURL(
         environment->serviceBaseUrl, environment->clock->now(), environment->machineIdentity->machineIdentifier());
+    // A slow or stalled service must not keep the screen black: the disk fills the wait.
+    if (playlist_.empty()) {
+        std::vector<Video> onDisk = playlistOnDisk();
+        if (!onDisk.empty()) {
+            fillingWait_ = true;
+            setPlaylist(std::move(onDisk));
+        }
+    }
     std::vector<Video> videos = co_await loadPlaylist(environment->network, feedURL, environment->cacheDirectory,
         makeFallbackVideo(environment->sampleClipURL), environment->feedTimeout, QPointer<QObject>(this));
     if (!self)
         co_return;
-    setPlaylist(std::move(videos));
+    takeFeed(std::move(videos));
     if (isPreview_)
         co_return;
     // Detached: the view goes on playing while its clips download.
@@ -90,12 +99,43 @@ void QuorvelPlayback::setPlaylist(std::vector<Video> playlist)
     playNext();
 }
 
+std::vector<Video> QuorvelPlayback::playlistOnDisk() const
+{
+    std::vector<Video> cached;
+    if (const std::optional<std::vector<Video>> lastGood = readLastGoodFeed(environment_->cacheDirectory))
+        for (const Video& video : *lastGood)
+            if (cache_->cachedFileURL(video))
+                cached.push_back(video);
+    if (!cached.empty())
+        return cached;
+    const QUrl& sample = environment_->sampleClipURL;
+    if (sample.isLocalFile() && QFileInfo(sample.toLocalFile()).size() > 0)
+        return { makeFallbackVideo(sample) };
+    return {};
+}
+
+void QuorvelPlayback::takeFeed(std::vector<Video> videos)
+{
+    if (!fillingWait_) {
+        setPlaylist(std::move(videos));
+        return;
+    }
+    // The clip on screen plays to its end (or fails, or waits out a back-off); the next change
+    // starts the fetched list from its top, or from its second clip when the top is on screen.
+    fillingWait_ = false;
+    const qint64 top = !videos.empty() && videos.front().url == playingVideoURL_ ? 1 : 0;
+    playlistStart_ = index_ - top;
+    playlist_ = std::move(videos);
+}
+
 void QuorvelPlayback::playNext()
 {
     if (playlist_.empty())
         return;
-    const Video video = playlist_[static_cast<size_t>(index_ % static_cast<qint64>(playlist_.size()))];
+    const qint64 length = static_cast<qint64>(playlist_.size());
+    const Video video = playlist_[static_cast<size_t>(((index_ - playlistStart_) % length + length) % length)];
     ++index_;
+    playingVideoURL_ = video.url;
 
     caption_ = captionText(video);
     title_ = video.title.value_or(QString());
@@ -112,6 +152,9 @@ void QuorvelPlayback::playNext()
         return;
     }
     platform::log::info(LogCategory::View, QStringLiteral("playing %1").arg(currentURL_.toString()));
+    // With a view per screen the line above does not say whose clip it is; this one does.
+    platform::log::debug(
+        LogCategory::View, QStringLiteral("[%1] clip %2: %3").arg(instanceID_).arg(index_).arg(currentURL_.toString()));
     player_->setItem(currentURL_);
     player_->play();
 }
@@ -200,6 +243,12 @@ void QuorvelPlayback::dismissalSignal(DismissalSignal signal, bool windowVisible
     if (signal == DismissalSignal::WindowDidChangeOcclusionState && windowVisible)
         return;
     player_->pause();
+}
+
+void QuorvelPlayback::focusMovedWithinProcess()
+{
+    platform::log::info(
+        LogCategory::View, QStringLiteral("[%1] focus moved to another window of this process").arg(instanceID_));
 }
 
 bool QuorvelPlayback::settingsHostRunning() const

@@ -26,10 +26,14 @@ public:
         bool isPreview, std::shared_ptr<RetentionMetricsStorage> retentionStorage, QObject* parent = nullptr);
     ~QuorvelPlayback() override;
 
-    // Fetches the feed once, plays it, and (full-screen only) caches its clips.
+    // Fetches the feed once, plays it, and (full-screen only) caches its clips. While the request
+    // is in flight, what the disk holds plays; the fetched list takes over at the next clip change.
     QCoro::Task<> loadFeed();
     // Replaces the playlist (the index is kept) and plays the next clip.
     void setPlaylist(std::vector<Video> playlist);
+    // The clips that play while the feed loads: the last good feed's cached clips, else the
+    // built-in clip when its file is there; empty when the disk holds nothing playable.
+    std::vector<Video> playlistOnDisk() const;
     void playNext();
 
     void startAnimation();
@@ -37,6 +41,8 @@ public:
     // The view entered a window (or lost it).
     void windowChanged(bool hasWindow);
     void dismissalSignal(DismissalSignal signal, bool windowVisible);
+    // The window lost activation to another window of this process; playback goes on.
+    void focusMovedWithinProcess();
 
     bool settingsHostRunning() const;
     double storedVolume() const;
@@ -51,6 +57,8 @@ public:
     QString title() const { return title_; }
     bool titleVisible() const { return titleVisible_; }
     bool retryPending() const { return retryPending_; }
+    // True while a clip from the disk fills the wait for the feed.
+    bool isFillingWait() const { return fillingWait_; }
     RetentionMetrics& retention() { return retention_; }
     std::shared_ptr<ClipCache> cache() const { return cache_; }
 
@@ -62,6 +70,8 @@ private:
     void onStatusChanged(platform::MediaPlayer::ItemStatus status);
     void failCurrent(const QString& reason);
     bool mayPlayFromDisk(const QUrl& url) const;
+    // Takes the fetched list: at once when nothing plays, else at the next clip change.
+    void takeFeed(std::vector<Video> videos);
 
     std::shared_ptr<ExtensionEnvironment> environment_;
     std::unique_ptr<platform::MediaPlayer> player_;
@@ -69,6 +79,8 @@ private:
     RetentionMetrics retention_;
     std::vector<Video> playlist_;
     qint64 index_ = 0;
+    // The playlist position of clip number `index_` is (index_ - playlistStart_) modulo its length.
+    qint64 playlistStart_ = 0;
     qint64 consecutiveFailures_ = 0;
     bool isPreview_ = false;
     QString instanceID_;
@@ -76,8 +88,11 @@ private:
     QString title_;
     bool titleVisible_ = false;
     bool retryPending_ = false;
+    bool fillingWait_ = false;
     // The URL handed to the player for the current clip, and whether it is this play's cache file.
     QUrl currentURL_;
+    // The playlist entry of the current clip, as the feed names it.
+    QUrl playingVideoURL_;
     bool currentFromCache_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "extension/quorvel_view.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsRectItem>
@@ -191,6 +192,13 @@ bool QuorvelView::eventFilter(QObject* watched, QEvent* event)
     return QGraphicsView::eventFilter(watched, event);
 }
 
+bool QuorvelView::focusStayedInProcess() const
+{
+    // Qt names the newly active window before it tells the old one it lost activation.
+    const QWidget* active = QApplication::activeWindow();
+    return active && active != observedWindow_;
+}
+
 void QuorvelView::handleWindowEvent(QEvent* event)
 {
     switch (event->type()) {
@@ -198,6 +206,10 @@ void QuorvelView::handleWindowEvent(QEvent* event)
         playback_->dismissalSignal(DismissalSignal::WindowWillClose, observedWindow_->isVisible());
         break;
     case QEvent::WindowDeactivate:
+        if (focusStayedInProcess()) {
+            playback_->focusMovedWithinProcess();
+            break;
+        }
         playback_->dismissalSignal(DismissalSignal::WindowDidResignKey, observedWindow_->isVisible());
         break;
     case QEvent::Hide:

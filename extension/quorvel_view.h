@@ -47,6 +47,9 @@ private:
     void followWindow();
     // A close, deactivation, hide or minimise of the window the view is in.
     void handleWindowEvent(QEvent* event);
+    // True when the window the view is in lost activation to another window of this process: the
+    // host shows one window per screen, and focus moving among them dismisses nothing.
+    bool focusStayedInProcess() const;
 
     QuorvelPlayback* playback_ = nullptr;
     QGraphicsScene* scene_ = nullptr;

@@ -2,8 +2,11 @@
 
 #include "platform/log.h"
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <exception>
 
@@ -20,6 +23,26 @@ QString describe(const SaverTarget& target)
         .arg(target.frame.height())
         .arg(target.frame.x())
         .arg(target.frame.y());
+}
+
+// Where a view's window ended up, " on screen K of N (NAME WxH+X+Y)", or nothing when it has no
+// window of its own. Names and geometries need not tell screens apart; the position does.
+QString whereShown(const QWidget* view)
+{
+    const QWindow* window = view->windowHandle();
+    QScreen* screen = window && !view->parentWidget() ? window->screen() : nullptr;
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (!screen || !screens.contains(screen))
+        return {};
+    const QRect geometry = screen->geometry();
+    return QStringLiteral(" on screen %1 of %2 (%3 %4x%5+%6+%7)")
+        .arg(screens.indexOf(screen) + 1)
+        .arg(screens.size())
+        .arg(screen->name())
+        .arg(geometry.width())
+        .arg(geometry.height())
+        .arg(geometry.x())
+        .arg(geometry.y());
 }
 
 // Runs one call into the module; a module that throws loses that call, never the host.
@@ -83,7 +106,7 @@ bool SaverSession::startOne(const SaverTarget& target)
     }
     // A view that cannot start stays on the display, black; it is still stopped and torn down.
     guarded(name + QStringLiteral(": startAnimation"), [&] { running.controller->startAnimation(); });
-    platform::log::info(LogCategory::Host, name + QStringLiteral(" started"));
+    platform::log::info(LogCategory::Host, name + QStringLiteral(" started") + whereShown(running.view));
     views_.push_back(std::move(running));
     return true;
 }

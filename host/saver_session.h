@@ -5,7 +5,9 @@
 #include "saver_module/saver_module.h"
 
 #include <QList>
+#include <QPointer>
 #include <QRect>
+#include <QScreen>
 #include <QString>
 
 #include <memory>
@@ -20,6 +22,9 @@ struct SaverTarget {
     QRect frame; // global coordinates
     bool isPreview = false;
     QString screenName; // the screen it covers, empty when not a screen
+    // The same screen itself: names are not unique (the screens of one X display may all be
+    // called "screen"), so a stage that has it places the view by it.
+    QPointer<QScreen> screen {};
 };
 
 // Puts views on the display. The session owns nothing of what the stage builds around a view.

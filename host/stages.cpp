@@ -10,7 +10,7 @@ namespace quorvel::saver {
 
 SaverTarget screenTarget(const QScreen* screen)
 {
-    return SaverTarget { screen->geometry(), false, screen->name() };
+    return SaverTarget { screen->geometry(), false, screen->name(), const_cast<QScreen*>(screen) };
 }
 
 QList<SaverTarget> screenTargets()
@@ -28,15 +28,17 @@ QList<SaverTarget> screenTargets()
 
 bool FullScreenStage::present(QWidget* view, const SaverTarget& target)
 {
-    QScreen* screen = nullptr;
-    for (QScreen* candidate : QGuiApplication::screens())
-        if (candidate->name() == target.screenName)
-            screen = candidate;
+    QScreen* screen = target.screen;
+    if (!screen)
+        for (QScreen* candidate : QGuiApplication::screens())
+            if (!screen && candidate->name() == target.screenName)
+                screen = candidate;
     if (!screen)
         return false;
     view->setParent(nullptr);
     view->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     view->setCursor(Qt::BlankCursor);
+    view->setScreen(screen);
     view->setGeometry(target.frame);
     view->winId(); // makes the native window so it can be put on its screen before showing
     if (QWindow* window = view->windowHandle())

@@ -1,12 +1,17 @@
 #include "extension/quorvel_playback.h"
 #include "extension_fixture.h"
 
+#include "support/coro.h"
 #include "support/log_capture.h"
+#include "support/loopback_http_server.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace quorvel::extension {
 namespace {
@@ -199,6 +204,89 @@ TEST_F(PlaybackTest, SessionsOpenOnlyForFullScreenViewsWithoutSettings)
     EXPECT_FALSE(players[2]->isPlaying());
     right.reset(); // destruction closes the session too
     EXPECT_EQ(sessions(), 2);
+}
+
+// The feed is slow to come: what the disk holds plays meanwhile, and the fetched list takes over at
+// the next clip change, from its top (or its second clip when the top is already on screen).
+TEST_F(PlaybackTest, DiskFillsTheWaitForTheFeedWhichTakesOverAtTheNextClipChange)
+{
+    using Mode = testing::CannedReply::Mode;
+    const struct {
+        const char* name;
+        QStringList lastGood; // "*" marks a clip whose file is cached
+        bool sampleOnDisk;
+        QStringList fresh; // empty: the feed stalls past its timeout
+        QStringList whileWaiting, onArrival, afterTwoChanges;
+        const char* logged;
+    } cases[] = {
+        { "the cached clip on screen tops the feed: its second clip follows", { "*a", "b", "*c" }, true, { "a", "d" },
+            { "file:a" }, { "file:a" }, { "file:a", "d", "file:a" }, "manifest: 2 videos" },
+        { "a new clip at the top comes right after the clip on screen", { "*a" }, false, { "n", "a" }, { "file:a" },
+            { "file:a" }, { "file:a", "n", "file:a" }, "manifest: 2 videos" },
+        { "stalled feed: the whole last good feed follows", { "*a", "b" }, false, {}, { "file:a" }, { "file:a" },
+            { "file:a", "b", "file:a" }, "using last-good feed (2 videos)" },
+        { "nothing cached: the built-in clip fills the wait", { "b" }, true, { "a" }, { "file:sample" },
+            { "file:sample" }, { "file:sample", "a", "a" }, "manifest: 1 videos" },
+        { "nothing on disk: the feed plays as it arrives", {}, false, { "a" }, {}, { "a" }, { "a", "a", "a" },
+            "manifest: 1 videos" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ExtensionFixture fixture;
+        testing::LoopbackHttpServer server;
+        testing::LogCapture caseLog;
+        auto& env = *fixture.environment;
+        env.serviceBaseUrl = server.url().toString();
+        env.feedTimeout = 50ms;
+        const auto clip = [&](QString name) {
+            name.remove('*');
+            return Video { server.url("/s/" + name + ".mp4"), QString("A"), {}, {}, name };
+        };
+        const auto manifest = [&](const QStringList& names) {
+            QJsonArray videos;
+            for (const QString& name : names)
+                videos.append(QJsonObject { { "url", clip(name).url.toString() }, { "title", name } });
+            return QJsonDocument(QJsonObject { { "videos", videos } }).toJson();
+        };
+        QDir().mkpath(env.cacheDirectory);
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        if (!c.lastGood.isEmpty())
+            write(QDir(env.cacheDirectory).filePath("last-good-feed.json"), manifest(c.lastGood));
+        for (const QString& name : c.lastGood)
+            if (name.startsWith('*'))
+                write(QDir(env.cacheDirectory).filePath(cacheFileName(clip(name).url)), "clip");
+        env.sampleClipURL = QUrl::fromLocalFile(fixture.cacheDir.filePath("sample.mp4"));
+        if (c.sampleOnDisk)
+            write(env.sampleClipURL.toLocalFile(), "clip");
+        server.serve("/feed",
+            testing::CannedReply { 200, {}, manifest(c.fresh), c.fresh.isEmpty() ? Mode::Stall : Mode::Whole });
+
+        auto player = std::make_unique<FakeMediaPlayer>();
+        FakeMediaPlayer& fake = *player;
+        QuorvelPlayback playback(fixture.environment, std::move(player), false, retention);
+        const auto played = [&] {
+            QStringList names;
+            for (const QUrl& url : fake.items)
+                names << (url.isLocalFile() ? "file:" : "") + url.fileName().section('_', -1).section('.', 0, 0);
+            return names;
+        };
+        QCoro::Task<> loading = playback.loadFeed();
+        EXPECT_EQ(played(), c.whileWaiting);
+        testing::await(std::move(loading));
+        EXPECT_EQ(played(), c.onArrival);
+        EXPECT_FALSE(playback.isFillingWait());
+        fake.becomeReady();
+        fake.finish();
+        fake.becomeReady();
+        fake.finish();
+        EXPECT_EQ(played(), c.afterTwoChanges);
+        EXPECT_EQ(playback.index(), 3) << "the count of clips started goes on across the switch";
+        EXPECT_TRUE(caseLog.contains(c.logged));
+    }
 }
 
 } // namespace

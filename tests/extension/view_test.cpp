@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QSlider>
 #include <QTest>
 
@@ -87,6 +88,35 @@ TEST_F(ViewTest, PausesOnlyForTheWindowItIsIn)
     EXPECT_TRUE(player.isPlaying());
     second.hide();
     EXPECT_FALSE(player.isPlaying());
+    view->setParent(nullptr);
+}
+
+// The host shows one window per screen; focus moving among them must not stop a screen for good.
+TEST_F(ViewTest, FocusPassingToAnotherWindowOfTheProcessKeepsItPlaying)
+{
+    QWidget first, second;
+    auto view = makeView(QRect(0, 0, 320, 180));
+    view->setParent(&first);
+    first.show();
+    second.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    platform::MediaPlayer& player = view->playback().player();
+    player.play();
+
+    second.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_FALSE(log.messages().filter("] focus moved to another window of this process").isEmpty());
+    EXPECT_TRUE(log.messages().filter("dismissal signal: windowDidResignKey").isEmpty());
+
+    // Focus leaving the process is a loss of focus.
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_FALSE(log.messages().filter("dismissal signal: windowDidResignKey visible=1").isEmpty());
     view->setParent(nullptr);
 }
 
