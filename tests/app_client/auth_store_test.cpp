@@ -130,6 +130,38 @@ TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
     }
 }
 
+TEST_F(AuthStoreTest, EveryStatusButA401IsAResponseWithItsBody)
+{
+    // The network layer files some statuses under proxy or protocol errors; they are answers all the same.
+    const QList<QPair<QByteArray, QByteArray>> proxyChallenge { { "Proxy-Authenticate", "Basic realm=\"q\"" } };
+    const Reply rows[] = {
+        json(407, R"({"why":"proxy"})"),
+        Reply { 407, proxyChallenge, R"({"why":"proxy"})" },
+        json(400, "bad"),
+        json(402, "pay"),
+        json(403, "no"),
+        json(404, "none"),
+        json(405, "method"),
+        json(409, "conflict"),
+        json(410, "gone"),
+        json(418, "teapot"),
+        json(422, "unprocessable"),
+        json(429, "later"),
+        json(500, "boom"),
+        json(501, "not here"),
+        json(502, "gateway"),
+        json(503, "busy"),
+        json(504, "slow"),
+    };
+    secrets.items.insert(apiTokenItem, "tok");
+    for (const Reply& reply : rows) {
+        SCOPED_TRACE(reply.status);
+        server.queue("/balance", reply);
+        EXPECT_EQ(await(auth.balance()), AuthorizedResult::response(reply.status, reply.body));
+    }
+    EXPECT_EQ(server.requestsTo("/enroll").size(), 0);
+}
+
 TEST_F(AuthStoreTest, TheTokenNeverFollowsARedirectToAnotherOrigin)
 {
     LoopbackHttpServer elsewhere;
