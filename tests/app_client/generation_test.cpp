@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "support/prompt_boundaries.h"
 
 namespace quorvel::testing {
 namespace {
@@ -25,22 +26,19 @@ protected:
 
 TEST_F(GenerationTest, StartRefusesWhatCannotBeSentCountingCharactersAsTheUserDoes)
 {
-    const std::pair<QString, std::optional<QString>> rows[] = {
-        { QStringLiteral(" \n\t \r\n "), texts::describeWumble },
-        { QString(2001, QLatin1Char('a')), texts::promptTooLong },
-        { QStringLiteral("   ") + QString(2000, QLatin1Char('a')) + QStringLiteral("\n"), std::nullopt },
-        { QStringLiteral("e\u0301").repeated(2000), std::nullopt },
-        { QStringLiteral("\U0001F30A").repeated(2001), texts::promptTooLong },
-    };
+    std::vector<PromptBoundary> rows = promptBoundaries();
+    rows.push_back({ "blank", QStringLiteral(" \n\t \r\n "), false });
     server.serve("/generate", json(200, R"({"message":"stop here"})"));
-    for (const auto& [prompt, error] : rows) {
+    for (const PromptBoundary& row : rows) {
+        SCOPED_TRACE(row.name);
         server.clearRequests();
-        EXPECT_EQ(store.start(recipe(prompt)), !error) << prompt.size();
+        EXPECT_EQ(store.start(recipe(row.prompt)), row.accepted);
         ASSERT_TRUE(finishes(store));
-        EXPECT_EQ(store.error(), error.value_or("stop here"));
-        EXPECT_EQ(server.requests().size(), error ? 0 : 1);
-        if (!error) {
-            EXPECT_EQ(bodyOf(server.requests()[0])["prompt"].toString(), prompt.trimmed());
+        const QString refusal = row.prompt.trimmed().isEmpty() ? texts::describeWumble : texts::promptTooLong;
+        EXPECT_EQ(store.error(), row.accepted ? "stop here" : refusal);
+        EXPECT_EQ(server.requests().size(), row.accepted ? 1 : 0);
+        if (row.accepted) {
+            EXPECT_EQ(bodyOf(server.requests()[0])["prompt"].toString(), row.prompt.trimmed());
         }
     }
     server.serve("/generate", silent);
