@@ -35,8 +35,6 @@ public:
         co_return result;
     }
 
-    bool inFlight() const { return current_ != nullptr; }
-
 private:
     struct Flight {
         std::optional<T> result;
