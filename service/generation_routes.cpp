@@ -47,11 +47,7 @@ void ServiceApi::generate(const Request& request, const Reply& reply)
 
     JobRecord job;
     job.machine = machine;
-    job.prompt = stringField(body, QStringLiteral("prompt"), 64 * 1024).trimmed();
-    if (job.prompt.isEmpty())
-        throw ApiError::badRequest(QStringLiteral("Describe the wumble you want to create."));
-    if (job.prompt.size() > kMaxPrompt)
-        throw ApiError::badRequest(QStringLiteral("Keep the description under 2000 characters."));
+    job.prompt = promptField(body, kMaxPrompt);
     job.style = vocabularyField(body, QStringLiteral("style"), vocabulary::styles());
     job.motion = vocabularyField(body, QStringLiteral("motion"), vocabulary::motions());
     job.vibe = vocabularyField(body, QStringLiteral("vibe"), vocabulary::vibes());

@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QTextBoundaryFinder>
 
 namespace quorvel::service {
 
@@ -29,6 +30,27 @@ QString stringField(const QJsonObject& object, const QString& key, qsizetype max
         throw ApiError::badRequest(
             QStringLiteral("The field \"%1\" is longer than %2 characters.").arg(key).arg(maxLength));
     return text;
+}
+
+qsizetype userCharacterCount(const QString& text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+QString promptField(const QJsonObject& body, qsizetype maxCharacters, qsizetype maxBytes)
+{
+    // The body limit already bounds the field; this only keeps a runaway value from being copied.
+    const QString prompt = stringField(body, QStringLiteral("prompt"), 64 * 1024).trimmed();
+    if (prompt.isEmpty())
+        throw ApiError::badRequest(QStringLiteral("Describe the wumble you want to create."));
+    // The byte bound goes first: it also bounds the work of counting characters.
+    if (prompt.toUtf8().size() > maxBytes || userCharacterCount(prompt) > maxCharacters)
+        throw ApiError::badRequest(QStringLiteral("Keep the description under %1 characters.").arg(maxCharacters));
+    return prompt;
 }
 
 bool boolField(const QJsonObject& object, const QString& key, bool fallback)

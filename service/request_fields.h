@@ -11,6 +11,17 @@ namespace quorvel::service {
 QJsonObject jsonBody(const Request& request);
 // A string field; BadRequest when missing, not a string, or longer than `maxLength`.
 QString stringField(const QJsonObject& object, const QString& key, qsizetype maxLength = 4096);
+// However few characters a prompt has, its UTF-8 form stays within this: one character may carry
+// any number of combining marks. 16 bytes a character on average leaves room for flags and joined
+// emoji, and keeps a whole submission well inside the request body limit.
+constexpr qsizetype kMaxPromptBytes = 32 * 1024;
+
+// Characters as a person counts them: grapheme clusters, so an emoji, a flag or a letter with its
+// combining marks is one character however many UTF-16 units it takes.
+qsizetype userCharacterCount(const QString& text);
+// The submission's prompt, trimmed of white space at both ends. BadRequest when missing, not a
+// string, blank, over `maxCharacters` characters as counted above, or over `maxBytes` in UTF-8.
+QString promptField(const QJsonObject& body, qsizetype maxCharacters, qsizetype maxBytes = kMaxPromptBytes);
 // A boolean field; `fallback` when absent, BadRequest when of another type.
 bool boolField(const QJsonObject& object, const QString& key, bool fallback);
 // A query value; BadRequest when absent or empty.

@@ -90,6 +90,24 @@ QCoro::Task<std::optional<QString>> AuthStore::enroll()
     co_return std::nullopt;
 }
 
+QCoro::Task<AuthStore::Enrollment> AuthStore::sharedEnrollment(bool deleteFirst)
+{
+    const auto start = [this, deleteFirst] { return enrollAndStore(deleteFirst); };
+    co_return co_await enrollment_.run(start);
+}
+
+QCoro::Task<AuthStore::Enrollment> AuthStore::enrollAndStore(bool deleteFirst)
+{
+    if (deleteFirst)
+        co_await deleteToken();
+    std::optional<QString> token = co_await enroll();
+    if (!token)
+        co_return Enrollment { std::nullopt, texts::cannotEnroll };
+    if (!co_await storeToken(*token))
+        co_return Enrollment { std::nullopt, texts::cannotSaveCredentials };
+    co_return Enrollment { std::move(token), {} };
+}
+
 QCoro::Task<bool> AuthStore::ensureEnrolled()
 {
     if (co_await readToken()) {
@@ -102,14 +120,9 @@ QCoro::Task<bool> AuthStore::ensureEnrolled()
         setEnrolling(false);
         co_return true;
     }
-    const std::optional<QString> token = co_await enroll();
-    if (!token) {
-        setEnrollmentError(texts::cannotEnroll);
-        setEnrolling(false);
-        co_return false;
-    }
-    if (!co_await storeToken(*token)) {
-        setEnrollmentError(texts::cannotSaveCredentials);
+    const Enrollment enrollment = co_await sharedEnrollment(false);
+    if (!enrollment.token) {
+        setEnrollmentError(enrollment.failure);
         setEnrolling(false);
         co_return false;
     }
@@ -132,11 +145,10 @@ QCoro::Task<AuthorizedResult> AuthStore::authorizedRequest(RequestBuilder build)
 {
     std::optional<QString> token = co_await readToken();
     if (!token) {
-        token = co_await enroll();
-        if (!token)
-            co_return AuthorizedResult::failure(texts::cannotEnroll);
-        if (!co_await storeToken(*token))
-            co_return AuthorizedResult::failure(texts::cannotSaveCredentials);
+        const Enrollment enrollment = co_await sharedEnrollment(false);
+        if (!enrollment.token)
+            co_return AuthorizedResult::failure(enrollment.failure);
+        token = enrollment.token;
     }
 
     // Arguments of a co_await are named locals: GCC 12 mishandles temporaries there.
@@ -147,12 +159,11 @@ QCoro::Task<AuthorizedResult> AuthStore::authorizedRequest(RequestBuilder build)
     if (first->status != 401)
         co_return AuthorizedResult::response(first->status, first->body);
 
-    co_await deleteToken();
-    const std::optional<QString> renewed = co_await enroll();
-    if (!renewed)
-        co_return AuthorizedResult::failure(texts::cannotEnroll);
-    if (!co_await storeToken(*renewed))
-        co_return AuthorizedResult::failure(texts::cannotSaveCredentials);
+    // The rejected token goes first, unless another caller's enrollment is already replacing it.
+    const Enrollment renewal = co_await sharedEnrollment(true);
+    if (!renewal.token)
+        co_return AuthorizedResult::failure(renewal.failure);
+    const std::optional<QString> renewed = renewal.token;
 
     const ServiceRequest secondCall = build();
     const std::optional<HttpResponse> second = co_await sendAuthorized(secondCall, *renewed);

@@ -6,6 +6,7 @@
 #include "app/client/prompt_check.h"
 #include "app/client/service_config.h"
 #include "app/client/service_request.h"
+#include "app/client/single_flight.h"
 
 #include <QCoroTask>
 #include <QJsonObject>
@@ -63,6 +64,8 @@ public:
     QCoro::Task<bool> ensureEnrolled();
     // Sends the built request with the token and build headers; re-enrolls and retries once on 401.
     // Never touches `enrollmentError` or `enrolling`.
+    // Enrollment (with the store of its token) runs once at a time across ensureEnrolled and every
+    // authorized request: a caller that needs one while another is running shares its outcome.
     QCoro::Task<AuthorizedResult> authorizedRequest(RequestBuilder build);
 
     // The update-required text for status 426 or `error` "update_required"; none otherwise.
@@ -83,6 +86,15 @@ signals:
     void enrollingChanged();
 
 private:
+    // A freshly enrolled and stored token, or the failure text that says why there is none.
+    struct Enrollment {
+        std::optional<QString> token;
+        QString failure;
+    };
+    // Joins the enrollment in flight, or starts one: after deleting the stored token when
+    // `deleteFirst`, then /enroll and the store of its token.
+    QCoro::Task<Enrollment> sharedEnrollment(bool deleteFirst);
+    QCoro::Task<Enrollment> enrollAndStore(bool deleteFirst);
     QCoro::Task<std::optional<HttpResponse>> sendAuthorized(ServiceRequest call, QString token);
     QCoro::Task<AuthorizedResult> sendCall(ServiceRequest request);
     void setEnrollmentError(std::optional<QString> text);
@@ -96,6 +108,8 @@ private:
     ServiceConfig config_;
     std::optional<QString> enrollmentError_;
     bool enrolling_ = false;
+    // Two enrollments storing at once make the secret store's delete-then-add of one of them fail.
+    SingleFlight<Enrollment> enrollment_;
 };
 
 } // namespace quorvel::app

@@ -7,11 +7,37 @@
 #include "platform/machine_identity.h"
 #include "platform/secret_store.h"
 
+#include <QCoroFuture>
 #include <QCryptographicHash>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <memory>
 
 namespace quorvel::app {
 
 using platform::LogCategory;
+
+namespace {
+
+// Runs `work` on a pooled thread; the awaiting coroutine resumes on its own thread's event loop.
+template <typename T, typename Work> QCoro::Task<T> onWorkerThread(Work work)
+{
+    auto promise = std::make_shared<QPromise<T>>();
+    const QFuture<T> future = promise->future();
+    promise->start();
+    // Ahead of work queued at the default priority: someone is waiting on this.
+    constexpr int userInitiated = 1;
+    QThreadPool::globalInstance()->start(
+        [promise, work = std::move(work)]() mutable {
+            promise->addResult(work());
+            promise->finish();
+        },
+        userInitiated);
+    co_return co_await future;
+}
+
+} // namespace
 
 QString DebugSources::buildReferenceDigest()
 {
@@ -26,13 +52,21 @@ QString DebugCredentials::machineValue(const QString& hardwareAddress)
 
 QCoro::Task<std::optional<DebugCredentials>> DebugCredentials::load(DebugSources sources)
 {
-    const std::optional<QString> address = sources.identity.hardwareAddress(QStringLiteral("en0"));
-    if (!address) {
+    // Enumerating the interfaces and hashing block, so they run off the main thread. The keychain
+    // read stays on it: the Secret Service answers through the main thread's event loop, and the
+    // read is asynchronous already.
+    const platform::MachineIdentity& identity = sources.identity;
+    const auto lookUp = [&identity]() -> std::optional<QString> {
+        const std::optional<QString> address = identity.hardwareAddress(QStringLiteral("en0"));
+        return address ? std::optional(machineValue(*address)) : std::nullopt;
+    };
+    const std::optional<QString> found = co_await onWorkerThread<std::optional<QString>>(lookUp);
+    if (!found) {
         platform::log::error(
             LogCategory::HostApp, QStringLiteral("Debug mode unavailable: no hardware address for en0."));
         co_return std::nullopt;
     }
-    const QString machine = machineValue(*address);
+    const QString machine = *found;
     if (machine != sources.referenceDigest) {
         platform::log::debug(LogCategory::HostApp,
             QStringLiteral("Debug mode unavailable: this Mac isn't the authorized debug machine."));

@@ -66,7 +66,7 @@ bool GenerationStore::start(const GenerationSubmission& submission)
         setError(texts::describeWumble);
         return false;
     }
-    if (userCharacterCount(prompt) > longestPrompt) {
+    if (prompt.toUtf8().size() > longestPromptBytes || userCharacterCount(prompt) > longestPrompt) {
         setError(texts::promptTooLong);
         return false;
     }

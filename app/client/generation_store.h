@@ -51,7 +51,11 @@ class GenerationStore final : public QObject {
     Q_PROPERTY(bool titleSaved READ titleSaved NOTIFY titleSavedChanged)
 
 public:
+    // In characters as the user counts them (grapheme clusters), the way the service counts.
     static constexpr int longestPrompt = 2000;
+    // The service also refuses a prompt whose UTF-8 form is longer than this, however few
+    // characters it has (one character may carry any number of combining marks).
+    static constexpr qsizetype longestPromptBytes = 32 * 1024;
     static constexpr std::chrono::seconds pollInterval { 5 };
     // 179 polls, the limit met on the 180th wake-up: 15 minutes after polling began.
     static constexpr int pollLimit = 179;

@@ -23,6 +23,8 @@ bool isHttpStatusError(QNetworkReply::NetworkError error)
     case QNetworkReply::ContentOperationNotPermittedError:
     case QNetworkReply::ContentNotFoundError:
     case QNetworkReply::AuthenticationRequiredError:
+    // A 407 names the proxy, yet it is an answer with a status and a body all the same.
+    case QNetworkReply::ProxyAuthenticationRequiredError:
     case QNetworkReply::ContentReSendError:
     case QNetworkReply::ContentConflictError:
     case QNetworkReply::ContentGoneError:

@@ -74,6 +74,68 @@ TEST_F(AuthStoreTest, EnsureEnrolledPublishesEachFailureTextAndClearsItOnSuccess
     EXPECT_EQ(server.requestsTo("/enroll").size(), 3) << "a stored token needs no enrollment";
 }
 
+TEST_F(AuthStoreTest, OverlappingCallersShareOneEnrollment)
+{
+    // Each call yields its failure text, or none when it got through.
+    using Call = std::function<QCoro::Task<std::optional<QString>>(app::AuthStore&)>;
+    const Call ensure = [](app::AuthStore& store) -> QCoro::Task<std::optional<QString>> {
+        const bool enrolled = co_await store.ensureEnrolled();
+        co_return enrolled ? std::nullopt : std::optional(store.enrollmentError().value_or("<no text>"));
+    };
+    const Call balance = [](app::AuthStore& store) -> QCoro::Task<std::optional<QString>> {
+        const AuthorizedResult result = co_await store.balance();
+        if (result.failure())
+            co_return result.failure();
+        co_return result.status() == 200 ? std::nullopt : std::optional(QString::number(result.status()));
+    };
+    struct Row {
+        const char* name;
+        std::optional<QByteArray> stored;
+        Call first, second;
+        int enrollStatus;
+        std::optional<QString> failure;
+        std::optional<QByteArray> storedAfter;
+    };
+    const Row rows[] = {
+        { "first launch: the balance read and the window both need a token", std::nullopt, balance, ensure, 200,
+            std::nullopt, "fresh" },
+        { "two windows make sure at once", std::nullopt, ensure, ensure, 200, std::nullopt, "fresh" },
+        { "two calls meet the rejected token", "stale", balance, balance, 200, std::nullopt, "fresh" },
+        { "a failed enrollment fails every caller that shared it", std::nullopt, ensure, balance, 500,
+            texts::cannotEnroll, std::nullopt },
+    };
+    // Like the real store, every secret operation completes later on the event loop.
+    secrets.latency = 40ms;
+    int enrollStatus = 200;
+    int enrollments = 0;
+    server.serve("/enroll", [&](const ReceivedRequest&) {
+        // Answers slow enough for callers to overlap; a second enrollment's lags a little more, so
+        // that its delete-then-add would straddle the first one's add.
+        const int delayMs = ++enrollments == 1 ? 100 : 120;
+        return Reply { enrollStatus, {}, tokenReply(enrollments == 1 ? "fresh" : "late"), Reply::Mode::Delayed,
+            delayMs };
+    });
+    server.serve("/balance", [](const ReceivedRequest& request) {
+        return request.headers.value("authorization") == "Bearer fresh" ? json(200, "{}") : json(401, "{}");
+    });
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        secrets.items.clear();
+        if (row.stored)
+            secrets.items.insert(apiTokenItem, *row.stored);
+        server.clearRequests();
+        enrollments = 0;
+        enrollStatus = row.enrollStatus;
+        QCoro::Task<std::optional<QString>> first = row.first(auth);
+        QCoro::Task<std::optional<QString>> second = row.second(auth);
+        EXPECT_EQ(await(std::move(first)), row.failure);
+        EXPECT_EQ(await(std::move(second)), row.failure);
+        EXPECT_EQ(server.requestsTo("/enroll").size(), 1);
+        EXPECT_EQ(storedToken(), row.storedAfter);
+        EXPECT_FALSE(auth.enrolling());
+    }
+}
+
 TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
 {
     struct Row {
@@ -128,6 +190,38 @@ TEST_F(AuthStoreTest, AuthorizedRequestOutcomes)
         }
         EXPECT_EQ(bearers, row.bearers);
     }
+}
+
+TEST_F(AuthStoreTest, EveryStatusButA401IsAResponseWithItsBody)
+{
+    // The network layer files some statuses under proxy or protocol errors; they are answers all the same.
+    const QList<QPair<QByteArray, QByteArray>> proxyChallenge { { "Proxy-Authenticate", "Basic realm=\"q\"" } };
+    const Reply rows[] = {
+        json(407, R"({"why":"proxy"})"),
+        Reply { 407, proxyChallenge, R"({"why":"proxy"})" },
+        json(400, "bad"),
+        json(402, "pay"),
+        json(403, "no"),
+        json(404, "none"),
+        json(405, "method"),
+        json(409, "conflict"),
+        json(410, "gone"),
+        json(418, "teapot"),
+        json(422, "unprocessable"),
+        json(429, "later"),
+        json(500, "boom"),
+        json(501, "not here"),
+        json(502, "gateway"),
+        json(503, "busy"),
+        json(504, "slow"),
+    };
+    secrets.items.insert(apiTokenItem, "tok");
+    for (const Reply& reply : rows) {
+        SCOPED_TRACE(reply.status);
+        server.queue("/balance", reply);
+        EXPECT_EQ(await(auth.balance()), AuthorizedResult::response(reply.status, reply.body));
+    }
+    EXPECT_EQ(server.requestsTo("/enroll").size(), 0);
 }
 
 TEST_F(AuthStoreTest, TheTokenNeverFollowsARedirectToAnotherOrigin)

@@ -2,6 +2,11 @@
 #include "fixture.h"
 #include "support/memory_preferences.h"
 
+#include <QSemaphore>
+#include <QThread>
+
+#include <atomic>
+
 namespace quorvel::testing {
 namespace {
 
@@ -44,6 +49,54 @@ TEST_F(DebugCredentialsTest, LoadYieldsCredentialsOnlyOnTheAuthorizedMachineWith
         EXPECT_EQ(secrets.items.value(debugTokenItem, "<gone>"), row.item.value_or("<gone>")) << "load only reads";
         EXPECT_EQ(log.messages(), row.line.isEmpty() ? QStringList() : QStringList { row.line });
     }
+}
+
+// An en0 lookup that blocks until the main thread's event loop lets it go, noting which thread
+// asked: run on the main thread, it could only time out.
+class BlockingIdentity final : public platform::MachineIdentity {
+public:
+    QString machineIdentifier() const override { return {}; }
+    std::optional<QString> hardwareAddress(const QString&) const override
+    {
+        askedOn = QThread::currentThread();
+        if (!released.tryAcquire(1, 2000))
+            return std::nullopt;
+        return QStringLiteral("AA:BB:CC:DD:EE:FF");
+    }
+    QString shortUserName() const override { return {}; }
+
+    mutable QSemaphore released;
+    mutable std::atomic<QThread*> askedOn = nullptr;
+};
+
+// Notes the thread of every read: the desktop's secret store answers only on the main thread.
+class ThreadNotingStore final : public platform::SecretStore {
+public:
+    QCoro::Task<platform::SecretReadResult> read(QString service, QString account) override
+    {
+        readOn = QThread::currentThread();
+        co_return co_await inner.read(service, account);
+    }
+    QCoro::Task<int> remove(QString service, QString account) override { return inner.remove(service, account); }
+    QCoro::Task<int> add(QString service, QString account, QByteArray data) override
+    {
+        return inner.add(service, account, data);
+    }
+
+    MemorySecretStore inner;
+    QThread* readOn = nullptr;
+};
+
+TEST_F(DebugCredentialsTest, TheAddressIsLookedUpOffTheMainThreadAndTheKeychainReadOnIt)
+{
+    BlockingIdentity blocking;
+    ThreadNotingStore store;
+    store.inner.items.insert(debugTokenItem, "dev");
+    QTimer::singleShot(0, [&] { blocking.released.release(); });
+    const auto loaded = await(DebugCredentials::load({ blocking, store, digest }));
+    EXPECT_EQ(loaded, std::optional(DebugCredentials { digest, "dev" }));
+    EXPECT_NE(blocking.askedOn.load(), QThread::currentThread());
+    EXPECT_EQ(store.readOn, QThread::currentThread());
 }
 
 TEST_F(DebugCredentialsTest, TheAccessCheckKeepsOrClearsTheSwitch)

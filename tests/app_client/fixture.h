@@ -20,6 +20,12 @@
 
 #include <gtest/gtest.h>
 
+// Texts in failure messages as text rather than as UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace quorvel::testing {
 
 namespace texts = app::texts;

@@ -1,4 +1,9 @@
 #include "fixture.h"
+#include "support/prompt_boundaries.h"
+
+#include <coroutine>
+#include <utility>
+#include <vector>
 
 namespace quorvel::testing {
 namespace {
@@ -25,22 +30,19 @@ protected:
 
 TEST_F(GenerationTest, StartRefusesWhatCannotBeSentCountingCharactersAsTheUserDoes)
 {
-    const std::pair<QString, std::optional<QString>> rows[] = {
-        { QStringLiteral(" \n\t \r\n "), texts::describeWumble },
-        { QString(2001, QLatin1Char('a')), texts::promptTooLong },
-        { QStringLiteral("   ") + QString(2000, QLatin1Char('a')) + QStringLiteral("\n"), std::nullopt },
-        { QStringLiteral("e\u0301").repeated(2000), std::nullopt },
-        { QStringLiteral("\U0001F30A").repeated(2001), texts::promptTooLong },
-    };
+    std::vector<PromptBoundary> rows = promptBoundaries();
+    rows.push_back({ "blank", QStringLiteral(" \n\t \r\n "), false });
     server.serve("/generate", json(200, R"({"message":"stop here"})"));
-    for (const auto& [prompt, error] : rows) {
+    for (const PromptBoundary& row : rows) {
+        SCOPED_TRACE(row.name);
         server.clearRequests();
-        EXPECT_EQ(store.start(recipe(prompt)), !error) << prompt.size();
+        EXPECT_EQ(store.start(recipe(row.prompt)), row.accepted);
         ASSERT_TRUE(finishes(store));
-        EXPECT_EQ(store.error(), error.value_or("stop here"));
-        EXPECT_EQ(server.requests().size(), error ? 0 : 1);
-        if (!error) {
-            EXPECT_EQ(bodyOf(server.requests()[0])["prompt"].toString(), prompt.trimmed());
+        const QString refusal = row.prompt.trimmed().isEmpty() ? texts::describeWumble : texts::promptTooLong;
+        EXPECT_EQ(store.error(), row.accepted ? "stop here" : refusal);
+        EXPECT_EQ(server.requests().size(), row.accepted ? 1 : 0);
+        if (row.accepted) {
+            EXPECT_EQ(bodyOf(server.requests()[0])["prompt"].toString(), row.prompt.trimmed());
         }
     }
     server.serve("/generate", silent);
@@ -157,27 +159,94 @@ TEST(StageText, FirstMatchingMarkerWinsAndMarkersAreExact)
 TEST_F(GenerationTest, AJobThatNeverFinishesTimesOutAfterFifteenMinutesOfInjectedTime)
 {
     runJob({ json(200, R"({"done":false,"log":"keyframe..."})") });
-    EXPECT_EQ(store.error(), texts::timedOut);
+    EXPECT_EQ(store.error(), "Generation timed out after 15 minutes. Please try again.");
     EXPECT_EQ(polls(), 179);
     EXPECT_FALSE(server.requestsTo("/jobs/j").first().headers.contains("authorization"));
     EXPECT_EQ(clock.monotonic(), 900s);
 }
 
+// A session that notes every request the moment it is made, before anything goes out.
+class NotingSession final : public QNetworkAccessManager {
+public:
+    QStringList paths;
+
+protected:
+    QNetworkReply* createRequest(Operation operation, const QNetworkRequest& request, QIODevice* data) override
+    {
+        paths << request.url().path();
+        return QNetworkAccessManager::createRequest(operation, request, data);
+    }
+};
+
+// Waits that end only when the test wakes them; the injected clock moves by what each asked for.
+class GatedSleeper final : public platform::Sleeper {
+public:
+    explicit GatedSleeper(ManualClock& clock)
+        : clock_(clock)
+    {
+    }
+    QCoro::Task<bool> sleep(std::chrono::milliseconds duration) override
+    {
+        Gate gate { waiting_ };
+        co_await gate;
+        clock_.advance(duration);
+        co_return true;
+    }
+    void schedule(std::chrono::milliseconds, QObject*, std::function<void()>) override { }
+    void sleepBlocking(std::chrono::milliseconds duration) override { clock_.advance(duration); }
+
+    // Ends every pending wait; the sleepers run on synchronously up to their next suspension.
+    void wakeAll()
+    {
+        for (std::coroutine_handle<> waiter : std::exchange(waiting_, {}))
+            waiter.resume();
+    }
+    size_t pending() const { return waiting_.size(); }
+
+private:
+    struct Gate {
+        std::vector<std::coroutine_handle<>>& waiting;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiter) { waiting.push_back(waiter); }
+        void await_resume() const noexcept { }
+    };
+    ManualClock& clock_;
+    std::vector<std::coroutine_handle<>> waiting_;
+};
+
 TEST_F(GenerationTest, NeitherACancelledRunNorADestroyedStoreKeepsPolling)
 {
+    NotingSession noting;
+    app::AuthStore notedAuth(noting, secrets, identity, system, config());
+    GatedSleeper gated(clock);
     server.serve("/generate", json(200, R"({"job":"j"})"));
-    server.serve("/jobs/j", Reply { 200, {}, R"({"done":false})", Reply::Mode::Delayed, 30 });
-    ASSERT_TRUE(store.start(recipe()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return polls() >= 2; }, 5000));
-    store.cancel();
-    EXPECT_FALSE(store.isRunning());
-    auto doomed = std::make_unique<app::GenerationStore>(auth, debugSources(), sleeper);
-    ASSERT_TRUE(doomed->start(recipe()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return polls() >= 4; }, 5000));
-    doomed.reset();
-    const qsizetype before = polls();
-    QTest::qWait(150);
-    EXPECT_LE(polls(), before + 1);
+    server.serve("/jobs/j", json(200, R"({"done":false,"log":"keyframe..."})"));
+    for (const bool destroy : { false, true }) {
+        SCOPED_TRACE(destroy ? "destroyed" : "cancelled");
+        noting.paths.clear();
+        auto run = std::make_unique<app::GenerationStore>(notedAuth, debugSources(), gated);
+        ASSERT_TRUE(run->start(recipe()));
+        // One poll through, so the run is inside its polling loop, asleep.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return gated.pending() == 1; }, 5000));
+        gated.wakeAll();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return gated.pending() == 1 && run->stage() == "Creating the keyframe…"; }, 5000));
+        const QStringList before = noting.paths;
+        ASSERT_EQ(before, (QStringList { "/generate", "/jobs/j" }));
+
+        if (destroy)
+            run.reset();
+        else
+            run->cancel();
+        // The wake-up that would have polled next: a poll would be requested before wakeAll returns.
+        gated.wakeAll();
+        EXPECT_EQ(noting.paths, before);
+        EXPECT_EQ(gated.pending(), 0U) << "the loop ended instead of waiting again";
+        if (run) {
+            EXPECT_FALSE(run->isRunning());
+            EXPECT_EQ(run->stage(), "Creating the keyframe…") << "cancelling leaves the visible state alone";
+        }
+    }
 }
 
 TEST_F(GenerationTest, TitleAndPublishFollowUpsReportTheirOutcome)

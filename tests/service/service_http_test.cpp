@@ -109,7 +109,7 @@ TEST_F(ServiceApiTest, BadSubmissionsAreRefusedWithAMessageAndCostNothing)
         { "unknown motion", { { "motion", "slow-pan" } }, "7", 400 },
         { "unknown vibe", { { "vibe", "angry" } }, "7", 400 },
         { "blank prompt", { { "prompt", " \n\t " } }, "7", 400 },
-        { "prompt over 2000", { { "prompt", QString(2001, 'a') } }, "7", 400 },
+        { "prompt over 2000", { { "prompt", QString("\U0001F30A").repeated(2001) } }, "7", 400 },
         { "prompt not a string", { { "prompt", 42 } }, "7", 400 },
         { "lite as string", { { "lite", "true" } }, "7", 400 },
         { "lite missing", {}, "7", 400, "lite" },
@@ -140,8 +140,8 @@ TEST_F(ServiceApiTest, BadSubmissionsAreRefusedWithAMessageAndCostNothing)
         }
     }
     EXPECT_EQ(credits(), 20);
-    EXPECT_EQ(generate(recipe("  " + QString(2000, 'a') + "  "), "5").status, 200)
-        << "2000 characters after trimming, and the minimum build, are fine";
+    EXPECT_EQ(generate(recipe("  " + QString("\U0001F30A").repeated(2000) + "  "), "5").status, 200)
+        << "2000 characters (4000 UTF-16 units) after trimming, and the minimum build, are fine";
     QJsonObject free = recipe();
     free["debug"] = true;
     free["debug_machine"] = kDebugMachine;

@@ -1,10 +1,12 @@
 // The small rules of the service: vetting words, clip text, ids and the command line.
 #include "service/clip_renderer.h"
 #include "service/config.h"
+#include "service/request_fields.h"
 #include "service/service_api.h"
 #include "service/vocabulary.h"
 
 #include "app/create/recipe_vocabulary.h"
+#include "support/prompt_boundaries.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,20 @@ TEST(ServiceVocabularyTest, MatchesTheAppAndRefusesWholeWordsOnlyWhateverTheCase
     EXPECT_TRUE(vocabulary::isRefused("a BLOODY sunset"));
     EXPECT_TRUE(vocabulary::isRefused("guns, roses"));
     EXPECT_FALSE(vocabulary::isRefused("a skillful gunsmith's bloodhound")) << "substrings of longer words pass";
+}
+
+TEST(ServicePromptTest, LengthIsCountedAsTheAppCountsIt)
+{
+    for (const quorvel::testing::PromptBoundary& row : quorvel::testing::promptBoundaries()) {
+        const QJsonObject body { { "prompt", row.prompt } };
+        try {
+            EXPECT_EQ(promptField(body, ServiceApi::kMaxPrompt), row.prompt.trimmed()) << row.name;
+            EXPECT_TRUE(row.accepted) << row.name;
+        } catch (const ApiError& error) {
+            EXPECT_FALSE(row.accepted) << row.name;
+            EXPECT_EQ(error.message, "Keep the description under 2000 characters.") << row.name;
+        }
+    }
 }
 
 TEST(ServiceClipTextTest, WrapsLongPromptsAndCutsOverlongWords)

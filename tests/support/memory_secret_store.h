@@ -3,8 +3,12 @@
 
 #include "platform/secret_store.h"
 
+#include <QCoroTimer>
 #include <QMap>
 #include <QPair>
+
+#include <chrono>
+#include <optional>
 
 namespace quorvel::testing {
 
@@ -13,6 +17,7 @@ public:
     QCoro::Task<platform::SecretReadResult> read(QString service, QString account) override
     {
         ++reads;
+        co_await settle();
         if (failEverything)
             co_return platform::SecretReadResult { platform::secret_status::unavailable, {} };
         const auto it = items.find({ service, account });
@@ -21,20 +26,28 @@ public:
         co_return platform::SecretReadResult { platform::secret_status::success, it.value() };
     }
 
+    // Like the desktop's store: looks for the item, then deletes whatever is there by then.
     QCoro::Task<int> remove(QString service, QString account) override
     {
+        co_await settle();
         if (failEverything)
             co_return platform::secret_status::unavailable;
-        co_return items.remove({ service, account }) > 0 ? platform::secret_status::success
-                                                         : platform::secret_status::itemNotFound;
+        if (!items.contains({ service, account }))
+            co_return platform::secret_status::itemNotFound;
+        co_await settle();
+        items.remove({ service, account });
+        co_return platform::secret_status::success;
     }
 
+    // Like the desktop's store: looks for an existing item, then writes.
     QCoro::Task<int> add(QString service, QString account, QByteArray data) override
     {
+        co_await settle();
         if (failEverything || failAdds)
             co_return platform::secret_status::unavailable;
         if (items.contains({ service, account }))
             co_return platform::secret_status::duplicateItem;
+        co_await settle();
         items.insert({ service, account }, data);
         co_return platform::secret_status::success;
     }
@@ -43,6 +56,17 @@ public:
     bool failEverything = false;
     bool failAdds = false;
     int reads = 0;
+    // When set, every step above completes this much later on the event loop, so that
+    // overlapping operations interleave as they do against the real asynchronous store.
+    // Unset, every operation completes before it returns.
+    std::optional<std::chrono::milliseconds> latency;
+
+private:
+    QCoro::Task<> settle() const
+    {
+        if (latency)
+            co_await QCoro::sleepFor(*latency);
+    }
 };
 
 } // namespace quorvel::testing
