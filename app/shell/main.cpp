@@ -21,8 +21,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
-#include <QPixmap>
 #include <QNetworkAccessManager>
+#include <QPixmap>
 
 using namespace quorvel;
 

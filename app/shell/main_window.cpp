@@ -106,10 +106,10 @@ QWidget* MainWindow::brandArea()
     name->setFont(big);
     name->setAlignment(Qt::AlignCenter);
     name->setAccessibleName(QStringLiteral("Quorvel"));
-    auto* version = new QLabel(app_.versionText(), area);
+    auto* version = new QLabel(QStringLiteral("Version ") + app_.versionNumber(), area);
     version->setAlignment(Qt::AlignCenter);
     version->setForegroundRole(QPalette::PlaceholderText);
-    version->setAccessibleName(app_.versionText());
+    version->setAccessibleName(version->text());
 
     auto* layout = new QVBoxLayout(area);
     layout->addStretch(1);

@@ -13,6 +13,14 @@
 
 namespace quorvel::app {
 
+namespace {
+// A button shows "&" only doubled; a single one would mark the next letter as a shortcut.
+QString buttonText(QString text)
+{
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+} // namespace
+
 MoveCard::MoveCard(AppLocationManager& manager, QWidget* parent)
     : QFrame(parent)
     , manager_(manager)
@@ -39,7 +47,7 @@ MoveCard::MoveCard(AppLocationManager& manager, QWidget* parent)
     progress_->setTextVisible(false);
     progress_->setAccessibleName(texts::moving);
     movingLabel_ = new QLabel(texts::moving, this);
-    moveButton_ = new QPushButton(texts::moveButton, this);
+    moveButton_ = new QPushButton(buttonText(texts::moveButton), this);
     moveButton_->setAccessibleName(texts::moveButton);
     moveButton_->setDefault(true);
 
@@ -52,7 +60,7 @@ MoveCard::MoveCard(AppLocationManager& manager, QWidget* parent)
     QPalette red = fallback_->palette();
     red.setColor(QPalette::WindowText, QColor(215, 48, 39));
     fallback_->setPalette(red);
-    openFolder_ = new QPushButton(texts::openApplicationsFolder, this);
+    openFolder_ = new QPushButton(buttonText(texts::openApplicationsFolder), this);
     openFolder_->setAccessibleName(texts::openApplicationsFolder);
 
     auto* action = new QHBoxLayout;
@@ -112,7 +120,7 @@ void MoveCard::askReplacement()
     alert_->setAccessibleName(texts::replaceTitle);
     QPushButton* cancel = alert_->addButton(QMessageBox::Cancel);
     cancel->setAccessibleName(cancel->text());
-    QPushButton* replace = alert_->addButton(texts::replaceButton, QMessageBox::DestructiveRole);
+    QPushButton* replace = alert_->addButton(buttonText(texts::replaceButton), QMessageBox::DestructiveRole);
     replace->setAccessibleName(texts::replaceButton);
     alert_->setDefaultButton(cancel);
     connect(alert_, &QMessageBox::finished, this, [this, replace] {

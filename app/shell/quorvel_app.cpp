@@ -68,12 +68,12 @@ QList<MenuItem> QuorvelApp::applicationMenu()
     };
 }
 
-QString QuorvelApp::versionText() const
+QString QuorvelApp::versionNumber() const
 {
     const auto bundle = services_.system.mainBundle();
     const QString shortVersion = bundle && bundle->shortVersion ? *bundle->shortVersion : QStringLiteral("1.0");
     const QString build = bundle && bundle->version ? *bundle->version : QStringLiteral("0");
-    return QStringLiteral("Quorvel %1 (%2)").arg(shortVersion, build);
+    return QStringLiteral("%1 (%2)").arg(shortVersion, build);
 }
 
 } // namespace quorvel::app

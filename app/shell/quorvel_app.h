@@ -70,8 +70,10 @@ public:
 
     // The application menu in order: About, "Check for Updates…" right after it, Quit.
     static QList<MenuItem> applicationMenu();
-    // "Quorvel 1.0.0 (1)" of the running build.
-    QString versionText() const;
+    // "1.0.0 (1)" of the running build: short version and build, "1.0" and "0" when unknown.
+    QString versionNumber() const;
+    // "Quorvel 1.0.0 (1)".
+    QString versionText() const { return QStringLiteral("Quorvel ") + versionNumber(); }
 
 private:
     AppServices services_;
