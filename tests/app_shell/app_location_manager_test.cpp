@@ -201,6 +201,7 @@ TEST_F(AppLocationTest, TranslocationAnswersDecideTheSourceAndTheOffer)
 TEST_F(AppLocationTest, MovesIntoAMissingFolderRegistersLaunchesAndQuits)
 {
     const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    workspace.onLaunch = [this] { journal << "launch"; };
     LogCapture log;
     const auto location = manager(running);
     ASSERT_TRUE(location->shouldOfferMove());
@@ -219,7 +220,7 @@ TEST_F(AppLocationTest, MovesIntoAMissingFolderRegistersLaunchesAndQuits)
     EXPECT_EQ(entries.installed[0].iconPath, destination + "/Contents/Resources/Quorvel.png");
     EXPECT_EQ(workspace.launched, QStringList { destination });
     // The single-instance claim goes before the launch, or the new copy would hand back to this one.
-    EXPECT_EQ(journal, (QStringList { "release", "terminate" }));
+    EXPECT_EQ(journal, (QStringList { "release", "launch", "terminate" }));
     EXPECT_TRUE(log.messages(kCategory).contains("Relaunched Quorvel from " + destination));
     EXPECT_FALSE(location->fallbackMessage());
 }

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -79,6 +80,8 @@ public:
     bool openApplication(const QString& bundlePath, const QStringList&) override
     {
         launched << bundlePath;
+        if (onLaunch)
+            onLaunch();
         return launchSucceeds;
     }
     QList<platform::RunningApplication> runningApplications() const override { return running; }
@@ -100,6 +103,7 @@ public:
     int checksUntilGone = 0;
     mutable int terminationChecks = 0;
     bool launchSucceeds = true;
+    std::function<void()> onLaunch;
     QList<qint64> terminateRequests;
     QStringList launched;
     QList<QUrl> openedUrls;
