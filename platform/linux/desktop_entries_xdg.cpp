@@ -63,7 +63,6 @@ QByteArray XdgDesktopEntries::entryText(const DesktopEntry& entry)
     text += QStringLiteral("TryExec=%1\n").arg(escapeValue(entry.executablePath));
     text += QStringLiteral("Exec=%1\n").arg(execArgument(entry.executablePath));
     text += QStringLiteral("Icon=%1\n").arg(escapeValue(entry.id));
-    text += QStringLiteral("StartupWMClass=%1\n").arg(escapeValue(entry.id));
     text += QStringLiteral("Terminal=false\nCategories=Graphics;Video;\n");
     return text.toUtf8();
 }
