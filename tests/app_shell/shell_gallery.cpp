@@ -1,5 +1,5 @@
 // Not a test: shows one state of the shell's windows over test doubles, to look at (screenshots).
-//   shell_gallery offer|alert|moving|failed|preview
+//   shell_gallery offer|alert|moving|failed|about|preview
 #include "app/shell/appearance.h"
 #include "app/shell/main_window.h"
 #include "app/shell/move_card.h"
@@ -10,6 +10,7 @@
 #include "support/memory_secret_store.h"
 #include "tests/app_shell/shell_doubles.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -67,7 +68,11 @@ int main(int argc, char** argv)
     app::MainWindow window(quorvel);
     window.resize(720, 520);
     window.show();
-    if (state != QLatin1String("offer")) {
+    if (state == QLatin1String("about")) {
+        for (QAction* action : window.findChildren<QAction*>())
+            if (action->text() == QLatin1String("About Quorvel"))
+                action->trigger();
+    } else if (state != QLatin1String("offer")) {
         if (auto* card = window.moveCard())
             card->findChild<QPushButton*>()->click();
         if (state == QLatin1String("moving"))
