@@ -1,0 +1,233 @@
+#include "app/shell/app_location_manager.h"
+
+#include "app/shell/translocation.h"
+#include "platform/clock.h"
+#include "platform/desktop_entries.h"
+#include "platform/file_manager.h"
+#include "platform/log.h"
+#include "platform/workspace.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QUrl>
+#include <QUuid>
+
+namespace quorvel::app {
+
+namespace {
+
+using platform::LogCategory;
+namespace log = platform::log;
+
+// Absolute, without "." or ".." or a trailing slash.
+QString standardized(const QString& path)
+{
+    return path.isEmpty() ? QString()
+                          : QDir::cleanPath(QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path));
+}
+
+bool isInside(const QString& path, const QString& folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+} // namespace
+
+QString AppLocationError::description() const
+{
+    switch (kind) {
+    case Kind::existingCopyWouldNotQuit:
+        return QStringLiteral("The existing Quorvel copy in Applications is still running.");
+    case Kind::replacementNotConfirmed:
+        return QStringLiteral("Replacing the existing Quorvel copy was not confirmed.");
+    case Kind::sourceMissing:
+        return QStringLiteral("The Quorvel app bundle could not be found at its original location.");
+    case Kind::fileOperation:
+    case Kind::launchFailed:
+        return detail;
+    }
+    return detail;
+}
+
+AppLocationManager::AppLocationManager(const QString& runningBundlePath, Environment environment, QObject* parent)
+    : QObject(parent)
+    , environment_(std::move(environment))
+{
+    environment_.applicationsFolder = standardized(environment_.applicationsFolder);
+    runningBundlePath_ = standardized(runningBundlePath);
+    if (runningBundlePath_.isEmpty())
+        return;
+    const TranslocationResult translocation = queryTranslocation(environment_.symbols, runningBundlePath_);
+    copySourcePath_ = standardized(translocation.originalPath.value_or(runningBundlePath_));
+    destinationPath_ = environment_.applicationsFolder + QLatin1Char('/') + QFileInfo(runningBundlePath_).fileName();
+    // Anywhere below the folder counts as installed, a subfolder of it included.
+    shouldOfferMove_ = translocation.isTranslocated || !isInside(runningBundlePath_, environment_.applicationsFolder);
+    if (shouldOfferMove_)
+        log::info(
+            LogCategory::AppLocation, QStringLiteral("App needs relocation. Running path: %1").arg(runningBundlePath_));
+}
+
+void AppLocationManager::moveToApplications(bool replaceExisting)
+{
+    // One move at a time: a second press while copying would copy twice.
+    if (isMoving_ || runningBundlePath_.isEmpty())
+        return;
+    setFallbackMessage(std::nullopt);
+    if (environment_.files.exists(destinationPath_) && !replaceExisting) {
+        setReplacementConfirmationNeeded(true);
+        return;
+    }
+    setReplacementConfirmationNeeded(false);
+    setMoving(true);
+    move(replaceExisting);
+}
+
+void AppLocationManager::cancelReplacement()
+{
+    setReplacementConfirmationNeeded(false);
+}
+
+void AppLocationManager::openApplicationsFolder()
+{
+    environment_.files.makeFolder(environment_.applicationsFolder);
+    environment_.workspace.openURL(QUrl::fromLocalFile(environment_.applicationsFolder));
+}
+
+QCoro::Task<> AppLocationManager::move(bool replaceExisting)
+{
+    QPointer<AppLocationManager> self(this);
+    const auto quitFailure = co_await quitExistingCopy();
+    if (!self)
+        co_return;
+    if (quitFailure) {
+        fail(*quitFailure);
+        co_return;
+    }
+    if (const auto failure = installCopy(replaceExisting)) {
+        fail(*failure);
+        co_return;
+    }
+    registerWithDesktop();
+    if (const auto failure = launchNewCopy()) {
+        fail(*failure);
+        co_return;
+    }
+    log::info(LogCategory::AppLocation, QStringLiteral("Relaunched Quorvel from %1").arg(destinationPath_));
+    if (environment_.terminate)
+        environment_.terminate();
+}
+
+QCoro::Task<std::optional<AppLocationError>> AppLocationManager::quitExistingCopy()
+{
+    std::optional<qint64> existing;
+    for (const auto& running : environment_.workspace.runningApplications()) {
+        if (running.pid != environment_.ownPid && standardized(running.bundlePath) == destinationPath_) {
+            existing = running.pid;
+            break;
+        }
+    }
+    if (!existing)
+        co_return std::nullopt;
+
+    log::info(
+        LogCategory::AppLocation, QStringLiteral("Asking the existing Applications copy to quit before replacement."));
+    const AppLocationError stillRunning { AppLocationError::Kind::existingCopyWouldNotQuit, {} };
+    if (!environment_.workspace.terminate(*existing))
+        co_return stillRunning;
+    QPointer<AppLocationManager> self(this);
+    for (int sleeps = 0; !environment_.workspace.isTerminated(*existing); ++sleeps) {
+        if (sleeps == quitPollLimit)
+            co_return stillRunning;
+        const bool slept = co_await environment_.sleeper.sleep(quitPollInterval);
+        if (!self || !slept)
+            co_return stillRunning;
+    }
+    co_return std::nullopt;
+}
+
+std::optional<AppLocationError> AppLocationManager::installCopy(bool replaceExisting)
+{
+    auto& files = environment_.files;
+    if (!files.exists(copySourcePath_))
+        return AppLocationError { AppLocationError::Kind::sourceMissing, {} };
+    const bool destinationTaken = files.exists(destinationPath_);
+    if (destinationTaken && !replaceExisting)
+        return AppLocationError { AppLocationError::Kind::replacementNotConfirmed, {} };
+    // The per-user folder may not exist yet on a fresh account.
+    if (auto failure = files.makeFolder(environment_.applicationsFolder))
+        return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
+
+    // Always through a hidden stage, so the destination is either the old app or the whole new one.
+    const QString stage = environment_.applicationsFolder + QStringLiteral("/.Quorvel-")
+        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
+    std::optional<QString> failure = files.copyItem(copySourcePath_, stage);
+    if (!failure)
+        failure = files.replaceItem(destinationPath_, stage);
+    if (!failure)
+        return std::nullopt;
+    if (files.exists(stage)) {
+        if (auto removal = files.removeItem(stage))
+            log::error(LogCategory::AppLocation, QStringLiteral("Could not remove staged app copy: %1").arg(*removal));
+    }
+    return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
+}
+
+void AppLocationManager::registerWithDesktop()
+{
+    platform::DesktopEntry entry;
+    entry.id = desktopEntryId;
+    entry.name = QStringLiteral("Quorvel");
+    entry.comment = QStringLiteral("Make wumbles and play them as your screensaver");
+    entry.executablePath = destinationPath_ + QStringLiteral("/Contents/MacOS/Quorvel");
+    const QString icon = destinationPath_ + QStringLiteral("/Contents/Resources/Quorvel.png");
+    if (environment_.files.exists(icon))
+        entry.iconPath = icon;
+    // The app works without a launcher entry; only the log hears about it.
+    if (auto failure = environment_.desktopEntries.install(entry))
+        log::error(
+            LogCategory::AppLocation, QStringLiteral("Could not register Quorvel with the desktop: %1").arg(*failure));
+}
+
+std::optional<AppLocationError> AppLocationManager::launchNewCopy()
+{
+    // The new copy must find no running copy to hand over to, or it would raise this one and end.
+    if (environment_.releaseInstance)
+        environment_.releaseInstance();
+    if (environment_.workspace.openApplication(destinationPath_, {}))
+        return std::nullopt;
+    if (environment_.reclaimInstance)
+        environment_.reclaimInstance();
+    return AppLocationError { AppLocationError::Kind::launchFailed,
+        QStringLiteral("Quorvel could not be started from %1.").arg(destinationPath_) };
+}
+
+void AppLocationManager::fail(const AppLocationError& error)
+{
+    setMoving(false);
+    setFallbackMessage(texts::moveFailed);
+    log::error(LogCategory::AppLocation, QStringLiteral("Move to Applications failed: %1").arg(error.description()));
+    emit moveFailed();
+}
+
+void AppLocationManager::setMoving(bool moving)
+{
+    if (std::exchange(isMoving_, moving) != moving)
+        emit isMovingChanged();
+}
+
+void AppLocationManager::setReplacementConfirmationNeeded(bool needed)
+{
+    if (std::exchange(replacementConfirmationNeeded_, needed) != needed)
+        emit replacementConfirmationNeededChanged();
+}
+
+void AppLocationManager::setFallbackMessage(std::optional<QString> message)
+{
+    if (fallbackMessage_ == message)
+        return;
+    fallbackMessage_ = std::move(message);
+    emit fallbackMessageChanged();
+}
+
+} // namespace quorvel::app

@@ -1,0 +1,95 @@
+// Quorvel: one running copy per user, its stores for the whole process, the updater started at
+// launch, and the main window.
+#include "app/shell/app_icon.h"
+#include "app/shell/appearance.h"
+#include "app/shell/quorvel_app.h"
+#include "app/shell/widget_window_host.h"
+#include "platform/clock.h"
+#include "platform/desktop_appearance.h"
+#include "platform/desktop_entries.h"
+#include "platform/file_manager.h"
+#include "platform/locations.h"
+#include "platform/machine_identity.h"
+#include "platform/operating_system.h"
+#include "platform/secret_store.h"
+#include "platform/single_instance.h"
+#include "platform/symbol_loader.h"
+#include "platform/termination.h"
+#include "platform/updater.h"
+#include "platform/workspace.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <QNetworkAccessManager>
+#include <QPixmap>
+
+using namespace quorvel;
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quorvel"));
+    QApplication::setOrganizationDomain(QStringLiteral("quorvel.com"));
+    QApplication::setDesktopFileName(app::AppLocationManager::desktopEntryId);
+
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Quorvel"));
+    options.addHelpOption();
+    const QCommandLineOption open(QStringLiteral("open"),
+        QStringLiteral("Also open the window with this id (create, library, preview, upgrade)."), QStringLiteral("id"));
+    const QCommandLineOption check(
+        QStringLiteral("check-for-updates"), QStringLiteral("Check for updates at once, as the menu command does."));
+    options.addOption(open);
+    options.addOption(check);
+    options.process(application);
+
+    // A second launch brings the running copy forward instead of starting its own stores.
+    platform::LocalSocketSingleInstance instance(app::AppLocationManager::desktopEntryId);
+    if (instance.claim() == platform::SingleInstance::Claim::HandedOver)
+        return 0;
+
+    platform::LinuxOperatingSystem system;
+    const auto bundle = system.mainBundle();
+    const QString bundlePath = bundle ? bundle->bundlePath : QString();
+    QApplication::setApplicationVersion(bundle && bundle->shortVersion ? *bundle->shortVersion : QString());
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(app::drawAppIcon(256))));
+
+    platform::PortalDesktopAppearance appearance;
+    app::followDesktopAppearance(application, appearance);
+
+    QNetworkAccessManager network;
+    platform::KeychainSecretStore secrets;
+    platform::LinuxMachineIdentity identity;
+    platform::TimerSleeper sleeper;
+    platform::DesktopWorkspace workspace;
+    platform::DynamicSymbolLoader symbols;
+    platform::LocalFileManager files;
+    platform::XdgDesktopEntries desktopEntries;
+    platform::AppcastUpdater updater(
+        network, QUrl(platform::appcastUrl()), bundle && bundle->version ? *bundle->version : QStringLiteral("0"));
+    const auto declaration = workspace.declareRunning(app::AppLocationManager::desktopEntryId, bundlePath);
+
+    // A polite request to end (the move into the applications folder sends one) closes in order.
+    platform::TerminationWatcher termination;
+    QObject::connect(&termination, &platform::TerminationWatcher::terminationRequested, &application,
+        &QApplication::quit, Qt::QueuedConnection);
+
+    app::AppServices services { network, secrets, identity, system, updater, app::ServiceConfig::fromPlatform(),
+        bundlePath,
+        { symbols, files, workspace, sleeper, desktopEntries, platform::applicationsFolder(),
+            QApplication::applicationPid(), [] { QApplication::quit(); }, [&instance] { instance.release(); },
+            [&instance] { instance.claim(); } } };
+    app::QuorvelApp quorvel(std::move(services));
+    app::WidgetWindowHost host(quorvel);
+    QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
+        [&quorvel] { quorvel.windows().showMainWindow(); });
+
+    quorvel.windows().openMainWindow();
+    for (const QString& id : options.values(open))
+        quorvel.windows().openWindow(id);
+    if (options.isSet(check))
+        quorvel.updates().checkForUpdates();
+    return application.exec();
+}

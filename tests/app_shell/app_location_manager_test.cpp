@@ -1,0 +1,407 @@
+#include "app/shell/app_location_manager.h"
+#include "app/shell/translocation.h"
+#include "support/log_capture.h"
+#include "support/manual_clock.h"
+#include "tests/app_shell/shell_doubles.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+using quorvel::app::AppLocationManager;
+using quorvel::testing::LogCapture;
+
+const QString kCategory = QStringLiteral("com.quorvel.Quorvel.AppLocation");
+
+// Translocation functions with each answer the system can give.
+extern "C" {
+bool notTranslocated(const char*, bool* translocated, const char**)
+{
+    *translocated = false;
+    return true;
+}
+bool translocated(const char*, bool* result, const char**)
+{
+    *result = true;
+    return true;
+}
+bool checkFails(const char*, bool*, const char** error)
+{
+    *error = "The path is not a bundle";
+    return false;
+}
+bool checkFailsSilently(const char*, bool*, const char**)
+{
+    return false;
+}
+const char* originalInDownloads(const char*, const char**)
+{
+    return "/srv/original/Downloads/Quorvel.app";
+}
+const char* noOriginal(const char*, const char**)
+{
+    return nullptr;
+}
+const char* noOriginalWithReason(const char*, const char** error)
+{
+    *error = "The original is gone";
+    return nullptr;
+}
+}
+
+class AppLocationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        apps = root.filePath("Applications");
+        downloads = root.filePath("Downloads");
+    }
+
+    std::unique_ptr<AppLocationManager> manager(const QString& bundlePath)
+    {
+        AppLocationManager::Environment environment { symbols, files, workspace, sleeper, entries, apps, 1000,
+            [this] { journal << "terminate"; }, [this] { journal << "release"; }, [this] { journal << "reclaim"; } };
+        return std::make_unique<AppLocationManager>(bundlePath, environment);
+    }
+
+    // A bundle with an executable, a link and the icon; `marker` tells copies apart.
+    QString makeBundle(const QString& path, const QByteArray& marker)
+    {
+        EXPECT_TRUE(QDir().mkpath(path + "/Contents/MacOS"));
+        EXPECT_TRUE(QDir().mkpath(path + "/Contents/Resources"));
+        QFile executable(path + "/Contents/MacOS/Quorvel");
+        EXPECT_TRUE(executable.open(QIODevice::WriteOnly));
+        executable.write(marker);
+        executable.close();
+        executable.setPermissions(executable.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+        QFile icon(path + "/Contents/Resources/Quorvel.png");
+        EXPECT_TRUE(icon.open(QIODevice::WriteOnly));
+        icon.write("png");
+        icon.close();
+        EXPECT_TRUE(QFile::link("MacOS/Quorvel", path + "/Contents/Current"));
+        return path;
+    }
+
+    static QByteArray marker(const QString& bundle)
+    {
+        QFile file(bundle + "/Contents/MacOS/Quorvel");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+
+    // Hidden entries of the applications folder: staged copies that were left behind.
+    QStringList leftovers() const
+    {
+        return QDir(apps)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+            .filter(QRegularExpression("^\\."));
+    }
+
+    QTemporaryDir root;
+    QString apps;
+    QString downloads;
+    quorvel::testing::ManualClock clock;
+    quorvel::testing::ManualSleeper sleeper { clock };
+    quorvel::testing::ScriptedSymbolLoader symbols;
+    quorvel::testing::FaultyFileManager files;
+    quorvel::testing::ShellWorkspace workspace;
+    quorvel::testing::RecordingDesktopEntries entries;
+    QStringList journal;
+};
+
+TEST_F(AppLocationTest, OffersTheMoveOnlyOutsideTheApplicationsFolder)
+{
+    const struct {
+        const char* name;
+        QString path;
+        bool offer;
+    } rows[] = {
+        { "downloads", "/Downloads/Quorvel.app", true },
+        { "installed", "/Applications/Quorvel.app", false },
+        { "subfolder counts as installed", "/Applications/Utilities/Quorvel.app", false },
+        { "the folder itself", "/Applications", false },
+        { "a sibling sharing the prefix", "/ApplicationsOld/Quorvel.app", true },
+        { "dot-dot leaves the folder", "/Applications/../Downloads/Quorvel.app", true },
+        { "trailing slash inside", "/Applications/Quorvel.app/", false },
+    };
+    for (const auto& row : rows) {
+        const auto location = manager(root.path() + row.path);
+        EXPECT_EQ(location->shouldOfferMove(), row.offer) << row.name;
+        EXPECT_EQ(
+            location->destinationPath(), apps + "/" + QFileInfo(QDir::cleanPath(root.path() + row.path)).fileName())
+            << row.name;
+    }
+}
+
+TEST_F(AppLocationTest, NotRunningFromABundleOffersNothingAndMovesNothing)
+{
+    const auto location = manager(QString());
+    EXPECT_FALSE(location->shouldOfferMove());
+    location->moveToApplications(true);
+    EXPECT_FALSE(location->isMoving());
+    EXPECT_TRUE(files.journal.isEmpty());
+}
+
+TEST_F(AppLocationTest, TranslocationAnswersDecideTheSourceAndTheOffer)
+{
+    const QString running = apps + "/Quorvel.app"; // inside: only translocation can make it offer
+    const struct {
+        const char* name;
+        void* check;
+        void* original;
+        bool offer;
+        QString source;
+        QString logLine;
+    } rows[] = {
+        { "no functions", nullptr, nullptr, false, running, "Translocation API unavailable; using path fallback." },
+        { "check fails with a reason", reinterpret_cast<void*>(&checkFails), nullptr, false, running,
+            "Translocation check failed: The path is not a bundle. Using path fallback." },
+        { "check fails without a reason", reinterpret_cast<void*>(&checkFailsSilently), nullptr, false, running,
+            "Translocation check failed: unknown error. Using path fallback." },
+        { "not translocated", reinterpret_cast<void*>(&notTranslocated), nullptr, false, running, "" },
+        { "translocated, original known", reinterpret_cast<void*>(&translocated),
+            reinterpret_cast<void*>(&originalInDownloads), true, "/srv/original/Downloads/Quorvel.app", "" },
+        { "translocated, no original function", reinterpret_cast<void*>(&translocated), nullptr, true, running,
+            "Original-path translocation API unavailable; copying the running bundle." },
+        { "translocated, original unknown", reinterpret_cast<void*>(&translocated),
+            reinterpret_cast<void*>(&noOriginal), true, running,
+            "Could not recover the app's original path: unknown error" },
+        { "translocated, original gone", reinterpret_cast<void*>(&translocated),
+            reinterpret_cast<void*>(&noOriginalWithReason), true, running,
+            "Could not recover the app's original path: The original is gone" },
+    };
+    for (const auto& row : rows) {
+        symbols.symbols.clear();
+        if (row.check)
+            symbols.symbols.insert(quorvel::app::kIsTranslocatedSymbol, row.check);
+        if (row.original)
+            symbols.symbols.insert(quorvel::app::kOriginalPathSymbol, row.original);
+        LogCapture log;
+        const auto location = manager(running);
+        EXPECT_EQ(location->shouldOfferMove(), row.offer) << row.name;
+        EXPECT_EQ(location->copySourcePath(), row.source) << row.name;
+        EXPECT_EQ(location->runningBundlePath(), running) << row.name;
+        if (!row.logLine.isEmpty()) {
+            EXPECT_TRUE(log.messages(kCategory).contains(row.logLine))
+                << row.name << ": " << log.messages(kCategory).join(" | ").toStdString();
+        }
+        if (row.offer) {
+            EXPECT_TRUE(log.messages(kCategory).contains("App needs relocation. Running path: " + running)) << row.name;
+        }
+    }
+    EXPECT_TRUE(symbols.requests.first().startsWith("/System/Library/Frameworks/Security.framework/Security:"));
+}
+
+TEST_F(AppLocationTest, MovesIntoAMissingFolderRegistersLaunchesAndQuits)
+{
+    const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    workspace.onLaunch = [this] { journal << "launch"; };
+    LogCapture log;
+    const auto location = manager(running);
+    ASSERT_TRUE(location->shouldOfferMove());
+    location->moveToApplications(false);
+
+    const QString destination = apps + "/Quorvel.app";
+    EXPECT_EQ(marker(destination), "new");
+    EXPECT_TRUE(QFileInfo(destination + "/Contents/MacOS/Quorvel").isExecutable());
+    EXPECT_TRUE(QFileInfo(destination + "/Contents/Current").isSymLink());
+    EXPECT_EQ(marker(running), "new") << "the source stays where it was";
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
+
+    ASSERT_EQ(entries.installed.size(), 1u);
+    EXPECT_EQ(entries.installed[0].id, "com.quorvel.Quorvel");
+    EXPECT_EQ(entries.installed[0].executablePath, destination + "/Contents/MacOS/Quorvel");
+    EXPECT_EQ(entries.installed[0].iconPath, destination + "/Contents/Resources/Quorvel.png");
+    EXPECT_EQ(workspace.launched, QStringList { destination });
+    // The single-instance claim goes before the launch, or the new copy would hand back to this one.
+    EXPECT_EQ(journal, (QStringList { "release", "launch", "terminate" }));
+    EXPECT_TRUE(log.messages(kCategory).contains("Relaunched Quorvel from " + destination));
+    EXPECT_FALSE(location->fallbackMessage());
+}
+
+TEST_F(AppLocationTest, AnExistingCopyIsReplacedOnlyAfterConfirmation)
+{
+    const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    const QString destination = makeBundle(apps + "/Quorvel.app", "old");
+    const auto location = manager(running);
+
+    location->moveToApplications(false);
+    EXPECT_TRUE(location->replacementConfirmationNeeded());
+    EXPECT_FALSE(location->isMoving());
+    EXPECT_EQ(marker(destination), "old");
+    EXPECT_TRUE(files.journal.isEmpty()) << "asking touches no files";
+    EXPECT_TRUE(workspace.launched.isEmpty());
+
+    location->cancelReplacement();
+    EXPECT_FALSE(location->replacementConfirmationNeeded());
+    EXPECT_EQ(marker(destination), "old");
+
+    location->moveToApplications(true);
+    EXPECT_FALSE(location->replacementConfirmationNeeded());
+    EXPECT_EQ(marker(destination), "new");
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
+    EXPECT_EQ(workspace.launched, QStringList { destination });
+    EXPECT_EQ(journal.last(), "terminate");
+}
+
+TEST_F(AppLocationTest, AFailedStepLeavesTheFolderAsItWasAndSaysSo)
+{
+    const struct {
+        const char* name;
+        bool existingCopy;
+        std::optional<QString> failCopy, failReplace, failRemove;
+        QString logLine;
+    } rows[] = {
+        { "copy fails half-way", false, "No space left on device", {}, {},
+            "Move to Applications failed: No space left on device" },
+        { "copy fails over an old copy", true, "No space left on device", {}, {},
+            "Move to Applications failed: No space left on device" },
+        { "replacement fails", true, {}, "Device or resource busy", {},
+            "Move to Applications failed: Device or resource busy" },
+        { "stage cannot be removed", false, "Input/output error", {}, "Permission denied",
+            "Could not remove staged app copy: Permission denied" },
+    };
+    for (const auto& row : rows) {
+        QDir(apps).removeRecursively();
+        QDir(downloads).removeRecursively();
+        journal.clear();
+        workspace.launched.clear();
+        const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+        if (row.existingCopy)
+            makeBundle(apps + "/Quorvel.app", "old");
+        files.failCopy = row.failCopy;
+        files.failReplace = row.failReplace;
+        files.failRemove = row.failRemove;
+        LogCapture log;
+        const auto location = manager(running);
+        location->moveToApplications(row.existingCopy);
+
+        EXPECT_FALSE(location->isMoving()) << row.name;
+        EXPECT_EQ(location->fallbackMessage(),
+            "Quorvel couldn't move itself to Applications. Please drag Quorvel to the Applications folder, then "
+            "open it there.")
+            << row.name;
+        EXPECT_TRUE(log.messages(kCategory).contains(row.logLine))
+            << row.name << ": " << log.messages(kCategory).join(" | ").toStdString();
+        EXPECT_EQ(marker(apps + "/Quorvel.app"), row.existingCopy ? "old" : "(missing)") << row.name;
+        if (!row.failRemove) {
+            EXPECT_TRUE(leftovers().isEmpty()) << row.name << ": " << leftovers().join(", ").toStdString();
+        }
+        EXPECT_TRUE(workspace.launched.isEmpty()) << row.name;
+        EXPECT_FALSE(journal.contains("terminate")) << row.name;
+
+        // A new attempt starts clean.
+        files.failCopy = files.failReplace = files.failRemove = std::nullopt;
+        location->moveToApplications(true);
+        EXPECT_FALSE(location->fallbackMessage()) << row.name;
+        EXPECT_EQ(marker(apps + "/Quorvel.app"), "new") << row.name;
+    }
+}
+
+TEST_F(AppLocationTest, AMissingSourceFailsBeforeTouchingTheFolder)
+{
+    symbols.symbols.insert(quorvel::app::kIsTranslocatedSymbol, reinterpret_cast<void*>(&translocated));
+    symbols.symbols.insert(quorvel::app::kOriginalPathSymbol, reinterpret_cast<void*>(&originalInDownloads));
+    LogCapture log;
+    const auto location = manager(makeBundle(root.filePath("AppTranslocation/X/Quorvel.app"), "new"));
+    location->moveToApplications(false);
+    EXPECT_TRUE(location->fallbackMessage());
+    EXPECT_TRUE(log.messages(kCategory).contains(
+        "Move to Applications failed: The Quorvel app bundle could not be found at its original location."));
+    EXPECT_FALSE(QFileInfo::exists(apps));
+}
+
+TEST_F(AppLocationTest, WaitsForTheRunningCopyToQuitInTenthsOfASecond)
+{
+    const struct {
+        const char* name;
+        QList<quorvel::platform::RunningApplication> running;
+        bool accepted;
+        int checksUntilGone;
+        size_t sleeps;
+        bool moved;
+    } rows[] = {
+        { "quits after three polls", { { "com.quorvel.Quorvel", "%APPS%/Quorvel.app", 77 } }, true, 3, 3, true },
+        { "quits at once", { { "com.quorvel.Quorvel", "%APPS%/./Quorvel.app", 77 } }, true, 0, 0, true },
+        { "never quits", { { "com.quorvel.Quorvel", "%APPS%/Quorvel.app", 77 } }, true, -1, 40, false },
+        { "quits on the last poll", { { "com.quorvel.Quorvel", "%APPS%/Quorvel.app", 77 } }, true, 40, 40, true },
+        { "refuses to be asked", { { "com.quorvel.Quorvel", "%APPS%/Quorvel.app", 77 } }, false, 0, 0, false },
+        { "this very process is not waited for", { { "com.quorvel.Quorvel", "%APPS%/Quorvel.app", 1000 } }, true, -1, 0,
+            true },
+        { "a copy elsewhere is not waited for", { { "com.quorvel.Quorvel", "/opt/Quorvel.app", 77 } }, true, -1, 0,
+            true },
+    };
+    for (const auto& row : rows) {
+        QDir(apps).removeRecursively();
+        QDir(downloads).removeRecursively();
+        const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+        makeBundle(apps + "/Quorvel.app", "old");
+        workspace.running = row.running;
+        for (auto& app : workspace.running)
+            app.bundlePath.replace("%APPS%", apps);
+        workspace.terminateAccepted = row.accepted;
+        workspace.checksUntilGone = row.checksUntilGone;
+        workspace.terminationChecks = 0;
+        workspace.terminateRequests.clear();
+        sleeper.sleeps.clear();
+        LogCapture log;
+        const auto location = manager(running);
+        location->moveToApplications(true);
+
+        EXPECT_EQ(sleeper.sleeps.size(), row.sleeps) << row.name;
+        for (const auto sleep : sleeper.sleeps)
+            EXPECT_EQ(sleep, std::chrono::milliseconds(100)) << row.name;
+        EXPECT_EQ(marker(apps + "/Quorvel.app"), row.moved ? "new" : "old") << row.name;
+        if (!row.moved) {
+            EXPECT_TRUE(log.messages(kCategory).contains(
+                "Move to Applications failed: The existing Quorvel copy in Applications is still running."))
+                << row.name;
+        }
+        const bool asked = row.running.first().pid == 77 && row.running.first().bundlePath.startsWith("%APPS%");
+        EXPECT_EQ(workspace.terminateRequests, asked ? QList<qint64> { 77 } : QList<qint64> {}) << row.name;
+        if (asked) {
+            EXPECT_TRUE(
+                log.messages(kCategory).contains("Asking the existing Applications copy to quit before replacement."))
+                << row.name;
+        }
+    }
+}
+
+TEST_F(AppLocationTest, AFailedLaunchKeepsThisCopyRunningAndInCharge)
+{
+    const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    workspace.launchSucceeds = false;
+    LogCapture log;
+    const auto location = manager(running);
+    location->moveToApplications(false);
+    EXPECT_EQ(journal, (QStringList { "release", "reclaim" }));
+    EXPECT_TRUE(location->fallbackMessage());
+    EXPECT_FALSE(location->isMoving());
+    EXPECT_TRUE(log.messages(kCategory).contains(
+        "Move to Applications failed: Quorvel could not be started from " + apps + "/Quorvel.app."));
+}
+
+TEST_F(AppLocationTest, ALauncherEntryThatCannotBeWrittenDoesNotStopTheMove)
+{
+    const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    entries.failure = "Read-only file system";
+    LogCapture log;
+    manager(running)->moveToApplications(false);
+    EXPECT_EQ(journal.last(), "terminate");
+    EXPECT_TRUE(log.messages(kCategory).contains("Could not register Quorvel with the desktop: Read-only file system"));
+}
+
+TEST_F(AppLocationTest, OpensTheApplicationsFolderEvenBeforeItExists)
+{
+    manager(downloads + "/Quorvel.app")->openApplicationsFolder();
+    EXPECT_TRUE(QFileInfo(apps).isDir());
+    EXPECT_EQ(workspace.openedUrls, QList<QUrl> { QUrl::fromLocalFile(apps) });
+}
+
+} // namespace

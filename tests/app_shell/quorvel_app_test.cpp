@@ -1,0 +1,178 @@
+#include "app/client/auth_store.h"
+#include "app/client/generation_store.h"
+#include "app/shell/quorvel_app.h"
+#include "support/fake_platform.h"
+#include "support/manual_clock.h"
+#include "support/memory_secret_store.h"
+#include "tests/app_shell/shell_doubles.h"
+
+#include <gtest/gtest.h>
+
+#include <QNetworkAccessManager>
+
+namespace {
+
+using quorvel::app::MenuCommand;
+using quorvel::app::QuorvelApp;
+using quorvel::app::WindowDirectory;
+
+class QuorvelAppTest : public ::testing::Test {
+protected:
+    std::unique_ptr<QuorvelApp> makeApp()
+    {
+        quorvel::app::AppServices services { network, secrets, identity, system, updater,
+            quorvel::app::ServiceConfig { "http://127.0.0.1:9" }, "/home/u/Downloads/Quorvel.app",
+            { symbols, files, workspace, sleeper, entries, "/home/u/Applications", 1, {}, {}, {} } };
+        auto app = std::make_unique<QuorvelApp>(std::move(services));
+        app->windows().setHost(&host);
+        return app;
+    }
+
+    QNetworkAccessManager network;
+    quorvel::testing::MemorySecretStore secrets;
+    quorvel::testing::FakeMachineIdentity identity;
+    quorvel::testing::FakeOperatingSystem system;
+    quorvel::testing::ManualUpdater updater;
+    quorvel::testing::ManualClock clock;
+    quorvel::testing::ManualSleeper sleeper { clock };
+    quorvel::testing::ScriptedSymbolLoader symbols;
+    quorvel::testing::FaultyFileManager files;
+    quorvel::testing::ShellWorkspace workspace;
+    quorvel::testing::RecordingDesktopEntries entries;
+    quorvel::testing::ObjectWindowHost host;
+};
+
+TEST_F(QuorvelAppTest, StartsTheUpdaterOnceAndMakesStoresOnlyWhenAsked)
+{
+    const auto app = makeApp();
+    EXPECT_EQ(updater.starts, 1);
+    EXPECT_EQ(updater.checks, 0) << "a launch never asks on the user's behalf";
+    EXPECT_FALSE(app->hasAuth());
+    EXPECT_FALSE(app->hasGeneration());
+    EXPECT_FALSE(app->hasAppLocation());
+
+    auto& generation = app->generation();
+    EXPECT_TRUE(app->hasAuth()) << "the generation store works through the one auth store";
+    EXPECT_EQ(&app->generation(), &generation);
+    EXPECT_EQ(&app->auth(), &app->auth());
+    EXPECT_FALSE(app->auth().enrolling());
+    EXPECT_FALSE(app->auth().enrollmentError());
+    EXPECT_EQ(&app->appLocation(), &app->appLocation());
+    EXPECT_TRUE(app->appLocation().shouldOfferMove());
+    EXPECT_EQ(app->appLocation().destinationPath(), "/home/u/Applications/Quorvel.app");
+}
+
+TEST_F(QuorvelAppTest, OpeningAWindowTwiceGivesOneWindowBroughtToTheFront)
+{
+    const auto app = makeApp();
+    auto& windows = app->windows();
+    for (const QString id : { "create", "library", "preview", "upgrade" }) {
+        host.journal.clear();
+        ASSERT_TRUE(windows.openWindow(id)) << id.toStdString();
+        QObject* first = windows.window(id);
+        ASSERT_TRUE(windows.openWindow(id));
+        EXPECT_EQ(windows.window(id), first) << id.toStdString();
+        EXPECT_EQ(host.journal, (QStringList { "create " + id, "raise " + id }));
+
+        windows.dismissWindow(id);
+        EXPECT_FALSE(windows.isOpen(id));
+        windows.dismissWindow(id); // closing a closed window is harmless
+        ASSERT_TRUE(windows.openWindow(id));
+        EXPECT_EQ(host.journal.last(), "create " + id) << "a closed window opens anew";
+    }
+    EXPECT_EQ(host.owned.size(), 4) << "one window per id";
+    EXPECT_FALSE(windows.openWindow("settings"));
+}
+
+TEST_F(QuorvelAppTest, AWindowClosedByItsOwnButtonOpensAgain)
+{
+    const auto app = makeApp();
+    app->windows().openWindow("create");
+    QObject* window = app->windows().window("create");
+    host.owned.removeAll(window);
+    delete window; // the user closed it
+    EXPECT_FALSE(app->windows().isOpen("create"));
+    host.journal.clear();
+    app->windows().openWindow("create");
+    EXPECT_EQ(host.journal, QStringList { "create create" });
+}
+
+TEST_F(QuorvelAppTest, StoresOutliveEveryWindow)
+{
+    const auto app = makeApp();
+    auto& windows = app->windows();
+    windows.openMainWindow();
+    windows.openWindow("create");
+    windows.openWindow("preview");
+    auto* generation = &app->generation();
+    auto* location = &app->appLocation();
+    app->generation().start({}); // refused: no prompt, which leaves a visible error behind
+    const auto error = app->generation().error();
+    ASSERT_TRUE(error);
+
+    for (QObject* window : QList<QObject*>(host.owned))
+        host.closeWindow(window);
+    EXPECT_EQ(windows.mainWindowCount(), 0);
+    EXPECT_FALSE(windows.isOpen("create"));
+
+    windows.openWindow("preview");
+    EXPECT_EQ(&app->generation(), generation);
+    EXPECT_EQ(&app->appLocation(), location);
+    EXPECT_EQ(app->generation().error(), error) << "a reopened window sees the same state";
+}
+
+TEST_F(QuorvelAppTest, MainWindowGroupHoldsSeveralAndShowRaisesTheLatest)
+{
+    const auto app = makeApp();
+    auto& windows = app->windows();
+    windows.showMainWindow();
+    EXPECT_EQ(host.journal, QStringList { "create main" }) << "nothing open: a new one";
+    windows.openMainWindow();
+    EXPECT_EQ(windows.mainWindowCount(), 2);
+    host.journal.clear();
+    windows.showMainWindow();
+    EXPECT_EQ(host.journal, QStringList { "raise main" });
+    EXPECT_EQ(windows.mainWindowCount(), 2);
+}
+
+TEST_F(QuorvelAppTest, ScenesHaveTheirTitlesAndSizes)
+{
+    const struct {
+        const char* id;
+        const char* title;
+        QSize size;
+        int stores;
+    } rows[] = {
+        { "library", "Your Wumbles", { 780, 560 }, 3 },
+        { "create", "Create Wumble", { 560, 640 }, 3 },
+        { "preview", "Wumble Preview", { 720, 680 }, 3 },
+        { "upgrade", "Upgrade", { 580, 560 }, 2 },
+    };
+    const auto& scenes = quorvel::app::singleWindowScenes();
+    ASSERT_EQ(scenes.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(scenes[i].id, rows[i].id);
+        EXPECT_EQ(scenes[i].title, rows[i].title);
+        EXPECT_EQ(scenes[i].defaultSize, rows[i].size);
+        EXPECT_EQ(scenes[i].stores, rows[i].stores) << rows[i].id;
+    }
+}
+
+TEST_F(QuorvelAppTest, CheckForUpdatesComesRightAfterAbout)
+{
+    const auto menu = QuorvelApp::applicationMenu();
+    ASSERT_GE(menu.size(), 2);
+    EXPECT_EQ(menu[0].command, MenuCommand::about);
+    EXPECT_EQ(menu[1].command, MenuCommand::checkForUpdates);
+    EXPECT_EQ(menu[1].text, QStringLiteral("Check for Updates\u2026"));
+}
+
+TEST_F(QuorvelAppTest, VersionTextFallsBackWhenTheBundleSaysNothing)
+{
+    const auto app = makeApp();
+    EXPECT_EQ(app->versionText(), "Quorvel 1.0 (0)");
+    system.main = quorvel::platform::BundleInfo { "/x/Quorvel.app", "com.quorvel.Quorvel", "42", "2.1", {}, {} };
+    EXPECT_EQ(app->versionText(), "Quorvel 2.1 (42)");
+}
+
+} // namespace
