@@ -63,19 +63,22 @@ private:
 
     bool readTrailer()
     {
-        if (bytes_.size() < kHeaderBytes + 1 + kTrailerBytes)
+        if (bytes_.size() < kHeaderBytes + kTrailerBytes)
             return false;
-        end_ = quint64(bytes_.size() - kTrailerBytes);
+        size_ = quint64(bytes_.size());
+        end_ = size_ - kTrailerBytes;
         offsetWidth_ = uchar(bytes_[qsizetype(end_) + 6]);
         refWidth_ = uchar(bytes_[qsizetype(end_) + 7]);
-        if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8)
+        // The reference width matters only once a container has references to follow.
+        if (offsetWidth_ < 1 || offsetWidth_ > 8)
             return false;
         count_ = *bigEndian(bytes_, end_ + 8, 8);
         root_ = *bigEndian(bytes_, end_ + 16, 8);
         table_ = *bigEndian(bytes_, end_ + 24, 8);
-        // The offset table lies between the header and the trailer, one entry per object.
-        return count_ > 0 && root_ < count_ && table_ >= quint64(kHeaderBytes) && table_ <= end_
-            && count_ <= (end_ - table_) / quint64(offsetWidth_);
+        // One offset per object, each inside the bytes. The bounds are the bytes themselves rather
+        // than the parts of the format: the parser accepts, say, an object that overlaps the header,
+        // and a bound looser than the parser's only means following references it would refuse.
+        return count_ > 0 && root_ < count_ && table_ < size_ && count_ <= (size_ - table_) / quint64(offsetWidth_);
     }
 
     enum class Verdict { unreachable, scalar, container, textWithNul };
@@ -88,7 +91,7 @@ private:
         ++*at;
         if (count != 0x0F)
             return count;
-        if (*at >= end_)
+        if (*at >= size_)
             return std::nullopt;
         const uchar lengthMarker = uchar(bytes_[qsizetype(*at)]);
         if ((lengthMarker >> 4) != 0x1 || (lengthMarker & 0x0F) > 3)
@@ -103,7 +106,7 @@ private:
     Verdict classify(quint64 index, Object* object) const
     {
         const std::optional<quint64> offset = bigEndian(bytes_, table_ + index * quint64(offsetWidth_), offsetWidth_);
-        if (!offset || *offset < quint64(kHeaderBytes) || *offset >= end_)
+        if (!offset || *offset >= size_)
             return Verdict::unreachable;
         const uchar marker = uchar(bytes_[qsizetype(*offset)]);
         const int kind = marker >> 4;
@@ -111,8 +114,10 @@ private:
         // The parser copies 8-bit text up to its first NUL and drops the rest without a word.
         if (kind == 0x5) {
             const std::optional<quint64> length = markerCount(marker, &at);
-            if (length && at < end_
-                && QByteArrayView(bytes_).sliced(qsizetype(at), qsizetype(std::min(*length, end_ - at))).contains('\0'))
+            if (length && at < size_
+                && QByteArrayView(bytes_)
+                       .sliced(qsizetype(at), qsizetype(std::min(*length, size_ - at)))
+                       .contains('\0'))
                 return Verdict::textWithNul;
             return Verdict::scalar;
         }
@@ -121,7 +126,9 @@ private:
             return Verdict::scalar;
         const std::optional<quint64> count = markerCount(marker, &at);
         const quint64 perEntry = kind == 0xD ? 2 : 1;
-        if (!count || at > end_ || *count > (end_ - at) / quint64(refWidth_) / perEntry)
+        if (!count || at > size_)
+            return Verdict::unreachable;
+        if (*count > 0 && (refWidth_ < 1 || refWidth_ > 8 || *count > (size_ - at) / quint64(refWidth_) / perEntry))
             return Verdict::unreachable;
         *object = Object { at, *count * perEntry };
         return Verdict::container;
@@ -183,6 +190,7 @@ private:
     }
 
     const QByteArray& bytes_;
+    quint64 size_ = 0;
     quint64 end_ = 0; // where the trailer starts
     int offsetWidth_ = 0;
     int refWidth_ = 0;

@@ -65,8 +65,7 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
         { "library name holding a NUL",
             // A reader that cut the name at the NUL would load the module that is there.
             makeBundle(dir, "Nul", {}, HOST_TEST_MODULE,
-                samples::xmlDocument("<dict><key>" + QByteArray(kPlugInLibraryKey) + "</key><string>"
-                    + inMacOS(HOST_TEST_MODULE).toUtf8() + "&#0;.so</string></dict>")),
+                samples::binaryUtf16Dictionary(kPlugInLibraryKey, inMacOS(HOST_TEST_MODULE) + QChar(0) + ".so")),
             Kind::NotAModule },
         { "library that is not there", makeBundle(dir, "NoLibrary", "MacOS/libnothing.so"), Kind::NotAModule },
         { "library path leaving the bundle",

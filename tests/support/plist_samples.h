@@ -84,4 +84,25 @@ inline QByteArray wideBinaryArray(int width)
     return binary({ Object { QList<quint32>(width, 1u) }, Object { {}, true } });
 }
 
+// { key: value } in the binary form with the value as UTF-16 text, the one form in which the
+// parser keeps a NUL inside text. Key and value stay under 256 characters.
+inline QByteArray binaryUtf16Dictionary(const QByteArray& key, const QString& value)
+{
+    QByteArray objects("\xD1\x01\x02", 3);
+    const qsizetype keyAt = 8 + objects.size();
+    objects.append(char(0x5F)).append(char(0x10)).append(char(key.size())).append(key);
+    const qsizetype valueAt = 8 + objects.size();
+    objects.append(char(0x6F)).append(char(0x10)).append(char(value.size()));
+    for (const QChar c : value)
+        objects.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    QByteArray out = "bplist00" + objects;
+    const qsizetype table = out.size();
+    out.append(char(8)).append(char(keyAt)).append(char(valueAt));
+    out.append(QByteArray(6, '\0')).append(char(1)).append(char(1));
+    for (quint64 field : { quint64(3), quint64(0), quint64(table) })
+        for (int i = 7; i >= 0; --i)
+            out.append(char((field >> (8 * i)) & 0xFF));
+    return out;
+}
+
 } // namespace quorvel::testing::plist
