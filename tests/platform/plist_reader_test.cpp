@@ -51,6 +51,11 @@ TEST(PlistShape, NestingIsBoundedWhateverHidesIt)
             PlistShape::tooDeep },
         { "a comment holding '>' before closings", nestedXml("<!-- > --><array></foo>", "</array>", bound + 1),
             PlistShape::tooDeep },
+        // Container starts inside a quote: a parser that ends the tag at the first '>' sees them all.
+        { "openings inside a quoted attribute",
+            samples::xmlDocument("<x a=\"" + QByteArray("<array>").repeated(bound + 1) + "\">"
+                + QByteArray("</array>").repeated(bound + 1)),
+            PlistShape::tooDeep },
         { "upper-case tags", nestedXml("<ARRAY>", "</ARRAY>", bound + 1), PlistShape::tooDeep },
         { "binary diamond: shared, not circular", samples::binary(diamond), PlistShape::fits },
         { "binary 200,000 references to one value", samples::wideBinaryArray(200000), PlistShape::fits },
