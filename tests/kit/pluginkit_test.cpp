@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -231,4 +234,19 @@ TEST(PluginkitTool, RefusesBundlesItCannotReadSafelyOrListFaithfully)
     const auto listed = await(manager.discoverScreensaverExtensions());
     ASSERT_EQ(listed.size(), 1);
     EXPECT_EQ(listed[0].path, good);
+
+    // A forged registration that an older tool wrote into the file is never listed.
+    QJsonObject registry = QJsonDocument::fromJson(before).object();
+    QJsonArray entries = registry.value(QStringLiteral("registrations")).toArray();
+    QJsonObject stale = entries.first().toObject();
+    stale.insert(QStringLiteral("identifier"), forged);
+    entries.append(stale);
+    registry.insert(QStringLiteral("registrations"), entries);
+    QFile file(registryFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(registry).toJson());
+    file.close();
+    const QString output = await(manager.runPluginkit(PluginkitManager::queryArguments));
+    EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << output.toStdString();
+    EXPECT_FALSE(output.contains(QStringLiteral("Evil")));
 }
