@@ -1,4 +1,5 @@
 #include "host/module_loader.h"
+#include "platform/plist_reader.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,9 +7,6 @@
 #include <QJsonObject>
 #include <QPluginLoader>
 
-#include <plist/plist.h>
-
-#include <cstdlib>
 #include <exception>
 #include <optional>
 
@@ -19,12 +17,7 @@ namespace {
 constexpr qint64 kMaxInfoPlistBytes = 1 << 20;
 constexpr QLatin1StringView kIidPrefix { "com.quorvel.SaverModule/" };
 
-struct PlistFree {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
-
-// The string under `key` in the Info.plist at `path` (XML or binary), none when it is absent.
+// The text under `key` in the Info.plist at `path` (XML or binary), none when it is absent.
 std::variant<std::optional<QString>, LoadError> readInfoString(const QString& path, const char* key)
 {
     QFile file(path);
@@ -32,20 +25,13 @@ std::variant<std::optional<QString>, LoadError> readInfoString(const QString& pa
         return LoadError { LoadError::Kind::NoSuchBundle, QStringLiteral("cannot read %1").arg(path) };
     if (file.size() > kMaxInfoPlistBytes)
         return LoadError { LoadError::Kind::NotAModule, QStringLiteral("%1 is too large").arg(path) };
-    const QByteArray bytes = file.readAll();
-    plist_t raw = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &raw);
-    const PlistPtr root(raw);
-    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
-        return LoadError { LoadError::Kind::NotAModule, QStringLiteral("%1 is not a property list").arg(path) };
-    plist_t item = plist_dict_get_item(root.get(), key);
-    if (!item || plist_get_node_type(item) != PLIST_STRING)
-        return std::optional<QString> {};
-    char* value = nullptr;
-    plist_get_string_val(item, &value);
-    const QString text = QString::fromUtf8(value);
-    std::free(value);
-    return std::optional<QString> { text };
+    const platform::PlistReadResult info = platform::readPlist(file.readAll());
+    if (!info.value)
+        return LoadError { LoadError::Kind::NotAModule,
+            QStringLiteral("%1 is not a property list (%2)").arg(path, info.error) };
+    if (info.value->typeId() != QMetaType::QVariantMap)
+        return LoadError { LoadError::Kind::NotAModule, QStringLiteral("%1 is not a dictionary").arg(path) };
+    return platform::plistText(*info.value, QString::fromLatin1(key));
 }
 
 // The library path inside Contents/, refusing paths that leave the bundle.

@@ -1,11 +1,12 @@
 #pragma once
-// Property-list bytes <-> QVariant values over libplist's C API. Types survive a round trip:
-// integers stay qint64 (an 8-byte integer is signed), reals double, booleans bool, strings
-// QString, dates QDateTime (UTC, millisecond precision), data QByteArray, arrays QVariantList,
-// dictionaries QVariantMap, keyed-archive references PlistUid.
+// Property-list bytes <-> QVariant values: reading is the platform's one reader, writing goes over
+// libplist's C API. Types survive a round trip: integers stay qint64 (an 8-byte integer is signed),
+// reals double, booleans bool, strings QString, dates QDateTime (UTC, millisecond precision), data
+// QByteArray, arrays QVariantList, dictionaries QVariantMap, keyed-archive references PlistUid.
+
+#include "platform/plist_reader.h"
 
 #include <QByteArray>
-#include <QMetaType>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -14,20 +15,16 @@
 
 namespace quorvel::kit {
 
-struct PlistUid {
-    quint64 value = 0;
-    bool operator==(const PlistUid&) const = default;
-};
+using PlistUid = platform::PlistUid;
+using PlistParseResult = platform::PlistReadResult;
 
-struct PlistParseResult {
-    std::optional<QVariant> value; // none when the bytes are not a property list
-    QString error; // why, when value is none
-};
-
-// Binary or XML, whichever the bytes are. Never crashes on hostile bytes; nesting deeper than
-// kMaxDepth is refused rather than recursed into.
-PlistParseResult parsePlist(const QByteArray& bytes);
-inline constexpr int kMaxPlistDepth = 256;
+// Binary or XML, whichever the bytes are, through the platform's one reader: never crashes on
+// hostile bytes, and nesting deeper than kMaxPlistDepth is refused rather than recursed into.
+inline PlistParseResult parsePlist(const QByteArray& bytes)
+{
+    return platform::readPlist(bytes);
+}
+inline constexpr int kMaxPlistDepth = platform::kMaxPlistNesting;
 
 struct PlistSerializeResult {
     std::optional<QByteArray> bytes;
@@ -40,5 +37,3 @@ PlistSerializeResult serializeBinaryPlist(const QVariant& value);
 PlistSerializeResult serializeXmlPlist(const QVariant& value);
 
 } // namespace quorvel::kit
-
-Q_DECLARE_METATYPE(quorvel::kit::PlistUid)

@@ -45,38 +45,71 @@ QCoro::Task<QString> PluginkitManager::runPluginkit(QStringList arguments)
     co_return output;
 }
 
+namespace {
+
+// Tabs separate fields; any other control character, or a line separator, has no place in a line.
+bool holdsControl(const QString& line)
+{
+    for (const QChar c : line)
+        if ((c.category() == QChar::Other_Control && c != QLatin1Char('\t')) || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph)
+            return true;
+    return false;
+}
+
+bool holdsSpace(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.isSpace())
+            return true;
+    return false;
+}
+
+// One record from a trimmed line, none when the line is not one.
+std::optional<PluginkitExtension> parseLine(const QString& line)
+{
+    static const QRegularExpression leadingMark(QStringLiteral("^[+\\-=!?]\\s+"));
+    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
+    if (line.isEmpty() || holdsControl(line))
+        return std::nullopt;
+    const qsizetype open = line.indexOf(QLatin1Char('('));
+    const qsizetype close = open < 0 ? -1 : line.indexOf(QLatin1Char(')'), open + 1);
+    if (open < 0 || close < 0)
+        return std::nullopt;
+    // The election mark before the identifier is not part of it; an identifier is one word.
+    const QString identifier = line.left(open).remove(leadingMark).trimmed();
+    if (identifier.isEmpty() || holdsSpace(identifier) || identifier.contains(QLatin1Char(')')))
+        return std::nullopt;
+    const QString version = line.mid(open + 1, close - open - 1);
+    // The fields after the version are separated from it: "(1.0)x" is not a listing line.
+    if (close + 1 < line.size() && !line.at(close + 1).isSpace())
+        return std::nullopt;
+    const QString rest = line.mid(close + 1).trimmed();
+    const QStringList fields = rest.split(whitespace, Qt::SkipEmptyParts);
+    // A UUID first, then (after the date) the path; a line whose first field is the path has no UUID.
+    if (fields.size() < 2 || fields.first().startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    // Bundle paths may hold spaces: the path is everything from the first field that starts with "/".
+    qsizetype pathStart = -1;
+    for (qsizetype i = 1; i < rest.size(); ++i)
+        if (rest[i] == QLatin1Char('/') && rest[i - 1].isSpace()) {
+            pathStart = i;
+            break;
+        }
+    if (pathStart < 0)
+        return std::nullopt;
+    return PluginkitExtension { identifier, version, fields.first(), rest.mid(pathStart).trimmed() };
+}
+
+} // namespace
+
 QList<PluginkitExtension> PluginkitManager::parseListing(const QString& output)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
-    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
-    static const QRegularExpression leadingMark(QStringLiteral("^[+\\-=!?]\\s+"));
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\n|\\r"));
     QList<PluginkitExtension> records;
-    for (QString line : output.split(lineBreak)) {
-        line = line.trimmed();
-        if (line.isEmpty())
-            continue;
-        const qsizetype open = line.indexOf(QLatin1Char('('));
-        const qsizetype close = open < 0 ? -1 : line.indexOf(QLatin1Char(')'), open + 1);
-        if (open < 0 || close < 0)
-            continue;
-        // The election mark before the identifier is not part of it.
-        const QString identifier = line.left(open).remove(leadingMark).trimmed();
-        const QString version = line.mid(open + 1, close - open - 1);
-        const QString rest = line.mid(close + 1).trimmed();
-        const QStringList fields = rest.split(whitespace, Qt::SkipEmptyParts);
-        if (fields.isEmpty())
-            continue;
-        // Bundle paths may hold spaces: the path is everything from the first field that starts with "/".
-        qsizetype pathStart = -1;
-        for (qsizetype i = 0; i < rest.size(); ++i)
-            if (rest[i] == QLatin1Char('/') && (i == 0 || rest[i - 1].isSpace())) {
-                pathStart = i;
-                break;
-            }
-        if (pathStart < 0)
-            continue;
-        records.append({ identifier, version, fields.first(), rest.mid(pathStart).trimmed() });
-    }
+    for (const QString& line : output.split(lineBreak))
+        if (auto record = parseLine(line.trimmed()))
+            records.append(std::move(*record));
     return records;
 }
 

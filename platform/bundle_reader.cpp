@@ -1,5 +1,5 @@
 #include "platform/bundle_reader.h"
-#include "platform/plist_document.h"
+#include "platform/plist_reader.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,17 +20,18 @@ std::optional<BundleInfo> readBundle(const QString& bundlePath)
     QFile file(root + QStringLiteral("/Contents/Info.plist"));
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxInfoPlistBytes)
         return std::nullopt;
-    const auto document = PlistDocument::parse(file.readAll());
-    if (!document)
+    const PlistReadResult document = readPlist(file.readAll());
+    if (!document.value)
         return std::nullopt;
+    auto text = [&](const char* key) { return plistText(*document.value, QString::fromLatin1(key)); };
 
     BundleInfo info;
     info.bundlePath = root;
-    info.identifier = document->rootString("CFBundleIdentifier").value_or(QString());
-    info.version = document->rootString("CFBundleVersion");
-    info.shortVersion = document->rootString("CFBundleShortVersionString");
+    info.identifier = text("CFBundleIdentifier").value_or(QString());
+    info.version = text("CFBundleVersion");
+    info.shortVersion = text("CFBundleShortVersionString");
     info.plugInsPath = root + QStringLiteral("/Contents/PlugIns");
-    const QString executable = document->rootString("CFBundleExecutable").value_or(QString());
+    const QString executable = text("CFBundleExecutable").value_or(QString());
     // The executable name is one path component; anything else would point outside the bundle.
     if (!executable.isEmpty() && !executable.contains(QLatin1Char('/')) && executable != QLatin1String("..")
         && executable != QLatin1String("."))

@@ -101,6 +101,8 @@ int listMatches(const Registry& registry, const Options& o)
             continue;
         if (!o.identifier.isEmpty() && r.identifier != o.identifier)
             continue;
+        if (!listable(r))
+            continue;
         // The newest registration of an identifier is the one in use; older ones are superseded.
         bool superseded = false;
         for (qsizetype j = i + 1; j < all.size(); ++j)
@@ -148,9 +150,12 @@ int main(int argc, char** argv)
             const QString path = normalisedPath(raw);
             const auto facts = readBundle(path);
             if (!facts)
-                return fail(
-                    QStringLiteral("%1: not a plug-in bundle (no Contents/Info.plist with a CFBundleIdentifier)")
-                        .arg(path));
+                return fail(QStringLiteral(
+                    "%1: not a plug-in bundle (no readable Contents/Info.plist with a CFBundleIdentifier)")
+                                .arg(printable(path)));
+            // Refused before anything is added, so the registry stays as it was.
+            if (const QString why = unlistableRegistration(path, *facts); !why.isEmpty())
+                return fail(QStringLiteral("%1: cannot be registered: %2").arg(printable(path), why));
             registry.add(path, *facts, QDateTime::currentDateTimeUtc());
         }
         break;

@@ -1,7 +1,7 @@
 #include "pluginkit/registry.h"
 
-#include "kit/plist_codec.h"
 #include "kit/plist_manager.h"
+#include "platform/plist_reader.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +45,7 @@ std::optional<BundleFacts> readBundle(const QString& bundlePath)
     QFile file(bundlePath + QStringLiteral("/Contents/Info.plist"));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const auto parsed = kit::parsePlist(file.read(4 * 1024 * 1024));
+    const auto parsed = platform::readPlist(file.read(4 * 1024 * 1024));
     if (!parsed.value || parsed.value->typeId() != QMetaType::QVariantMap)
         return std::nullopt;
     const QVariantMap info = parsed.value->toMap();
@@ -64,6 +64,47 @@ std::optional<BundleFacts> readBundle(const QString& bundlePath)
     if (point.isEmpty() && bundlePath.endsWith(QStringLiteral(".appex"), Qt::CaseInsensitive))
         point = QStringLiteral("com.apple.screensaver");
     return BundleFacts { identifier, version, point };
+}
+
+namespace {
+
+QString hex(QChar c)
+{
+    return QString::number(c.unicode(), 16).rightJustified(4, QLatin1Char('0')).toUpper();
+}
+
+// Empty when `text` holds no control character or line separator, else which one.
+QString unlistable(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph)
+            return QStringLiteral("a control character (U+%1)").arg(hex(c));
+    return {};
+}
+
+} // namespace
+
+QString unlistableRegistration(const QString& path, const BundleFacts& facts)
+{
+    if (const QString why = unlistable(facts.identifier); !why.isEmpty())
+        return QStringLiteral("its bundle identifier holds %1").arg(why);
+    for (const QChar c : facts.identifier)
+        if (c.isSpace() || c == QLatin1Char('(') || c == QLatin1Char(')'))
+            return QStringLiteral("its bundle identifier holds white space or a parenthesis");
+    if (const QString why = unlistable(facts.version); !why.isEmpty())
+        return QStringLiteral("its version holds %1").arg(why);
+    if (const QString why = unlistable(path); !why.isEmpty())
+        return QStringLiteral("its path holds %1").arg(why);
+    return {};
+}
+
+QString printable(const QString& text)
+{
+    QString out;
+    for (const QChar c : text)
+        out += unlistable(QString(c)).isEmpty() ? QString(c) : QStringLiteral("\\u") + hex(c);
+    return out;
 }
 
 Registry::Registry(QString filePath)
@@ -156,6 +197,11 @@ int Registry::elect(const QString& identifier, Election election)
             ++count;
         }
     return count;
+}
+
+bool listable(const Registration& r)
+{
+    return unlistableRegistration(r.path, { r.identifier, r.version, r.extensionPoint }).isEmpty();
 }
 
 QString listingLine(const Registration& r, QChar mark, bool verbose)

@@ -32,6 +32,17 @@ struct BundleFacts {
 // bundle has no readable Info.plist with a CFBundleIdentifier.
 std::optional<BundleFacts> readBundle(const QString& bundlePath);
 
+// Why the registration of the bundle at `path` cannot be listed faithfully, empty when it can.
+// The listing is one line per registration with tab-separated fields and the identifier right
+// before "(version)": a control character (a tab or a line break above all) in the identifier,
+// the version or the path, or white space or a parenthesis in the identifier, would let one
+// registration print a line that reads as another.
+QString unlistableRegistration(const QString& path, const BundleFacts& facts);
+// Whether a registration read from the file can be listed (an older tool may have written it).
+bool listable(const Registration& registration);
+// `text` with its control characters escaped, for error messages.
+QString printable(const QString& text);
+
 class Registry {
 public:
     explicit Registry(QString filePath);

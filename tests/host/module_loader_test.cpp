@@ -1,15 +1,13 @@
 // Loading modules from bundles: every way a bundle can be wrong gives its typed reason.
 #include "host/module_loader.h"
+#include "kit/plist_codec.h"
+#include "support/plist_samples.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <plist/plist.h>
-
-#include <cstdlib>
 
 using namespace quorvel::saver;
 using Kind = LoadError::Kind;
@@ -25,16 +23,9 @@ QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString&
     QDir().mkpath(bundle + "/Contents/MacOS");
     if (library)
         QFile::copy(library, bundle + "/Contents/MacOS/" + QFileInfo(library).fileName());
-    if (info.isEmpty() && !relative.isEmpty()) {
-        plist_t root = plist_new_dict();
-        plist_dict_set_item(root, kPlugInLibraryKey, plist_new_string(relative.toUtf8().constData()));
-        char* bytes = nullptr;
-        uint32_t length = 0;
-        plist_to_bin(root, &bytes, &length);
-        info = QByteArray(bytes, length);
-        std::free(bytes);
-        plist_free(root);
-    }
+    if (info.isEmpty() && !relative.isEmpty())
+        info
+            = *quorvel::kit::serializeBinaryPlist(QVariantMap { { QLatin1String(kPlugInLibraryKey), relative } }).bytes;
     QFile file(bundle + "/Contents/Info.plist");
     if (!info.isEmpty() && file.open(QIODevice::WriteOnly))
         file.write(info);
@@ -52,6 +43,9 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
     // A loadable module right outside the bundles, where an escaping library path points.
     QFile::copy(HOST_TEST_MODULE, dir.filePath(QFileInfo(HOST_TEST_MODULE).fileName()));
     const QByteArray noKey = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict></dict></plist>";
+    namespace samples = quorvel::testing::plist;
+    const QByteArray deepXml = samples::xmlDocument("<dict><key>" + QByteArray(kPlugInLibraryKey) + "</key>"
+        + QByteArray("<array>").repeated(260000) + QByteArray("</array>").repeated(260000) + "</dict>");
     const struct {
         const char* name;
         QString bundle;
@@ -63,6 +57,16 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
         { "Info.plist that does not parse", makeBundle(dir, "Garbage", {}, nullptr, "\x89PNG no plist"),
             Kind::NotAModule },
         { "Info.plist naming no library", makeBundle(dir, "NoKey", {}, nullptr, noKey), Kind::NotAModule },
+        { "Info.plist nested 100,000 deep (binary)",
+            makeBundle(dir, "DeepBinary", {}, nullptr, samples::deepBinaryArrays(100000)), Kind::NotAModule },
+        { "Info.plist nested 260,000 deep (XML)", makeBundle(dir, "DeepXml", {}, nullptr, deepXml), Kind::NotAModule },
+        { "Info.plist expanding to billions of values",
+            makeBundle(dir, "Doubling", {}, nullptr, samples::doublingBinaryArrays(40)), Kind::NotAModule },
+        { "library name holding a NUL",
+            // A reader that cut the name at the NUL would load the module that is there.
+            makeBundle(dir, "Nul", {}, HOST_TEST_MODULE,
+                samples::binaryUtf16Dictionary(kPlugInLibraryKey, inMacOS(HOST_TEST_MODULE) + QChar(0) + ".so")),
+            Kind::NotAModule },
         { "library that is not there", makeBundle(dir, "NoLibrary", "MacOS/libnothing.so"), Kind::NotAModule },
         { "library path leaving the bundle",
             makeBundle(dir, "Escape", "../../" + QFileInfo(HOST_TEST_MODULE).fileName()), Kind::NotAModule },

@@ -1,5 +1,8 @@
+#include "kit/errors.h"
 #include "kit/plist_codec.h"
+#include "kit/plist_manager.h"
 #include "kit_fixtures.h"
+#include "support/plist_samples.h"
 
 #include <QFile>
 #include <QProcess>
@@ -136,6 +139,45 @@ TEST(PlistCodec, HostileBytesGiveAnErrorNeverACrash)
         bad[i] = char(bad[i] ^ 0xff);
         (void)parsePlist(bad);
     }
+}
+
+// A store nested past any sane depth is an unreadable store, never a crash of the app or the saver
+// that reads it; wide stores read, and the writer never makes a store the reader would refuse.
+TEST(PlistCodec, DeepStoresAreReadErrorsAndWritesStayReadable)
+{
+    namespace samples = quorvel::testing::plist;
+    QTemporaryDir dir;
+    const PlistManager plist;
+    auto put = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QString deepDict = QStringLiteral("<dict><key>Spaces</key>%1</dict>")
+                                 .arg(QString::fromLatin1(
+                                     QByteArray("<array>").repeated(260000) + QByteArray("</array>").repeated(260000)));
+    for (const QString& path : { put(QStringLiteral("binary.plist"), samples::deepBinaryArrays(100000)),
+             put(QStringLiteral("xml.plist"), samples::xmlDocument(deepDict.toLatin1())),
+             put(QStringLiteral("doubling.plist"), samples::doublingBinaryArrays(40)) })
+        EXPECT_EQ(fixtures::errorOf([&] { plist.read(path); }), QStringLiteral("Failed to read plist: ") + path);
+
+    QVariantMap wide;
+    for (int i = 0; i < 20000; ++i)
+        wide.insert(QStringLiteral("key %1").arg(i), QVariantList { qint64(i), QStringLiteral("\t\n\x01 control") });
+    plist.write(wide, dir.filePath(QStringLiteral("wide.plist")));
+    EXPECT_EQ(plist.read(dir.filePath(QStringLiteral("wide.plist"))), wide);
+
+    auto nested = [](int depth) {
+        QVariant value = QVariantList {};
+        for (int i = 1; i < depth; ++i)
+            value = QVariantList { value };
+        return value;
+    };
+    const auto deepest = serializeBinaryPlist(nested(kMaxPlistDepth));
+    ASSERT_TRUE(deepest.bytes);
+    EXPECT_EQ(parsePlist(*deepest.bytes).value, nested(kMaxPlistDepth));
+    EXPECT_EQ(serializeBinaryPlist(nested(kMaxPlistDepth + 1)).error, QStringLiteral("nesting too deep"));
 }
 
 // An independent reader and writer: plistlib numbers a dictionary's keys before its values and

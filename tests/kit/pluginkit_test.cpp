@@ -2,9 +2,13 @@
 #include "kit/pluginkit_manager.h"
 #include "kit_fixtures.h"
 #include "support/coro.h"
+#include "support/plist_samples.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,6 +33,18 @@ TEST(PluginkitParsing, ListingLinesTable)
             "+0000\t/System/Library/ExtensionKit/Extensions/Computer Name.appex\r\n",
             { { "com.apple.ScreenSaver.Computer-Name", "1.0", "2B6C",
                 "/System/Library/ExtensionKit/Extensions/Computer Name.appex" } } },
+        // Lines that do not have the listing's shape are no records, whatever they name.
+        { "a control character inside the line",
+            "+    com.example.a(1.0)\tU\t2024-01-01 00:00:00 +0000\t/x/A\x01.appex\n", {} },
+        { "a line separator inside the line", "+    com.example.a(1.0)\tU\t2024 \u2028\t/x/A.appex\n", {} },
+        { "an identifier of two words", "+    evil words com.example.a(1.0)\tU\t2024-01-01\t/x/A.appex\n", {} },
+        { "no identifier", "+    (1.0)\tU\t2024-01-01\t/x/A.appex\n", {} },
+        { "a closing parenthesis inside the identifier", "+    a)b(1.0)\tU\t2024-01-01\t/x/A.appex\n", {} },
+        { "no separator after the version", "+    com.example.a(1.0)U\t2024-01-01\t/x/A.appex\n", {} },
+        { "the path where the UUID belongs", "+    com.example.a(1.0)\t/x/A.appex\n", {} },
+        { "a well-formed line among malformed ones",
+            "+    a b(1)\tU\t/x/Bad.appex\n+    c.d(2)\tU2\t2024-01-01\t/y/Good.appex\n",
+            { { "c.d", "2", "U2", "/y/Good.appex" } } },
         { "spaces instead of tabs, several lines in order",
             "     a.b(1)  U1   /x/One.appex\n\n  \t \n=    c.d(2) U2 2024-01-01 /y/My Saver/Two.appex  \n",
             { { "a.b", "1", "U1", "/x/One.appex" }, { "c.d", "2", "U2", "/y/My Saver/Two.appex" } } },
@@ -78,6 +94,21 @@ TEST(PluginkitQueries, ToolOutcomesBecomeTypedErrorsOrOutputAndLookupsUseTheFile
 }
 
 namespace {
+
+QString makeBundleWithInfo(const QString& path, const QByteArray& info)
+{
+    QDir().mkpath(path + QStringLiteral("/Contents"));
+    QFile file(path + QStringLiteral("/Contents/Info.plist"));
+    file.open(QIODevice::WriteOnly);
+    file.write(info);
+    return path;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 QString makeBundle(const QString& path, const QString& identifier, const QString& version)
 {
@@ -143,4 +174,79 @@ TEST(PluginkitTool, AddListRemoveThroughTheRealTool)
     // Registering something that is no bundle is a reported error.
     EXPECT_THROW(await(manager.runPluginkit({ QStringLiteral("-a"), dir.filePath(QStringLiteral("missing.appex")) })),
         PluginkitError);
+}
+
+// Bundles the tool must refuse, each with a reported error, leaving the registry as it was: an
+// Info.plist nested too deep to parse safely, and facts that would print a forged listing line.
+TEST(PluginkitTool, RefusesBundlesItCannotReadSafelyOrListFaithfully)
+{
+    namespace samples = quorvel::testing::plist;
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+    const QString registryFile = dir.filePath(QStringLiteral("data/quorvel/pluginkit/registrations.json"));
+    auto runner = std::make_shared<quorvel::platform::QProcessRunner>();
+    PluginkitManager manager(runner, QStringLiteral(QUORVEL_BIN_DIR "/quorvel-pluginkit"));
+    const QString good = makeBundle(
+        dir.filePath(QStringLiteral("Good.appex")), QStringLiteral("com.example.Good"), QStringLiteral("1"));
+    await(manager.runPluginkit({ QStringLiteral("-a"), good }));
+    const QByteArray before = fileBytes(registryFile);
+    ASSERT_FALSE(before.isEmpty());
+
+    const QString forged = QStringLiteral("com.evil\t\n+    com.quorvel.Quorvel.Extension(9)\tU\t2024-01-01 "
+                                          "00:00:00 +0000\t/tmp/Evil.appex");
+    const struct {
+        const char* name;
+        QString bundle;
+        const char* reason; // in the tool's message
+    } rows[] = {
+        { "binary Info.plist 100,000 deep",
+            makeBundleWithInfo(dir.filePath(QStringLiteral("DeepBinary.appex")), samples::deepBinaryArrays(100000)),
+            "not a plug-in bundle" },
+        { "xml Info.plist 260,000 deep",
+            makeBundleWithInfo(dir.filePath(QStringLiteral("DeepXml.appex")), samples::deepXmlArrays(260000)),
+            "not a plug-in bundle" },
+        { "identifier forging a second line",
+            makeBundle(dir.filePath(QStringLiteral("Forged.appex")), forged, QStringLiteral("1")),
+            "bundle identifier holds a control character (U+0009)" },
+        { "identifier with a parenthesis",
+            makeBundle(dir.filePath(QStringLiteral("Paren.appex")), QStringLiteral("a(1)"), QStringLiteral("1")),
+            "white space or a parenthesis" },
+        { "version with a line break",
+            makeBundle(dir.filePath(QStringLiteral("Version.appex")), QStringLiteral("com.example.V"),
+                QStringLiteral("1\n+    x(2)\tU\tD\t/tmp/Evil.appex")),
+            "version holds a control character (U+000A)" },
+        { "path with a line break",
+            makeBundle(dir.filePath(QStringLiteral("Line\nBreak.appex")), QStringLiteral("com.example.P"),
+                QStringLiteral("1")),
+            "path holds a control character (U+000A)" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString message = fixtures::errorOf([&] {
+            await(manager.runPluginkit({ QStringLiteral("-a"), row.bundle }));
+        });
+        EXPECT_TRUE(message.startsWith(QStringLiteral("pluginkit command failed: pluginkit: error: ")))
+            << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(row.reason))) << message.toStdString();
+        EXPECT_FALSE(message.trimmed().contains(QLatin1Char('\n'))) << "the message is one line";
+        EXPECT_EQ(fileBytes(registryFile), before);
+    }
+    const auto listed = await(manager.discoverScreensaverExtensions());
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].path, good);
+
+    // A forged registration that an older tool wrote into the file is never listed.
+    QJsonObject registry = QJsonDocument::fromJson(before).object();
+    QJsonArray entries = registry.value(QStringLiteral("registrations")).toArray();
+    QJsonObject stale = entries.first().toObject();
+    stale.insert(QStringLiteral("identifier"), forged);
+    entries.append(stale);
+    registry.insert(QStringLiteral("registrations"), entries);
+    QFile file(registryFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(registry).toJson());
+    file.close();
+    const QString output = await(manager.runPluginkit(PluginkitManager::queryArguments));
+    EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << output.toStdString();
+    EXPECT_FALSE(output.contains(QStringLiteral("Evil")));
 }

@@ -1,7 +1,8 @@
 #include "platform/bundle_reader.h"
 #include "platform/operating_system.h"
-#include "platform/plist_document.h"
+#include "platform/plist_reader.h"
 #include "support/environment_guard.h"
+#include "support/plist_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@ namespace {
 
 using quorvel::platform::LinuxOperatingSystem;
 using quorvel::platform::detail::bundlePathForExecutable;
-using quorvel::platform::detail::PlistDocument;
 using quorvel::platform::detail::readBundle;
 using quorvel::testing::EnvironmentGuard;
 
@@ -66,9 +66,10 @@ TEST(BundleReader, MissingKeysAndBrokenFiles)
         "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>../../../bin/sh</string></dict></plist>"));
     ASSERT_TRUE(escaping.has_value());
     EXPECT_TRUE(escaping->executablePath.isEmpty());
-    const auto array = PlistDocument::parse("<plist version=\"1.0\"><array><string>a</string></array></plist>");
+    const auto array
+        = readBundle(makeBundle(dir, "Array.app", "<plist version=\"1.0\"><array><string>a</string></array></plist>"));
     ASSERT_TRUE(array.has_value());
-    EXPECT_FALSE(array->rootString("CFBundleIdentifier").has_value());
+    EXPECT_TRUE(array->identifier.isEmpty());
 
     const struct {
         const char* name;
@@ -79,6 +80,8 @@ TEST(BundleReader, MissingKeysAndBrokenFiles)
         { "truncated xml", kXmlInfo.left(kXmlInfo.size() / 2) },
         { "truncated binary", kBinaryInfo.left(20) },
         { "binary header only", "bplist00" },
+        { "nested 100,000 deep", quorvel::testing::plist::deepBinaryArrays(100000) },
+        { "nested 260,000 deep", quorvel::testing::plist::deepXmlArrays(260000) },
     };
     for (const auto& row : broken)
         EXPECT_FALSE(readBundle(makeBundle(dir, QStringLiteral("%1.app").arg(row.name), row.bytes)).has_value())
@@ -87,11 +90,13 @@ TEST(BundleReader, MissingKeysAndBrokenFiles)
     EXPECT_FALSE(readBundle(QString()).has_value());
 
     // Found by fuzzing: a binary plist whose string holds a NUL made libplist abort the process.
-    const auto document = PlistDocument::parse(QByteArray::fromBase64(
-        "YnBsaXN0MDDSAQIDBF8QEkNGQnVuZGxlRXhlY3V0YWJsZVFu"
-        "bHilBQYHCAkQASNABAAAAAAAAAlCYWLRCgtRa1F2CA0iJCYsLjc4Oz5AAAAAAAAAAQEAAAAAAAAADAAAAAAAAAAAAAAAAAAAAEI="));
-    ASSERT_TRUE(document.has_value());
-    EXPECT_FALSE(document->rootString("CFBundleExecutable").has_value());
+    const auto nul = readBundle(makeBundle(dir, "Nul.app",
+        QByteArray::fromBase64(
+            "YnBsaXN0MDDSAQIDBF8QEkNGQnVuZGxlRXhlY3V0YWJsZVFu"
+            "bHilBQYHCAkQASNABAAAAAAAAAlCYWLRCgtRa1F2CA0iJCYsLjc4Oz5AAAAAAAAAAQEAAAAAAAAADAAAAAAAAAAAAAA"
+            "AAAAAAEI=")));
+    ASSERT_TRUE(nul.has_value());
+    EXPECT_TRUE(nul->executablePath.isEmpty());
 }
 
 TEST(BundleReader, FindsTheBundleOfAnExecutable)

@@ -3,7 +3,7 @@
 // the parser. Build with -DQUORVEL_BUILD_FUZZERS=ON and clang.
 #include "platform/appcast.h"
 #include "platform/linux/preference_file_suite.h"
-#include "platform/plist_document.h"
+#include "platform/plist_reader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     using namespace quorvel::platform::detail;
     switch (data[0] % 3) {
     case 0:
-        if (const auto document = PlistDocument::parse(bytes)) {
-            document->rootString("CFBundleIdentifier");
-            document->rootString("CFBundleExecutable");
+        if (const auto document = quorvel::platform::readPlist(bytes); document.value) {
+            quorvel::platform::plistText(*document.value, QStringLiteral("CFBundleIdentifier"));
+            quorvel::platform::plistText(*document.value, QStringLiteral("CFBundleExecutable"));
         }
         break;
     case 1:
