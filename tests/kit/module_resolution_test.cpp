@@ -44,9 +44,9 @@ TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 {
     arrange({ 1, 1 }, false);
     resolver.ensureStore();
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
-    await(manager.setScreensaverForSpace(
-        QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier { 2 }, true, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), WriteOptions { .restartAgent = false }));
+    await(manager.setScreensaverForSpace(QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier { 2 },
+        WriteOptions { .restartAgent = false }));
     EXPECT_EQ(resolved(kMain), modulesDir() + QStringLiteral("/Flurry.saver"));
     EXPECT_EQ(resolved(kSecond), modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
     const ModuleResolution main = await(resolver.resolveMain());
@@ -60,7 +60,7 @@ TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
     runner->results.push_back(ScriptedProcessRunner::finished(0,
         "+    com.quorvel.Quorvel.Extension(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/My "
         "Quorvel.app/Contents/PlugIns/QuorvelExtension.appex\n"));
-    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), true, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), WriteOptions { .restartAgent = false }));
     QDir(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).removeRecursively();
     EXPECT_EQ(resolved(kMain), QStringLiteral("/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex"));
     EXPECT_EQ(runner->runs.back().arguments, (QStringList { "-m", "-v", "-p", "com.apple.screensaver" }));

@@ -23,7 +23,7 @@ TEST_F(Facade, SetsTheModuleEverywhereAndTheStoreProvesIt)
         QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
     arrange({ 2, 3 });
     EXPECT_FALSE(tessary.getActiveScreensavers().contains(QStringLiteral("QuorvelExtension")));
-    await(tessary.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false));
+    await(tessary.setScreensaverEverywhere(QStringLiteral("QuorvelExtension")));
     EXPECT_EQ(tessary.getActiveScreensavers(), QStringList { QStringLiteral("QuorvelExtension") });
     EXPECT_EQ(tessary.getActiveScreensaver(ScreenIdentifier { 2 })->name, QStringLiteral("QuorvelExtension"));
     EXPECT_EQ(tessary.getActiveSpace()->uuid, spaceUUID(1)); // the current space of the main display
@@ -38,7 +38,7 @@ TEST_F(Facade, SetsTheModuleEverywhereAndTheStoreProvesIt)
 TEST_F(Facade, WallpaperKeepsTheScreensaverAndStoresItsStyle)
 {
     arrange({ 2 });
-    await(tessary.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, true, false));
+    await(tessary.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, WriteOptions { .restartAgent = false }));
     const QString image = home.filePath(QStringLiteral("sea.png"));
     QImage(4, 4, QImage::Format_RGB32).save(image);
     await(tessary.setWallpaperForDisplay(image, 1, WallpaperOptions { WallpaperStyle::fit }));
