@@ -144,6 +144,8 @@ TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
     EXPECT_EQ(modern.readAll(), original);
     EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
     EXPECT_TRUE(env->paths->wallpaperIndexPath().endsWith(QStringLiteral("com.apple.desktop.plist")));
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("../Screen Savers/Flurry"))); }),
+        QStringLiteral("Screensaver not found: ../Screen Savers/Flurry"));
     preferences->entry(QStringLiteral("host:com.apple.screensaver"))->failSynchronize = true;
     EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"))); }),
         QStringLiteral("Invalid configuration: Failed to save screensaver preference"));

@@ -153,6 +153,17 @@ TEST_F(ScreensaverStore, FailuresAreTypedAndLeaveTheStoreUntouched)
             QStringLiteral("Space not found") },
         { "negative idle time", [&] { manager.setIdleTime(-1); },
             QStringLiteral("Invalid configuration: Idle time cannot be negative") },
+        { "screen not connected",
+            [&] { await(manager.setScreensaver(QStringLiteral("Flurry"), ScreenIdentifier { 9 })); },
+            QStringLiteral("Invalid screen identifier provided") },
+        // Names from outside never become paths: this one would reach the bundle from a sibling folder.
+        { "name leaving the folder",
+            [&] { await(manager.setScreensaverEverywhere(QStringLiteral("../Screen Savers/Flurry"))); },
+            QStringLiteral("Screensaver not found: ../Screen Savers/Flurry") },
+        { "name that is a path", [&] { await(manager.setScreensaverForDisplay(modulesDir() + "/Flurry", 1)); },
+            QStringLiteral("Screensaver not found: ") + modulesDir() + QStringLiteral("/Flurry") },
+        { "empty name", [&] { await(manager.setScreensaverEverywhere(QString())); },
+            QStringLiteral("Invalid configuration: Screensaver name cannot be empty") },
     };
     for (const auto& [name, run, message] : rows) {
         EXPECT_EQ(errorOf(run), message) << name;
