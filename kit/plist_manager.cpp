@@ -63,6 +63,9 @@ QString writeFileAtomically(const QString& path, const QByteArray& bytes)
     }
     if (!file.commit())
         return file.errorString();
+    // The file keeps the permissions it had, as it would with an in-place save.
+    if (QFileInfo::exists(path))
+        QFile::setPermissions(temporary, QFile::permissions(path));
     std::error_code error;
     std::filesystem::rename(std::filesystem::path(QFile::encodeName(temporary).toStdString()),
         std::filesystem::path(QFile::encodeName(path).toStdString()), error);
