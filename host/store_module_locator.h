@@ -1,6 +1,7 @@
 #pragma once
-// The module the wallpaper store selects, found as the system's host would find it (the kit's
-// resolver over this platform's screens, synthesised spaces and registry tool).
+// The module the wallpaper store selects for each screen: exactly the choice the kit reports for
+// that screen's current space (the kit's resolver over this platform's screens, synthesised spaces
+// and registry tool), so what the application set and verified is what plays.
 
 #include "host/module_locator.h"
 

@@ -1,8 +1,6 @@
-// The guarded write: write, restart the agent, let it settle, check the store names the module,
-// and put the previous store back when it does not.
+#include "kit/guarded_write.h"
+
 #include "kit/errors.h"
-#include "kit/screensaver_manager.h"
-#include "kit/value_access.h"
 #include "platform/clock.h"
 #include "platform/process_runner.h"
 
@@ -20,88 +18,64 @@ QString fileSize(const QString& path)
 
 } // namespace
 
-void ScreensaverManager::restartWallpaperAgent() const
+GuardedWrite::GuardedWrite(std::shared_ptr<KitEnvironment> env, Verifier verify)
+    : env_(std::move(env))
+    , verify_(std::move(verify))
 {
-    // Not awaited and its status not looked at: the system starts a fresh agent by itself.
-    env_->runner->startDetached(env_->killallPath, { QStringLiteral("WallpaperAgent") });
 }
 
-bool ScreensaverManager::verifyScreensaverApplied(const QString& expected, const ScreensaverTarget& target) const
+void GuardedWrite::restartWallpaperAgent(const KitEnvironment& env)
 {
-    switch (target.kind) {
-    case ScreensaverTarget::Kind::display: {
-        const auto monitor = monitorWithNumber(target.display);
-        if (!monitor)
-            return false;
-        for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList {}))
-            if (activeModuleName(value::map(s).value_or(QVariantMap {}).value(QStringLiteral("uuid")).toString())
-                == expected)
-                return true;
-        return false;
-    }
-    case ScreensaverTarget::Kind::space:
-        return activeModuleName(target.space) == expected;
-    case ScreensaverTarget::Kind::displaySpace: {
-        const auto monitor = monitorWithNumber(target.display);
-        if (!monitor)
-            return false;
-        for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList {})) {
-            const QVariantMap space = value::map(s).value_or(QVariantMap {});
-            if (value::integer(space.value(QStringLiteral("space_number"))) == target.spaceNumber)
-                return activeModuleName(space.value(QStringLiteral("uuid")).toString()) == expected;
-        }
-        return false;
-    }
-    case ScreensaverTarget::Kind::everywhere:
-        return getActiveScreensavers().contains(expected);
-    }
-    return false;
+    env.runner->startDetached(env.killallPath, { QStringLiteral("WallpaperAgent") });
 }
 
-QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QString path, bool restartAgent,
-    bool enableDebug, std::optional<QString> expectedModule, std::optional<ScreensaverTarget> target,
-    double settleSeconds)
+void GuardedWrite::debug(bool enabled, const QString& line) const
 {
-    debug(enableDebug, QStringLiteral("Starting writeWithAutoRollback"));
-    debug(enableDebug, QStringLiteral("Target path: ") + path);
-    debug(enableDebug,
-        QStringLiteral("Restart agent: ") + (restartAgent ? QStringLiteral("true") : QStringLiteral("false")));
-    QString preWrite = QStringLiteral("N/A");
-    try {
-        preWrite = env_->plist->calculateChecksum(path);
-    } catch (const std::exception&) {
-    }
-    debug(enableDebug, QStringLiteral("Pre-write checksum: ") + preWrite);
+    if (enabled)
+        env_->print(QStringLiteral("🔧 DEBUG: ") + line);
+}
 
-    env_->plist->write(store, path);
+QCoro::Task<> GuardedWrite::run(QVariantMap store, QString path, WriteOptions options,
+    std::optional<QString> expectedModule, std::optional<ScreensaverTarget> target, double settleSeconds,
+    std::optional<QString> basisChecksum)
+{
+    const bool verbose = options.enableDebug;
+    debug(verbose, QStringLiteral("Starting writeWithAutoRollback"));
+    debug(verbose, QStringLiteral("Target path: ") + path);
+    debug(verbose,
+        QStringLiteral("Restart agent: ") + (options.restartAgent ? QStringLiteral("true") : QStringLiteral("false")));
+    debug(verbose,
+        QStringLiteral("Pre-write checksum: ") + env_->plist->tryChecksum(path).value_or(QStringLiteral("N/A")));
+
+    env_->plist->write(store, path, basisChecksum);
     const QString postWrite = env_->plist->calculateChecksum(path);
-    debug(enableDebug, QStringLiteral("Post-write checksum: ") + postWrite);
-    debug(enableDebug, QStringLiteral("File size after write: ") + fileSize(path));
+    debug(verbose, QStringLiteral("Post-write checksum: ") + postWrite);
+    debug(verbose, QStringLiteral("File size after write: ") + fileSize(path));
 
-    if (!restartAgent) {
-        debug(enableDebug, QStringLiteral("writeWithAutoRollback completed"));
+    if (!options.restartAgent) {
+        debug(verbose, QStringLiteral("writeWithAutoRollback completed"));
         co_return;
     }
-    debug(enableDebug, QStringLiteral("Restarting WallpaperAgent..."));
-    restartWallpaperAgent();
-    debug(enableDebug, QStringLiteral("Waiting %1 seconds for system to settle...").arg(settleSeconds, 0, 'f', 1));
+    debug(verbose, QStringLiteral("Restarting WallpaperAgent..."));
+    restartWallpaperAgent(*env_);
+    debug(verbose, QStringLiteral("Waiting %1 seconds for system to settle...").arg(settleSeconds, 0, 'f', 1));
     const bool settled = co_await env_->sleeper->sleep(std::chrono::milliseconds(qint64(settleSeconds * 1000.0)));
     if (!settled)
         throw TessaryError::unknownError(QStringLiteral("The wait for the system to settle was cancelled."));
 
     if (!expectedModule || !target) {
-        debug(enableDebug, QStringLiteral("No verification parameters provided - skipping semantic verification"));
+        debug(verbose, QStringLiteral("No verification parameters provided - skipping semantic verification"));
         try {
             const QString postRestart = env_->plist->calculateChecksum(path);
-            debug(enableDebug, QStringLiteral("Post-restart checksum: ") + postRestart);
-            debug(enableDebug, QStringLiteral("File size after restart: ") + fileSize(path));
-            debug(enableDebug,
+            debug(verbose, QStringLiteral("Post-restart checksum: ") + postRestart);
+            debug(verbose, QStringLiteral("File size after restart: ") + fileSize(path));
+            debug(verbose,
                 QStringLiteral("Checksums match: ")
                     + (postRestart == postWrite ? QStringLiteral("true") : QStringLiteral("false")));
         } catch (const std::exception& error) {
-            debug(enableDebug, QStringLiteral("Could not read post-restart file info: ") + describeError(error));
+            debug(verbose, QStringLiteral("Could not read post-restart file info: ") + describeError(error));
         }
-        debug(enableDebug, QStringLiteral("writeWithAutoRollback completed"));
+        debug(verbose, QStringLiteral("writeWithAutoRollback completed"));
         co_return;
     }
 
@@ -109,20 +83,19 @@ QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QStri
     const QString targetText = target->description();
     std::optional<QString> verificationError;
     try {
-        if (verifyScreensaverApplied(*expectedModule, *target)) {
-            debug(enableDebug, QStringLiteral("Semantic verification result: SUCCESS"));
-            debug(enableDebug, QStringLiteral("Expected module: ") + *expectedModule);
-            debug(enableDebug, QStringLiteral("Target: ") + targetText);
-            debug(enableDebug, QStringLiteral("Semantic verification passed - screensaver correctly applied"));
-            debug(enableDebug, QStringLiteral("writeWithAutoRollback completed"));
+        if (verify_(*expectedModule, *target)) {
+            debug(verbose, QStringLiteral("Semantic verification result: SUCCESS"));
+            debug(verbose, QStringLiteral("Expected module: ") + *expectedModule);
+            debug(verbose, QStringLiteral("Target: ") + targetText);
+            debug(verbose, QStringLiteral("Semantic verification passed - screensaver correctly applied"));
+            debug(verbose, QStringLiteral("writeWithAutoRollback completed"));
             co_return;
         }
-        debug(enableDebug, QStringLiteral("Semantic verification result: FAILED"));
-        debug(enableDebug, QStringLiteral("Expected module: ") + *expectedModule);
-        debug(enableDebug, QStringLiteral("Target: ") + targetText);
+        debug(verbose, QStringLiteral("Semantic verification result: FAILED"));
+        debug(verbose, QStringLiteral("Expected module: ") + *expectedModule);
+        debug(verbose, QStringLiteral("Target: ") + targetText);
         say(QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly"));
-        debug(enableDebug,
-            QStringLiteral("Expected module '%1' not found for target %2").arg(*expectedModule, targetText));
+        debug(verbose, QStringLiteral("Expected module '%1' not found for target %2").arg(*expectedModule, targetText));
         say(QStringLiteral("🔧 Auto-rolling back..."));
         try {
             env_->plist->restore(backup, path);
@@ -134,14 +107,14 @@ QCoro::Task<> ScreensaverManager::writeWithAutoRollback(QVariantMap store, QStri
     }
     if (verificationError) {
         say(QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"));
-        debug(enableDebug, QStringLiteral("Verification error: ") + *verificationError);
+        debug(verbose, QStringLiteral("Verification error: ") + *verificationError);
         say(QStringLiteral("🔧 Auto-rolling back..."));
         env_->plist->restore(backup, path); // a second failure reaches the caller
     }
-    debug(enableDebug, QStringLiteral("Restarting WallpaperAgent after rollback..."));
-    restartWallpaperAgent();
+    debug(verbose, QStringLiteral("Restarting WallpaperAgent after rollback..."));
+    restartWallpaperAgent(*env_);
     say(QStringLiteral("✅ Auto-rollback completed successfully"));
-    debug(enableDebug, QStringLiteral("writeWithAutoRollback completed"));
+    debug(verbose, QStringLiteral("writeWithAutoRollback completed"));
     // The change did not take; the caller must not report success.
     throw TessaryError::changeRolledBack();
 }

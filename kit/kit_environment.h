@@ -5,13 +5,12 @@
 #include "kit/plist_manager.h"
 #include "kit/pluginkit_manager.h"
 #include "kit/spaces_configuration.h"
+#include "kit/store_lock.h"
 #include "kit/system_paths.h"
 
-#include <QHash>
 #include <QString>
 
-#include <coroutine>
-#include <deque>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -26,45 +25,6 @@ class Screens;
 
 namespace quorvel::kit {
 
-// Serialises the set operations on one store path: a second writer waits until the first has
-// written, verified and (if need be) rolled back, so neither loses the other's original state.
-class StoreWriteQueue {
-public:
-    struct Awaiter {
-        StoreWriteQueue* queue;
-        QString path;
-        bool await_ready();
-        void await_suspend(std::coroutine_handle<> handle);
-        void await_resume() { }
-    };
-    // co_await lock(path); then unlock(path) exactly once (StoreWriteGuard does it).
-    Awaiter lock(const QString& path) { return { this, path }; }
-    void unlock(const QString& path);
-
-private:
-    struct State {
-        bool busy = false;
-        std::deque<std::coroutine_handle<>> waiters;
-    };
-    QHash<QString, State> states_;
-};
-
-class StoreWriteGuard {
-public:
-    StoreWriteGuard(StoreWriteQueue& queue, QString path)
-        : queue_(queue)
-        , path_(std::move(path))
-    {
-    }
-    ~StoreWriteGuard() { queue_.unlock(path_); }
-    StoreWriteGuard(const StoreWriteGuard&) = delete;
-    StoreWriteGuard& operator=(const StoreWriteGuard&) = delete;
-
-private:
-    StoreWriteQueue& queue_;
-    QString path_;
-};
-
 struct KitEnvironment {
     std::shared_ptr<PlistManager> plist;
     std::shared_ptr<SystemPaths> paths;
@@ -78,6 +38,9 @@ struct KitEnvironment {
     // Receives each printed line without its newline; standard output by default.
     std::function<void(const QString&)> print;
     std::shared_ptr<StoreWriteQueue> writeQueue = std::make_shared<StoreWriteQueue>();
+    // How long an edit waits for another program's lock on the store, and how often it looks.
+    std::chrono::milliseconds storeLockTimeout { 30000 };
+    std::chrono::milliseconds storeLockPoll { 50 };
 
     // The real services of this platform, the store under `home` (the user's home when empty).
     static std::shared_ptr<KitEnvironment> system(std::shared_ptr<platform::Preferences> preferences,

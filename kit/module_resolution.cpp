@@ -1,7 +1,7 @@
 #include "kit/module_resolution.h"
 
 #include "kit/errors.h"
-#include "kit/plist_codec.h"
+#include "kit/screensaver_store.h"
 #include "kit/value_access.h"
 #include "platform/screens.h"
 
@@ -43,6 +43,10 @@ bool ModuleResolver::ensureStore() const
             spaces.insert(space.uuid, QVariantMap {});
     const QVariantMap individual { { QStringLiteral("Type"), QStringLiteral("individual") } };
     try {
+        const auto lock = StoreLock::acquireBlocking(env_, path);
+        // The application may have made the store while this waited for the lock.
+        if (QFileInfo::exists(path))
+            return true;
         env_->plist->write({ { QStringLiteral("AllSpacesAndDisplays"), individual },
                                { QStringLiteral("SystemDefault"), individual }, { QStringLiteral("Spaces"), spaces } },
             path);
@@ -55,54 +59,20 @@ bool ModuleResolver::ensureStore() const
 QCoro::Task<ModuleResolution> ModuleResolver::resolve(QString screenUUID) const
 {
     const QString path = env_->paths->wallpaperIndexPath();
-    QVariantMap store;
-    try {
-        store = env_->plist->read(path);
-    } catch (const std::exception&) {
+    const auto store = env_->plist->tryRead(path);
+    if (!store)
         co_return ModuleResolutionError { ModuleResolutionError::Kind::storeUnreadable, path };
-    }
-    QString currentSpace;
-    for (const QVariant& m :
-        value::list(manager_.getNativeSpaceTree().value(QStringLiteral("monitors"))).value_or(QVariantList {})) {
-        const QVariantMap monitor = value::map(m).value_or(QVariantMap {});
-        if (monitor.value(QStringLiteral("uuid")).toString().compare(screenUUID, Qt::CaseInsensitive) != 0)
-            continue;
-        for (const QVariant& s : value::list(monitor.value(QStringLiteral("spaces"))).value_or(QVariantList {}))
-            if (value::map(s).value_or(QVariantMap {}).value(QStringLiteral("is_current")).toBool())
-                currentSpace = value::map(s)->value(QStringLiteral("uuid")).toString();
-    }
-    const QVariantMap spaces = value::mapOrEmpty(store, QStringLiteral("Spaces"));
-    const QVariantMap entry = value::map(spaces.value(currentSpace)).value_or(value::mapOrEmpty(spaces, QString()));
-    const QList<QVariantMap> candidates = {
-        value::mapOrEmpty(value::mapOrEmpty(entry, QStringLiteral("Displays")), screenUUID),
-        value::mapOrEmpty(entry, QStringLiteral("Default")),
-        value::mapOrEmpty(store, QStringLiteral("AllSpacesAndDisplays")),
-        value::mapOrEmpty(store, QStringLiteral("SystemDefault")),
-    };
-    std::optional<QVariantMap> choice;
-    for (const QVariantMap& slot : candidates) {
-        const auto idle = value::map(slot.value(QStringLiteral("Idle")));
-        if (!idle)
-            continue;
-        const QVariantList choices
-            = value::list(value::mapOrEmpty(*idle, QStringLiteral("Content")).value(QStringLiteral("Choices")))
-                  .value_or(QVariantList {});
-        if ((choice = choices.isEmpty() ? std::nullopt : value::map(choices.first())))
-            break;
-    }
+    // The same choice the kit reports for this screen's current space.
+    const auto space = manager_.currentSpaceOfDisplay(screenUUID);
+    const auto choice = space ? manager_.screensaverChoiceIn(*store, *space, env_->spaces->displays()) : std::nullopt;
     if (!choice)
         co_return ModuleResolutionError { ModuleResolutionError::Kind::nothingSelected, {} };
-    std::optional<QString> name;
-    try {
-        name = manager_.decodeScreensaverConfiguration(
-            value::data(choice->value(QStringLiteral("Configuration"))).value_or(QByteArray()));
-    } catch (const std::exception&) {
-    }
-    if (!name
-        || !value::isMap(parsePlist(choice->value(QStringLiteral("Configuration")).toByteArray())
-                             .value.value_or(QVariant())
-                             .toMap()
-                             .value(QStringLiteral("module"))))
+    const auto configuration = store::configurationDictionary(
+        value::data(choice->value(QStringLiteral("Configuration"))).value_or(QByteArray()));
+    const auto name = configuration && value::isMap(configuration->value(QStringLiteral("module")))
+        ? store::describedModuleName(*configuration)
+        : std::nullopt;
+    if (!name)
         co_return ModuleResolutionError { ModuleResolutionError::Kind::notAModule, {} };
     const auto bundle = co_await manager_.findModuleURL(*name);
     if (!bundle)

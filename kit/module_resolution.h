@@ -1,7 +1,7 @@
 #pragma once
-// How a screensaver host on this platform finds the module to play, as the system's host would:
-// per screen, the choice of its current space's display slot, then the space's default slot, then
-// the all-spaces slot, then the system default; the chosen module is found in the screensaver
+// How a screensaver host on this platform finds the module to play: per screen, the choice that the
+// kit itself reports for that screen's current space (ScreensaverManager::screensaverChoiceIn), so
+// what the application verified is what plays; the chosen module is found in the screensaver
 // folders or through the registry tool. Standing in for the wallpaper agent, it writes a minimal
 // store when none exists.
 
@@ -27,7 +27,8 @@ public:
     explicit ModuleResolver(std::shared_ptr<KitEnvironment> env);
 
     // {"AllSpacesAndDisplays"/"SystemDefault": {"Type": "individual"}, "Spaces": {<space>: {}}},
-    // written only when no store exists; false when it could not be written.
+    // written only when no store exists (checked again under the store's lock); false when it could
+    // not be written.
     bool ensureStore() const;
     // The module bundle for the screen with this UUID, or why there is none. Never throws.
     QCoro::Task<ModuleResolution> resolve(QString screenUUID) const;

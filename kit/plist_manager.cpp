@@ -8,10 +8,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUuid>
+
+#include <filesystem>
 
 namespace quorvel::kit {
 
 namespace {
+
+const QString kTemporaryInfix = QStringLiteral(".quorvel-tmp-");
+
+QString sha256Hex(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
 
 bool fileExists(const QString& path)
 {
@@ -41,7 +51,9 @@ QString PlistManager::absolutePath(const QString& path)
 
 QString writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
+    // A temporary name of our own, so that what a killed writer leaves can be told apart and cleared.
+    const QString temporary = path + kTemporaryInfix + QUuid::createUuid().toString(QUuid::Id128);
+    QSaveFile file(temporary);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
     if (file.write(bytes) != bytes.size()) {
@@ -51,10 +63,36 @@ QString writeFileAtomically(const QString& path, const QByteArray& bytes)
     }
     if (!file.commit())
         return file.errorString();
+    // The file keeps the permissions it had, as it would with an in-place save.
+    if (QFileInfo::exists(path))
+        QFile::setPermissions(temporary, QFile::permissions(path));
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(temporary).toStdString()),
+        std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+    if (error) {
+        QFile::remove(temporary);
+        return QString::fromStdString(error.message());
+    }
     return {};
 }
 
+void PlistManager::removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo info(path);
+    QDir dir = info.absoluteDir();
+    const QStringList prefixes { info.fileName() + kTemporaryInfix, backupPath(info.fileName()) + kTemporaryInfix };
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        for (const QString& prefix : prefixes)
+            if (name.startsWith(prefix))
+                dir.remove(name);
+}
+
 QVariantMap PlistManager::read(const QString& path) const
+{
+    return readSnapshot(path).dictionary;
+}
+
+PlistManager::Snapshot PlistManager::readSnapshot(const QString& path) const
 {
     if (!fileExists(path))
         throw TessaryError::fileNotFound(absolutePath(path));
@@ -65,17 +103,32 @@ QVariantMap PlistManager::read(const QString& path) const
     const PlistParseResult parsed = parsePlist(bytes);
     if (!parsed.value || parsed.value->typeId() != QMetaType::QVariantMap)
         throw TessaryError::plistReadError(path);
-    return parsed.value->toMap();
+    return { parsed.value->toMap(), sha256Hex(bytes) };
 }
 
-void PlistManager::write(const QVariantMap& dictionary, const QString& path) const
+std::optional<QVariantMap> PlistManager::tryRead(const QString& path) const
 {
-    if (fileExists(path)) {
-        try {
-            backup(path);
-        } catch (const std::exception&) {
-            // A failed backup does not stop the write; the store itself is still written atomically.
-        }
+    try {
+        return read(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void PlistManager::write(
+    const QVariantMap& dictionary, const QString& path, std::optional<QString> expectedChecksum) const
+{
+    const bool exists = fileExists(path);
+    if (exists || expectedChecksum) {
+        QString error;
+        const QByteArray current = exists ? readAll(path, &error) : QByteArray();
+        if (error.isEmpty() && expectedChecksum && (!exists || sha256Hex(current) != *expectedChecksum))
+            throw TessaryError::plistWriteError(path + QStringLiteral(": it was replaced while it was being edited"));
+        // Without a backup of exactly the previous bytes a rollback could not undo this write.
+        if (error.isEmpty() && exists)
+            error = writeFileAtomically(backupPath(path), current);
+        if (!error.isEmpty())
+            throw TessaryError::plistWriteError(path + QStringLiteral(": couldn't refresh its backup: ") + error);
     }
     const QString directory = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(directory))
@@ -125,6 +178,15 @@ QString PlistManager::calculateChecksum(const QString& path) const
     if (!hash.addData(&file))
         throw PlatformError(file.errorString());
     return QString::fromLatin1(hash.result().toHex());
+}
+
+std::optional<QString> PlistManager::tryChecksum(const QString& path) const
+{
+    try {
+        return calculateChecksum(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 QByteArray PlistManager::createBinaryPlist(const QVariantMap& dictionary) const

@@ -339,11 +339,11 @@ QString ScreensaverTarget::description() const
 {
     switch (kind) {
     case Kind::display:
-        return QStringLiteral("display(%1)").arg(display);
+        return QStringLiteral("display(%1)").arg(displayNumber);
     case Kind::space:
-        return QStringLiteral("space(\"%1\")").arg(space);
+        return QStringLiteral("space(\"%1\")").arg(spaceUUID);
     case Kind::displaySpace:
-        return QStringLiteral("displaySpace(display: %1, space: %2)").arg(display).arg(spaceNumber);
+        return QStringLiteral("displaySpace(display: %1, space: %2)").arg(displayNumber).arg(spaceNumber);
     case Kind::everywhere:
         return QStringLiteral("everywhere");
     }

@@ -119,15 +119,15 @@ struct PluginkitExtension {
 struct ScreensaverTarget {
     enum class Kind { display, space, displaySpace, everywhere };
     Kind kind = Kind::everywhere;
-    int display = 0;
-    int spaceNumber = 0;
-    QString space;
+    int displayNumber = 0; // display, displaySpace
+    int spaceNumber = 0; // displaySpace
+    QString spaceUUID; // space
 
-    static ScreensaverTarget onDisplay(int number) { return { Kind::display, number, 0, {} }; }
-    static ScreensaverTarget onSpace(QString uuid) { return { Kind::space, 0, 0, std::move(uuid) }; }
-    static ScreensaverTarget onDisplaySpace(int display, int space)
+    static ScreensaverTarget onDisplay(int displayNumber) { return { Kind::display, displayNumber, 0, {} }; }
+    static ScreensaverTarget onSpace(QString spaceUUID) { return { Kind::space, 0, 0, std::move(spaceUUID) }; }
+    static ScreensaverTarget onDisplaySpace(int displayNumber, int spaceNumber)
     {
-        return { Kind::displaySpace, display, space, {} };
+        return { Kind::displaySpace, displayNumber, spaceNumber, {} };
     }
     static ScreensaverTarget everywhere() { return {}; }
     bool operator==(const ScreensaverTarget&) const = default;

@@ -1,9 +1,10 @@
 #pragma once
 // The one type of the kit the application uses: forwards to a screensaver manager and a wallpaper
-// manager, plus the store's backup queries. Holds no mutable state of its own.
+// manager (any implementations of their interfaces), plus the store's backup queries. Holds no
+// mutable state of its own.
 
-#include "kit/screensaver_manager.h"
-#include "kit/wallpaper_manager.h"
+#include "kit/kit_environment.h"
+#include "kit/managing.h"
 
 #include <QDateTime>
 
@@ -19,7 +20,9 @@ class Tessary {
 public:
     // One PlistManager shared by all (in `env`); the wallpaper manager gets its own screensaver manager.
     explicit Tessary(std::shared_ptr<KitEnvironment> env);
-    Tessary(std::shared_ptr<ScreensaverManager> screensaverManager, std::shared_ptr<WallpaperManager> wallpaperManager);
+    // Substituted managers; `env` locates the store and its backup for the two backup operations.
+    Tessary(std::shared_ptr<ScreensaverManaging> screensaverManager,
+        std::shared_ptr<WallpaperManaging> wallpaperManager, std::shared_ptr<KitEnvironment> env);
 
     QCoro::Task<QList<ScreensaverModule>> listAvailableScreensavers() const
     {
@@ -30,34 +33,32 @@ public:
         return screensavers_->getActiveScreensaver(screen);
     }
     QStringList getActiveScreensavers() const { return screensavers_->getActiveScreensavers(); }
-    QCoro::Task<> setScreensaver(
-        QString name, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaver(QString name, std::optional<ScreenIdentifier> screen, WriteOptions options = {})
     {
-        return screensavers_->setScreensaver(std::move(name), screen, skipRestart, enableDebug);
+        return screensavers_->setScreensaver(std::move(name), screen, options);
     }
-    QCoro::Task<> setScreensaverEverywhere(QString name, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaverEverywhere(QString name, WriteOptions options = {})
     {
-        return screensavers_->setScreensaverEverywhere(std::move(name), skipRestart, enableDebug);
+        return screensavers_->setScreensaverEverywhere(std::move(name), options);
     }
     QCoro::Task<> setScreensaverForSpace(
-        QString name, QString space, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
+        QString name, QString spaceUUID, std::optional<ScreenIdentifier> screen, WriteOptions options = {})
     {
-        return screensavers_->setScreensaverForSpace(
-            std::move(name), std::move(space), screen, skipRestart, enableDebug);
+        return screensavers_->setScreensaverForSpace(std::move(name), std::move(spaceUUID), screen, options);
     }
     QCoro::Task<> setScreensaverForSpaceID(
-        QString name, qint64 spaceID, std::optional<ScreenIdentifier> screen, bool skipRestart, bool enableDebug)
+        QString name, qint64 spaceID, std::optional<ScreenIdentifier> screen, WriteOptions options = {})
     {
-        return screensavers_->setScreensaverForSpaceID(std::move(name), spaceID, screen, skipRestart, enableDebug);
+        return screensavers_->setScreensaverForSpaceID(std::move(name), spaceID, screen, options);
     }
-    QCoro::Task<> setScreensaverForDisplay(QString name, int display, bool skipRestart, bool enableDebug)
+    QCoro::Task<> setScreensaverForDisplay(QString name, int displayNumber, WriteOptions options = {})
     {
-        return screensavers_->setScreensaverForDisplay(std::move(name), display, skipRestart, enableDebug);
+        return screensavers_->setScreensaverForDisplay(std::move(name), displayNumber, options);
     }
     QCoro::Task<> setScreensaverForDisplaySpace(
-        QString name, int display, int space, bool skipRestart, bool enableDebug)
+        QString name, int displayNumber, int spaceNumber, WriteOptions options = {})
     {
-        return screensavers_->setScreensaverForDisplaySpace(std::move(name), display, space, skipRestart, enableDebug);
+        return screensavers_->setScreensaverForDisplaySpace(std::move(name), displayNumber, spaceNumber, options);
     }
     std::optional<qint64> getIdleTime() const { return screensavers_->getIdleTime(); }
     void setIdleTime(qint64 seconds) { screensavers_->setIdleTime(seconds); }
@@ -71,38 +72,43 @@ public:
     {
         return wallpapers_->setWallpaperOnAllDisplays(std::move(image), o);
     }
-    QCoro::Task<> setWallpaperForSpace(QString image, QString space, WallpaperOptions o)
+    QCoro::Task<> setWallpaperForSpace(QString image, QString spaceUUID, WallpaperOptions o)
     {
-        return wallpapers_->setWallpaperForSpace(std::move(image), std::move(space), o);
+        return wallpapers_->setWallpaperForSpace(std::move(image), std::move(spaceUUID), o);
     }
-    QCoro::Task<> setWallpaperForSpaceID(QString image, qint64 id, WallpaperOptions o)
+    QCoro::Task<> setWallpaperForSpaceID(QString image, qint64 spaceID, WallpaperOptions o)
     {
-        return wallpapers_->setWallpaperForSpaceID(std::move(image), id, o);
+        return wallpapers_->setWallpaperForSpaceID(std::move(image), spaceID, o);
     }
-    QCoro::Task<> setWallpaperForDisplay(QString image, int display, WallpaperOptions o)
+    QCoro::Task<> setWallpaperForDisplay(QString image, int displayNumber, WallpaperOptions o)
     {
-        return wallpapers_->setWallpaperForDisplay(std::move(image), display, o);
+        return wallpapers_->setWallpaperForDisplay(std::move(image), displayNumber, o);
     }
-    QCoro::Task<> setWallpaperForDisplaySpace(QString image, int display, int space, WallpaperOptions o)
+    QCoro::Task<> setWallpaperForDisplaySpace(QString image, int displayNumber, int spaceNumber, WallpaperOptions o)
     {
-        return wallpapers_->setWallpaperForDisplaySpace(std::move(image), display, space, o);
+        return wallpapers_->setWallpaperForDisplaySpace(std::move(image), displayNumber, spaceNumber, o);
     }
 
-    std::optional<SpaceInfo> getActiveSpace() const { return screensavers_->getActiveSpace(); }
-    std::optional<SpaceInfo> getSpaceByID(qint64 id) const { return screensavers_->space(id); }
-    QList<DisplayInfo> listDisplays() const { return screensavers_->displays(); }
-    QVariantMap getNativeSpaceTree() const { return screensavers_->getNativeSpaceTree(); }
+    // The space queries answer only when the screensaver manager offers them; otherwise absent or empty.
+    std::optional<SpaceInfo> getActiveSpace() const;
+    std::optional<SpaceInfo> getSpaceByID(qint64 spaceID) const;
+    QList<DisplayInfo> listDisplays() const;
+    QVariantMap getNativeSpaceTree() const;
 
     BackupInfo getBackupInfo() const;
-    // Puts the backup in place of the store (atomically); fileNotFound for a missing backup.
+    // Puts the backup in place of the store (atomically, under the store's lock); fileNotFound for a
+    // missing backup.
     void restoreFromBackup() const;
 
-    const std::shared_ptr<ScreensaverManager>& screensaverManager() const { return screensavers_; }
-    const std::shared_ptr<WallpaperManager>& wallpaperManager() const { return wallpapers_; }
+    const std::shared_ptr<ScreensaverManaging>& screensaverManager() const { return screensavers_; }
+    const std::shared_ptr<WallpaperManaging>& wallpaperManager() const { return wallpapers_; }
 
 private:
-    std::shared_ptr<ScreensaverManager> screensavers_;
-    std::shared_ptr<WallpaperManager> wallpapers_;
+    const SpaceManaging* spaces() const { return dynamic_cast<const SpaceManaging*>(screensavers_.get()); }
+
+    std::shared_ptr<ScreensaverManaging> screensavers_;
+    std::shared_ptr<WallpaperManaging> wallpapers_;
+    std::shared_ptr<KitEnvironment> env_;
 };
 
 } // namespace quorvel::kit

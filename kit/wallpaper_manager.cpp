@@ -1,6 +1,7 @@
 #include "kit/wallpaper_manager.h"
 
 #include "kit/errors.h"
+#include "kit/guarded_write.h"
 #include "kit/plist_codec.h"
 #include "kit/value_access.h"
 #include "platform/clock.h"
@@ -32,11 +33,13 @@ WallpaperManager::WallpaperManager(std::shared_ptr<KitEnvironment> env)
 
 QVariantMap WallpaperManager::makeWallpaperChoice(const QString& imagePath, WallpaperStyle style) const
 {
+    // A relative path would be stored as a relative file URL that the agent resolves against its own folder.
+    const QString absoluteImage = QFileInfo(imagePath).absoluteFilePath();
     const QByteArray configuration
         = env_->plist->createBinaryPlist({ { QStringLiteral("type"), QStringLiteral("imageFile") },
             { QStringLiteral("url"),
                 QVariantMap { { QStringLiteral("relative"),
-                    QString::fromUtf8(QUrl::fromLocalFile(imagePath).toEncoded()) } } } });
+                    QString::fromUtf8(QUrl::fromLocalFile(absoluteImage).toEncoded()) } } } });
     const QByteArray options = env_->plist->createBinaryPlist({ { QStringLiteral("values"),
         QVariantMap { { QStringLiteral("style"),
             QVariantMap { { QStringLiteral("picker"),
@@ -59,15 +62,10 @@ QVariantMap WallpaperManager::checkedChoice(const QString& imagePath, WallpaperS
     return makeWallpaperChoice(imagePath, style);
 }
 
-QVariantMap WallpaperManager::readStore() const
+void WallpaperManager::writeAndRestart(const QVariantMap& store, const QString& basisChecksum)
 {
-    return env_->plist->read(env_->paths->wallpaperIndexPath());
-}
-
-void WallpaperManager::writeAndRestart(const QVariantMap& store)
-{
-    env_->plist->write(store, env_->paths->wallpaperIndexPath());
-    env_->runner->startDetached(env_->killallPath, { QStringLiteral("WallpaperAgent") });
+    env_->plist->write(store, env_->paths->wallpaperIndexPath(), basisChecksum);
+    GuardedWrite::restartWallpaperAgent(*env_);
 }
 
 QCoro::Task<> WallpaperManager::setWallpaper(QString imagePath)
@@ -103,9 +101,9 @@ QCoro::Task<> WallpaperManager::setWallpaperForDisplay(QString imagePath, int di
     if (!monitor)
         throw TessaryError::displayNotFound(displayNumber);
     const QString path = env_->paths->wallpaperIndexPath();
-    co_await env_->writeQueue->lock(path);
-    StoreWriteGuard guard(*env_->writeQueue, path);
-    QVariantMap store = readStore();
+    const auto lock = co_await StoreLock::acquire(env_, path);
+    PlistManager::Snapshot snapshot = env_->plist->readSnapshot(path);
+    QVariantMap& store = snapshot.dictionary;
     const QString displayUUID = monitor->value(QStringLiteral("uuid")).toString();
     QVariantMap spaces = value::mapOrEmpty(store, QStringLiteral("Spaces"));
     for (const QVariant& s : value::list(monitor->value(QStringLiteral("spaces"))).value_or(QVariantList {})) {
@@ -118,7 +116,7 @@ QCoro::Task<> WallpaperManager::setWallpaperForDisplay(QString imagePath, int di
         spaces.insert(uuid, entry);
     }
     store.insert(QStringLiteral("Spaces"), spaces);
-    writeAndRestart(store);
+    writeAndRestart(store, snapshot.checksum);
 }
 
 QCoro::Task<> WallpaperManager::setWallpaperForSpace(QString imagePath, QString spaceUUID, WallpaperOptions options)
@@ -127,9 +125,9 @@ QCoro::Task<> WallpaperManager::setWallpaperForSpace(QString imagePath, QString 
         throw TessaryError::invalidConfiguration(QStringLiteral("Space UUID cannot be empty"));
     const QVariantMap choice = checkedChoice(imagePath, options.style);
     const QString path = env_->paths->wallpaperIndexPath();
-    co_await env_->writeQueue->lock(path);
-    StoreWriteGuard guard(*env_->writeQueue, path);
-    QVariantMap store = readStore();
+    const auto lock = co_await StoreLock::acquire(env_, path);
+    PlistManager::Snapshot snapshot = env_->plist->readSnapshot(path);
+    QVariantMap& store = snapshot.dictionary;
     QVariantMap spaces = value::mapOrEmpty(store, QStringLiteral("Spaces"));
     QVariantMap entry = value::mapOrEmpty(spaces, spaceUUID);
     entry.insert(QStringLiteral("Default"), withDesktop(entry, QStringLiteral("Default"), choice));
@@ -141,7 +139,7 @@ QCoro::Task<> WallpaperManager::setWallpaperForSpace(QString imagePath, QString 
         entry.insert(QStringLiteral("Displays"), displays);
     spaces.insert(spaceUUID, entry);
     store.insert(QStringLiteral("Spaces"), spaces);
-    writeAndRestart(store);
+    writeAndRestart(store, snapshot.checksum);
 }
 
 QCoro::Task<> WallpaperManager::setWallpaperForSpaceID(QString imagePath, qint64 spaceID, WallpaperOptions options)
@@ -175,12 +173,10 @@ std::optional<WallpaperInfo> WallpaperManager::getCurrentWallpaper(std::optional
 {
     if (!env_->paths->isModernStore())
         return std::nullopt;
-    QVariantMap store;
-    try {
-        store = readStore();
-    } catch (const std::exception&) {
+    const auto stored = env_->plist->tryRead(env_->paths->wallpaperIndexPath());
+    if (!stored)
         return std::nullopt;
-    }
+    const QVariantMap& store = *stored;
     std::optional<platform::ScreenDescription> target;
     for (const auto& s : env_->spaces->screens())
         if (screen ? s.displayNumber == screen->displayID : s.isMain)

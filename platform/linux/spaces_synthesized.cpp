@@ -9,9 +9,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace quorvel::platform {
 
@@ -28,8 +31,8 @@ struct SpaceIdentity {
     qint64 id = 0;
 };
 
-// Display UUID → the space made for it; new displays get a new space, saved at once.
-QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<ScreenDescription>& screens)
+// The identities saved so far, and the next free space number.
+QMap<QString, SpaceIdentity> load(const QString& file, qint64* nextId)
 {
     QMap<QString, SpaceIdentity> known;
     QJsonObject root;
@@ -37,7 +40,7 @@ QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<Scre
     if (in.open(QIODevice::ReadOnly))
         root = QJsonDocument::fromJson(in.readAll()).object();
     const QJsonObject displays = root.value(QStringLiteral("displays")).toObject();
-    qint64 nextId = 1;
+    *nextId = 1;
     for (auto it = displays.begin(); it != displays.end(); ++it) {
         const QJsonObject o = it.value().toObject();
         const SpaceIdentity identity { o.value(QStringLiteral("uuid")).toString(),
@@ -45,26 +48,44 @@ QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<Scre
         if (QUuid::fromString(identity.uuid).isNull() || identity.id <= 0)
             continue;
         known.insert(it.key(), identity);
-        nextId = std::max(nextId, identity.id + 1);
+        *nextId = std::max(*nextId, identity.id + 1);
     }
-    bool changed = false;
-    for (const ScreenDescription& screen : screens) {
-        if (known.contains(screen.uuid))
-            continue;
-        known.insert(screen.uuid, { QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), nextId++ });
-        changed = true;
-    }
-    if (changed) {
-        QJsonObject out;
-        for (auto it = known.begin(); it != known.end(); ++it)
-            out.insert(
-                it.key(), QJsonObject { { QStringLiteral("uuid"), it->uuid }, { QStringLiteral("id"), it->id } });
-        QDir().mkpath(QFileInfo(file).absolutePath());
-        QSaveFile save(file);
-        if (save.open(QIODevice::WriteOnly)) {
-            save.write(QJsonDocument(QJsonObject { { QStringLiteral("displays"), out } }).toJson());
-            save.commit(); // unsaved identities are made again next time; the store then gains a new space
-        }
+    return known;
+}
+
+bool knowsAll(const QMap<QString, SpaceIdentity>& known, const QList<ScreenDescription>& screens)
+{
+    return std::all_of(
+        screens.begin(), screens.end(), [&](const ScreenDescription& screen) { return known.contains(screen.uuid); });
+}
+
+// Display UUID → the space made for it; new displays get a new space, saved at once. Extending
+// happens under "<file>.lock" with a fresh read, so two programs meeting a new display at once
+// (the application and the saver) agree on its space instead of each saving its own.
+QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<ScreenDescription>& screens)
+{
+    qint64 nextId = 1;
+    QMap<QString, SpaceIdentity> known = load(file, &nextId);
+    if (knowsAll(known, screens))
+        return known;
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QLockFile lock(file + QStringLiteral(".lock"));
+    lock.setStaleLockTime(0); // only a holder that is gone makes it stale
+    // The holder only reads and writes a small file; failing that, go on unlocked rather than hang.
+    lock.tryLock(10000);
+    known = load(file, &nextId);
+    if (knowsAll(known, screens))
+        return known;
+    for (const ScreenDescription& screen : screens)
+        if (!known.contains(screen.uuid))
+            known.insert(screen.uuid, { QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), nextId++ });
+    QJsonObject out;
+    for (auto it = known.begin(); it != known.end(); ++it)
+        out.insert(it.key(), QJsonObject { { QStringLiteral("uuid"), it->uuid }, { QStringLiteral("id"), it->id } });
+    QSaveFile save(file);
+    if (save.open(QIODevice::WriteOnly)) {
+        save.write(QJsonDocument(QJsonObject { { QStringLiteral("displays"), out } }).toJson());
+        save.commit(); // unsaved identities are made again next time; the store then gains a new space
     }
     return known;
 }

@@ -1,5 +1,6 @@
 #include "kit/plist_manager.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -32,4 +33,15 @@ TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
             }
     }
     EXPECT_TRUE(QFileInfo::exists(store));
+    // What the killed writers left is of the writers' own naming, and the sweep that the next
+    // locked edit runs clears it.
+    const QDir folder = QFileInfo(store).absoluteDir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
+        EXPECT_TRUE(name == QStringLiteral("Index.plist") || name == QStringLiteral("Index.plist.backup")
+            || name.startsWith(QStringLiteral("Index.plist.quorvel-tmp-"))
+            || name.startsWith(QStringLiteral("Index.plist.backup.quorvel-tmp-")))
+            << name.toStdString();
+    PlistManager::removeStaleTemporaries(store);
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden),
+        (QStringList { QStringLiteral("Index.plist"), QStringLiteral("Index.plist.backup") }));
 }

@@ -39,8 +39,7 @@ TEST_F(GuardedWrite, FailedVerificationRollsBackByteForByteAndReportsFailure)
 {
     const QString before = env->plist->calculateChecksum(storePath());
     agentRevertsTheStore();
-    EXPECT_EQ(
-        errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false)); }),
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"))); }),
         QStringLiteral("Couldn't make the screensaver change; the previous settings were restored."));
     EXPECT_EQ(env->plist->calculateChecksum(storePath()), before);
     EXPECT_EQ(storeBytes(), original);
@@ -55,7 +54,7 @@ TEST_F(GuardedWrite, MissingBackupAtRollbackThrowsItsFileNotFound)
         writeStore(initial);
         QFile::remove(PlistManager::backupPath(storePath()));
     };
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false)); }),
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1)); }),
         QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
     EXPECT_EQ(printed,
         (QStringList { kVerifyFailed, kRollingBack,
@@ -67,7 +66,7 @@ TEST_F(GuardedWrite, MissingBackupAtRollbackThrowsItsFileNotFound)
 TEST_F(GuardedWrite, SkippingTheRestartWritesWithoutWaitingOrVerifying)
 {
     agentRevertsTheStore(); // would fail verification if anything were verified
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), WriteOptions { .restartAgent = false }));
     EXPECT_TRUE(runner->detached.empty());
     EXPECT_TRUE(sleeper->waits.empty());
     EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
@@ -76,7 +75,7 @@ TEST_F(GuardedWrite, SkippingTheRestartWritesWithoutWaitingOrVerifying)
 
 TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 {
-    await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 5, false, true));
+    await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 5, WriteOptions { .enableDebug = true }));
     ASSERT_GE(printed.size(), 12);
     EXPECT_EQ(printed.mid(0, 3),
         (QStringList { QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"),
@@ -91,8 +90,8 @@ TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed)
 {
     agentRevertsTheStore();
-    await(manager.writeWithAutoRollback(
-        realisticStore({ { kMain, { spaceUUID(1) } } }), storePath(), true, true, std::nullopt, std::nullopt, 3.0));
+    await(manager.writeWithAutoRollback(realisticStore({ { kMain, { spaceUUID(1) } } }), storePath(),
+        WriteOptions { .enableDebug = true }, std::nullopt, std::nullopt, 3.0));
     EXPECT_TRUE(printed.contains(
         QStringLiteral("🔧 DEBUG: No verification parameters provided - skipping semantic verification")));
     EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Checksums match: false")));
@@ -106,7 +105,7 @@ TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
     initial.insert(QStringLiteral("Spaces"),
         QVariantMap { { QString(), QVariantMap { { QStringLiteral("Default"), slot({}) } } } });
     writeStore(initial);
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
     EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
     EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
 }
@@ -116,8 +115,8 @@ TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
 TEST_F(GuardedWrite, OverlappingSetOperationsAreSerialised)
 {
     sleeper->yield = true;
-    auto first = manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, false, false);
-    auto second = manager.setScreensaverForDisplay(QStringLiteral("QuorvelExtension"), 2, false, false);
+    auto first = manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1);
+    auto second = manager.setScreensaverForDisplay(QStringLiteral("QuorvelExtension"), 2);
     await(std::move(first));
     await(std::move(second));
     EXPECT_EQ(manager.activeModuleName(spaceUUID(1)), QStringLiteral("Flurry"));
@@ -132,7 +131,7 @@ TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
 {
     const QString modernStore = storePath();
     os->current = { 13, 6, 0 };
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
     const QVariantMap moduleDict = preferences->entry(QStringLiteral("host:com.apple.screensaver"))
                                        ->values.value(QStringLiteral("moduleDict"))
                                        .toMap();
@@ -145,8 +144,10 @@ TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
     EXPECT_EQ(modern.readAll(), original);
     EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
     EXPECT_TRUE(env->paths->wallpaperIndexPath().endsWith(QStringLiteral("com.apple.desktop.plist")));
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("../Screen Savers/Flurry"))); }),
+        QStringLiteral("Screensaver not found: ../Screen Savers/Flurry"));
     preferences->entry(QStringLiteral("host:com.apple.screensaver"))->failSynchronize = true;
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false)); }),
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"))); }),
         QStringLiteral("Invalid configuration: Failed to save screensaver preference"));
     EXPECT_EQ(errorOf([&] { manager.setIdleTime(300); }),
         QStringLiteral("Invalid configuration: Failed to save idle time preference"));

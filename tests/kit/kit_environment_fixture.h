@@ -23,8 +23,9 @@ using quorvel::testing::await;
 
 using FixedOperatingSystem = quorvel::testing::FakeOperatingSystem;
 
-// Records each wait; runs `duringWait` (the moment the agent would rewrite the store); really
-// yields to the event loop when `yield` is set so overlapping operations can interleave.
+// Records each wait; runs `duringWait` in a settle wait (the moment the agent would rewrite the
+// store), not in the short polls for a store lock; really yields to the event loop when `yield` is
+// set so overlapping operations (and other processes) can interleave.
 class HookSleeper final : public platform::Sleeper {
 public:
     QCoro::Task<bool> sleep(std::chrono::milliseconds duration) override
@@ -32,7 +33,7 @@ public:
         waits.push_back(duration);
         if (yield)
             co_await QCoro::sleepFor(std::chrono::milliseconds(5));
-        if (duringWait)
+        if (duringWait && duration >= std::chrono::seconds(1))
             duringWait();
         co_return true;
     }

@@ -11,6 +11,7 @@
 #include <QVariantMap>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace quorvel::kit::fixtures {
@@ -119,6 +120,8 @@ public:
     QCoro::Task<platform::ProcessResult> run(QString program, QStringList arguments, std::chrono::milliseconds) override
     {
         runs.push_back({ program, arguments });
+        if (onRun)
+            onRun();
         platform::ProcessResult r = results.empty() ? finished(0, {}) : results.front();
         if (!results.empty())
             results.pop_front();
@@ -140,6 +143,7 @@ public:
 
     std::deque<platform::ProcessResult> results;
     std::vector<Call> runs, detached;
+    std::function<void()> onRun; // while the tool "runs", e.g. another program touching the store
 };
 
 // The exact message of what `f` throws, so a table row can pin it.

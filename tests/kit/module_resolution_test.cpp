@@ -1,6 +1,8 @@
 #include "kit/module_resolution.h"
 #include "kit_environment_fixture.h"
 
+#include <QUrl>
+
 #include <gtest/gtest.h>
 
 using namespace quorvel::kit;
@@ -44,9 +46,9 @@ TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 {
     arrange({ 1, 1 }, false);
     resolver.ensureStore();
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), true, false));
-    await(manager.setScreensaverForSpace(
-        QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier { 2 }, true, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), WriteOptions { .restartAgent = false }));
+    await(manager.setScreensaverForSpace(QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier { 2 },
+        WriteOptions { .restartAgent = false }));
     EXPECT_EQ(resolved(kMain), modulesDir() + QStringLiteral("/Flurry.saver"));
     EXPECT_EQ(resolved(kSecond), modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
     const ModuleResolution main = await(resolver.resolveMain());
@@ -60,7 +62,7 @@ TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
     runner->results.push_back(ScriptedProcessRunner::finished(0,
         "+    com.quorvel.Quorvel.Extension(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/My "
         "Quorvel.app/Contents/PlugIns/QuorvelExtension.appex\n"));
-    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), true, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), WriteOptions { .restartAgent = false }));
     QDir(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).removeRecursively();
     EXPECT_EQ(resolved(kMain), QStringLiteral("/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex"));
     EXPECT_EQ(runner->runs.back().arguments, (QStringList { "-m", "-v", "-p", "com.apple.screensaver" }));
@@ -82,4 +84,57 @@ TEST_F(Resolution, UnusableStoresAndChoicesAreTypedReasons)
         QStringLiteral("SystemDefault"), QVariantMap { { QStringLiteral("Idle"), screensaverChoice({}, video) } });
     writeStore(initial);
     EXPECT_EQ(resolved(kMain), QStringLiteral("error: the selected screensaver choice names no module"));
+}
+
+// After the module is set everywhere, every narrower choice takes (no rollback), the other screen
+// keeps the module set everywhere, and the saver plays on each screen what the kit reports there.
+TEST_F(Resolution, NarrowerChoicesAfterEverywhereShowOnTheirScreenOnly)
+{
+    const QString flurry = modulesDir() + QStringLiteral("/Flurry.saver");
+    const QString quorvel = modulesDir() + QStringLiteral("/QuorvelExtension.appex");
+    const QString extension = QStringLiteral("QuorvelExtension");
+    const std::vector<std::pair<const char*, std::function<QCoro::Task<>()>>> rows = {
+        { "display", [&] { return manager.setScreensaverForDisplay(extension, 2); } },
+        { "display and space", [&] { return manager.setScreensaverForDisplaySpace(extension, 2, 2); } },
+        { "space UUID and screen",
+            [&] { return manager.setScreensaverForSpace(extension, spaceUUID(2), ScreenIdentifier { 2 }); } },
+        { "space UUID", [&] { return manager.setScreensaverForSpace(extension, spaceUUID(2), std::nullopt); } },
+        { "space number", [&] { return manager.setScreensaverForSpaceID(extension, 2, std::nullopt); } },
+    };
+    for (const auto& [name, narrower] : rows) {
+        arrange({ 1, 1 });
+        await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
+        EXPECT_EQ(errorOf([&] { await(narrower()); }), QStringLiteral("<no error>")) << name;
+        EXPECT_TRUE(printed.isEmpty()) << name << ": " << printed.join('\n').toStdString();
+        EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 1 })->name, QStringLiteral("Flurry")) << name;
+        EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 2 })->name, extension) << name;
+        EXPECT_EQ(resolved(kMain), flurry) << name;
+        EXPECT_EQ(resolved(kSecond), quorvel) << name;
+        // Set everywhere again: it applies to both screens once more.
+        await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
+        EXPECT_EQ(resolved(kSecond), flurry) << name;
+        printed.clear();
+    }
+}
+
+// A space whose default slot and whose display slot name different modules: the saver plays what
+// the kit reports for that screen, not a choice of its own.
+TEST_F(Resolution, TheSaverPlaysWhatTheKitReports)
+{
+    arrange({ 1, 1 }, false);
+    QVariantMap spaces = initial.value(QStringLiteral("Spaces")).toMap();
+    QVariantMap entry = spaces.value(spaceUUID(1)).toMap();
+    entry.insert(QStringLiteral("Default"),
+        slot({ { QStringLiteral("Idle"),
+            screensaverChoice(QUrl::fromLocalFile(modulesDir() + QStringLiteral("/Flurry.saver")).toString()) } }));
+    entry.insert(QStringLiteral("Displays"),
+        QVariantMap { { kMain,
+            slot({ { QStringLiteral("Idle"),
+                screensaverChoice(
+                    QUrl::fromLocalFile(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).toString()) } }) } });
+    spaces.insert(spaceUUID(1), entry);
+    initial.insert(QStringLiteral("Spaces"), spaces);
+    writeStore(initial);
+    EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 1 })->name, QStringLiteral("Flurry"));
+    EXPECT_EQ(resolved(kMain), modulesDir() + QStringLiteral("/Flurry.saver"));
 }

@@ -112,3 +112,15 @@ TEST_F(PlistManagerTest, ChecksumIsSha256InLowerCaseHex)
         plist.calculateChecksum(a), QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     EXPECT_NE(plist.calculateChecksum(a), plist.calculateChecksum(put(QStringLiteral("b"), "abd")));
 }
+
+// The store is replaced through a temporary file; it must not come back readable by others.
+TEST_F(PlistManagerTest, AWriteKeepsTheFilesPermissions)
+{
+    plist.write(sample(1), store());
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(store(), ownerOnly));
+    plist.write(sample(2), store());
+    EXPECT_EQ(QFile::permissions(store()) & ~(QFile::ReadUser | QFile::WriteUser), ownerOnly);
+    plist.restore(backup(), store());
+    EXPECT_EQ(QFile::permissions(store()) & ~(QFile::ReadUser | QFile::WriteUser), ownerOnly);
+}

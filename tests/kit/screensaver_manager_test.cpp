@@ -52,7 +52,7 @@ TEST_F(ScreensaverStore, EverywhereWithoutSpacesGivesTwoEqualSlotsKeepingTheWall
     QVariantMap before = initial;
     before.remove(QStringLiteral("Spaces"));
     writeStore(before);
-    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension")));
 
     const QVariantMap after = store();
     const QVariantMap all = after.value(QStringLiteral("AllSpacesAndDisplays")).toMap();
@@ -76,7 +76,7 @@ TEST_F(ScreensaverStore, EverywhereWithoutSpacesGivesTwoEqualSlotsKeepingTheWall
 TEST_F(ScreensaverStore, EverywhereOnTwoDisplaysWithThreeSpacesEach)
 {
     arrange({ 3, 3 });
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false));
+    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
 
     const QVariantMap after = store();
     const QVariantMap all = after.value(QStringLiteral("AllSpacesAndDisplays")).toMap();
@@ -120,19 +120,19 @@ TEST_F(ScreensaverStore, EverywhereOnTwoDisplaysWithThreeSpacesEach)
 TEST_F(ScreensaverStore, DisplayAndSpaceOperationsTouchOnlyTheirSlots)
 {
     arrange({ 3, 3 });
-    await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 2, false, false));
+    await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 2));
     QVariantMap after = store();
     EXPECT_EQ(idleModule(slotOf(after, 1)), QString());
     EXPECT_EQ(idleModule(slotOf(after, 4)), QStringLiteral("Flurry"));
 
-    await(manager.setScreensaverForDisplaySpace(QStringLiteral("QuorvelExtension"), 1, 2, false, false));
+    await(manager.setScreensaverForDisplaySpace(QStringLiteral("QuorvelExtension"), 1, 2));
     after = store();
     EXPECT_EQ(idleModule(slotOf(after, 2)), QStringLiteral("QuorvelExtension"));
     // Every connected screen's slot in that space gets the module; existing slots keep their wallpaper.
     EXPECT_TRUE(slotOf(after, 2, kMain).contains(QStringLiteral("Desktop")));
     EXPECT_EQ(idleModule(slotOf(after, 2, kSecond)), QStringLiteral("QuorvelExtension"));
 
-    await(manager.setScreensaverForSpace(QStringLiteral("Flurry"), spaceUUID(3), ScreenIdentifier { 1 }, false, false));
+    await(manager.setScreensaverForSpace(QStringLiteral("Flurry"), spaceUUID(3), ScreenIdentifier { 1 }));
     EXPECT_EQ(entry(store(), 3).value(QStringLiteral("Displays")).toMap().keys(), QStringList { kMain });
     EXPECT_EQ(idleModule(slotOf(store(), 3, kMain)), QStringLiteral("Flurry"));
 }
@@ -142,19 +142,28 @@ TEST_F(ScreensaverStore, FailuresAreTypedAndLeaveTheStoreUntouched)
     arrange({ 3, 2 });
     const QByteArray before = storeBytes();
     const std::vector<std::tuple<const char*, std::function<void()>, QString>> rows = {
-        { "unknown display",
-            [&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 7, false, false)); },
+        { "unknown display", [&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 7)); },
             QStringLiteral("Display 7 not found") },
-        { "space not on display",
-            [&] { await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 1, false, false)); },
+        { "space not on display", [&] { await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 1)); },
             QStringLiteral("Space 1 not found on Display 2") },
-        { "unknown module", [&] { await(manager.setScreensaverEverywhere(QStringLiteral("Nope"), false, false)); },
+        { "unknown module", [&] { await(manager.setScreensaverEverywhere(QStringLiteral("Nope"))); },
             QStringLiteral("Screensaver not found: Nope") },
         { "unknown space number",
-            [&] { await(manager.setScreensaverForSpaceID(QStringLiteral("Flurry"), 99, std::nullopt, false, false)); },
+            [&] { await(manager.setScreensaverForSpaceID(QStringLiteral("Flurry"), 99, std::nullopt)); },
             QStringLiteral("Space not found") },
         { "negative idle time", [&] { manager.setIdleTime(-1); },
             QStringLiteral("Invalid configuration: Idle time cannot be negative") },
+        { "screen not connected",
+            [&] { await(manager.setScreensaver(QStringLiteral("Flurry"), ScreenIdentifier { 9 })); },
+            QStringLiteral("Invalid screen identifier provided") },
+        // Names from outside never become paths: this one would reach the bundle from a sibling folder.
+        { "name leaving the folder",
+            [&] { await(manager.setScreensaverEverywhere(QStringLiteral("../Screen Savers/Flurry"))); },
+            QStringLiteral("Screensaver not found: ../Screen Savers/Flurry") },
+        { "name that is a path", [&] { await(manager.setScreensaverForDisplay(modulesDir() + "/Flurry", 1)); },
+            QStringLiteral("Screensaver not found: ") + modulesDir() + QStringLiteral("/Flurry") },
+        { "empty name", [&] { await(manager.setScreensaverEverywhere(QString())); },
+            QStringLiteral("Invalid configuration: Screensaver name cannot be empty") },
     };
     for (const auto& [name, run, message] : rows) {
         EXPECT_EQ(errorOf(run), message) << name;
@@ -164,7 +173,7 @@ TEST_F(ScreensaverStore, FailuresAreTypedAndLeaveTheStoreUntouched)
 
     // A damaged store is reported with its path and never overwritten.
     writeBytes(before.left(before.size() / 2));
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), false, false)); }),
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"))); }),
         QStringLiteral("Failed to read plist: ") + storePath());
     EXPECT_EQ(storeBytes(), before.left(before.size() / 2));
 }

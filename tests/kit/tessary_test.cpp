@@ -1,6 +1,8 @@
 #include "kit/tessary.h"
+#include "kit/wallpaper_manager.h"
 #include "kit_environment_fixture.h"
 
+#include <QDir>
 #include <QImage>
 #include <QUrl>
 
@@ -23,7 +25,7 @@ TEST_F(Facade, SetsTheModuleEverywhereAndTheStoreProvesIt)
         QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
     arrange({ 2, 3 });
     EXPECT_FALSE(tessary.getActiveScreensavers().contains(QStringLiteral("QuorvelExtension")));
-    await(tessary.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), false, false));
+    await(tessary.setScreensaverEverywhere(QStringLiteral("QuorvelExtension")));
     EXPECT_EQ(tessary.getActiveScreensavers(), QStringList { QStringLiteral("QuorvelExtension") });
     EXPECT_EQ(tessary.getActiveScreensaver(ScreenIdentifier { 2 })->name, QStringLiteral("QuorvelExtension"));
     EXPECT_EQ(tessary.getActiveSpace()->uuid, spaceUUID(1)); // the current space of the main display
@@ -38,7 +40,7 @@ TEST_F(Facade, SetsTheModuleEverywhereAndTheStoreProvesIt)
 TEST_F(Facade, WallpaperKeepsTheScreensaverAndStoresItsStyle)
 {
     arrange({ 2 });
-    await(tessary.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, true, false));
+    await(tessary.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, WriteOptions { .restartAgent = false }));
     const QString image = home.filePath(QStringLiteral("sea.png"));
     QImage(4, 4, QImage::Format_RGB32).save(image);
     await(tessary.setWallpaperForDisplay(image, 1, WallpaperOptions { WallpaperStyle::fit }));
@@ -79,4 +81,76 @@ TEST_F(Facade, WallpaperKeepsTheScreensaverAndStoresItsStyle)
         QStringLiteral("Invalid configuration: No displays found"));
     EXPECT_EQ(errorOf([&] { await(tessary.setWallpaperForSpace(image, QString(), {})); }),
         QStringLiteral("Invalid configuration: Space UUID cannot be empty"));
+    os->current = { 13, 6, 0 };
+    EXPECT_EQ(errorOf([&] { await(tessary.setWallpaper(image)); }),
+        QStringLiteral("This feature requires macOS 14.0 (Sonoma) or later"));
+}
+
+// A picture named relative to the working folder is stored as the absolute file URL the agent can
+// open, not as a relative URL it would resolve against a folder of its own.
+TEST_F(Facade, ARelativeImagePathIsStoredAbsolute)
+{
+    arrange({ 1 });
+    QImage(4, 4, QImage::Format_RGB32).save(home.filePath(QStringLiteral("sea.png")));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    await(tessary.setWallpaperForDisplay(QStringLiteral("sea.png"), 1, WallpaperOptions {}));
+    QDir::setCurrent(previous);
+    EXPECT_EQ(tessary.getCurrentWallpaper(std::nullopt)->imageURL,
+        QUrl::fromLocalFile(home.filePath(QStringLiteral("sea.png"))).toString(QUrl::FullyEncoded));
+}
+
+namespace {
+
+// A screensaver manager of another kind: no space queries, and it records what reaches it.
+class RecordingScreensavers final : public ScreensaverManaging {
+public:
+    QCoro::Task<> setScreensaver(QString, std::optional<ScreenIdentifier>, WriteOptions) override { co_return; }
+    std::optional<ScreensaverInfo> getActiveScreensaver(std::optional<ScreenIdentifier>) const override
+    {
+        return std::nullopt;
+    }
+    QStringList getActiveScreensavers() const override { return { QStringLiteral("Recorded") }; }
+    void setIdleTime(qint64) override { }
+    std::optional<qint64> getIdleTime() const override { return 42; }
+    QCoro::Task<QList<ScreensaverModule>> listAvailableScreensavers() const override { co_return {}; }
+    QCoro::Task<> setScreensaverForSpaceID(QString, qint64, std::optional<ScreenIdentifier>, WriteOptions) override
+    {
+        co_return;
+    }
+    QCoro::Task<> setScreensaverForSpace(QString, QString, std::optional<ScreenIdentifier>, WriteOptions) override
+    {
+        co_return;
+    }
+    QCoro::Task<> setScreensaverEverywhere(QString module, WriteOptions options) override
+    {
+        everywhere.emplace_back(module, options);
+        co_return;
+    }
+    QCoro::Task<> setScreensaverForDisplay(QString, int, WriteOptions) override { co_return; }
+    QCoro::Task<> setScreensaverForDisplaySpace(QString, int, int, WriteOptions) override { co_return; }
+
+    std::vector<std::pair<QString, WriteOptions>> everywhere;
+};
+
+} // namespace
+
+TEST_F(Facade, SubstitutedManagerWithoutSpaceQueriesGivesEmptySpaceAnswers)
+{
+    arrange({ 2 });
+    auto recording = std::make_shared<RecordingScreensavers>();
+    Tessary substituted(recording, std::make_shared<WallpaperManager>(env), env);
+    EXPECT_EQ(substituted.getActiveSpace(), std::nullopt);
+    EXPECT_EQ(substituted.getSpaceByID(1), std::nullopt);
+    EXPECT_TRUE(substituted.listDisplays().isEmpty());
+    EXPECT_TRUE(substituted.getNativeSpaceTree().isEmpty());
+    // The default facade answers them from the same arrangement.
+    EXPECT_EQ(tessary.listDisplays().size(), 1);
+
+    await(substituted.setScreensaverEverywhere(QStringLiteral("Q"), WriteOptions { .restartAgent = false }));
+    ASSERT_EQ(recording->everywhere.size(), 1u);
+    EXPECT_FALSE(recording->everywhere[0].second.restartAgent);
+    EXPECT_FALSE(recording->everywhere[0].second.enableDebug);
+    EXPECT_EQ(substituted.getActiveScreensavers(), QStringList { QStringLiteral("Recorded") });
+    EXPECT_EQ(substituted.getIdleTime(), 42);
 }
