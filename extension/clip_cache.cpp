@@ -210,8 +210,11 @@ QCoro::Task<bool> ClipCache::download(QUrl url, QPointer<QObject> owner, std::op
     std::deque<std::pair<QFuture<QString>, qint64>> writes;
     while (true) {
         const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (!status && !statusAttribute.isNull()) {
-            status = statusAttribute.toInt();
+        // A redirect that is being followed is not the answer yet.
+        const int code = statusAttribute.toInt();
+        const bool redirecting = code >= 300 && code < 400 && !reply->isFinished();
+        if (!status && !statusAttribute.isNull() && !redirecting) {
+            status = code;
             const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
             // A body that will not be kept is not worth receiving.
             if (*status != 200)

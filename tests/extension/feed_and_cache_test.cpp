@@ -273,6 +273,16 @@ TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
     EXPECT_EQ(fetches("/s/one.mp4") + fetches("/s/two.mp4") + fetches("/s/gone.mp4"), 4);
 }
 
+TEST_F(CacheTest, ARedirectedClipLandsUnderItsOwnName)
+{
+    server.serve("/s/moved.mp4",
+        testing::CannedReply {
+            302, { { "Location", server.url("/t/real.mp4").toEncoded() } }, "see there", Mode::Whole });
+    server.serve("/t/real.mp4", reply(200, "the clip"));
+    cacheAll({ clip("/s/moved.mp4") });
+    EXPECT_EQ(readFile(pathOf(clip("/s/moved.mp4"))), "the clip") << log.messages().join('\n').toStdString();
+}
+
 TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
 {
     const struct {
