@@ -1,5 +1,6 @@
 #include "extension/feed_loader.h"
 
+#include "extension/transfer_check.h"
 #include "platform/delete_later.h"
 #include "platform/log.h"
 
@@ -68,12 +69,13 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
     if (tooLarge) {
         platform::log::error(
             LogCategory::View, QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes));
-    } else if (reply->error() != QNetworkReply::NoError
-        && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()) {
-        platform::log::error(LogCategory::View, QStringLiteral("manifest failed: %1").arg(reply->errorString()));
+    } else if (const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
+               const auto cut = incompleteBody(*reply, body.size())) {
+        // Part of a body is never a feed, even when the part happens to parse: the last good feed
+        // must not be replaced by a cut one.
+        platform::log::error(LogCategory::View, QStringLiteral("manifest failed: %1").arg(*cut));
     } else {
         // An answer of any status counts when its body is a manifest.
-        const QByteArray body = reply->readAll();
         auto decoded = decodeManifest(body);
         if (auto* manifest = std::get_if<Manifest>(&decoded)) {
             writeLastGoodFeed(cacheDirectory, body);

@@ -1,6 +1,7 @@
 // The plug-in's entry: the real platform objects, created once per process.
 #include "extension/quorvel_extension_module.h"
 
+#include "extension/settings.h"
 #include "platform/linux/media_player_qt.h"
 #include "platform/locations.h"
 #include "platform/module_location.h"
@@ -20,8 +21,10 @@ std::unique_ptr<saver::SaverPrincipal> QuorvelExtensionModule::makePrincipal()
     environment->machineIdentity = std::make_shared<platform::LinuxMachineIdentity>();
     environment->serviceBaseUrl = platform::serviceBaseUrl();
     environment->cacheDirectory = platform::extensionCacheDirectory();
-    environment->clipCache
-        = std::make_shared<ClipCache>(environment->cacheDirectory, environment->network, environment->clipStallTimeout);
+    ClipCacheLimits limits;
+    limits.maxCacheBytes = settings::cacheLimitBytes(*environment->preferences);
+    environment->clipCache = std::make_shared<ClipCache>(
+        environment->cacheDirectory, environment->network, environment->clipStallTimeout, std::move(limits));
     environment->sampleClipURL
         = sampleClipURLForLibrary(platform::moduleFilePath(reinterpret_cast<const void*>(&sampleClipURLForLibrary)));
     return std::make_unique<QuorvelExtension>(std::move(environment));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quorvel::extension::settings {
 
@@ -42,6 +43,20 @@ void setStoredVolume(platform::Preferences& preferences, double volume)
         return;
     suite->setValue(QLatin1String(kVolumeKey), std::clamp(volume, 0.0, 1.0));
     suite->synchronize();
+}
+
+qint64 cacheLimitBytes(platform::Preferences& preferences)
+{
+    constexpr qint64 kMegabyte = qint64(1) << 20;
+    // Beyond this the product in bytes would overflow; no disk is that large anyway.
+    constexpr qint64 kLargest = std::numeric_limits<qint64>::max() / kMegabyte;
+    const auto suite = sharedSuite(preferences);
+    const QVariant value = suite ? suite->value(QLatin1String(kCacheLimitKey)) : QVariant();
+    bool ok = false;
+    const qint64 megabytes = value.toLongLong(&ok);
+    if (!ok || megabytes < 1 || megabytes > kLargest)
+        return kDefaultCacheLimitMegabytes * kMegabyte;
+    return megabytes * kMegabyte;
 }
 
 } // namespace quorvel::extension::settings

@@ -6,7 +6,15 @@
 #include <QImage>
 #include <QVideoSink>
 
+#include <chrono>
+
 namespace quorvel::bench {
+
+double monotonicMs()
+{
+    // steady_clock is CLOCK_MONOTONIC here, the clock the run script reads as well.
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 bool isBlackFrame(const QVideoFrame& frame)
 {
@@ -86,6 +94,7 @@ void ClipChangeProbe::frameArrived(const QVideoFrame& frame)
             ++blankDelivered_;
         return;
     }
+    arrivalsMs_.push_back(monotonicMs());
     if (awaiting_) {
         awaiting_ = false;
         if (isBlackFrame(frame))

@@ -21,6 +21,8 @@ namespace quorvel::bench {
 // Mean luma of a frame's centre under this counts as black.
 inline constexpr int kBlackLuma = 20;
 bool isBlackFrame(const QVideoFrame& frame);
+// Milliseconds of CLOCK_MONOTONIC, comparable across processes of one boot.
+double monotonicMs();
 
 struct ClipChange {
     // Arrival of the old clip's last frame to arrival of the new clip's first, and from the
@@ -47,6 +49,8 @@ public:
     int blackFirstFrames() const { return blackFirst_; }
     int repaintsDuringChanges() const { return repaints_; }
     bool sawVideo() const { return sink_ != nullptr; }
+    // When each picture reached the main thread, in milliseconds of the monotonic clock.
+    const std::vector<double>& frameArrivalsMs() const { return arrivalsMs_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,6 +71,7 @@ private:
     QVideoFrame held_;
     bool heldBlack_ = false;
     std::vector<ClipChange> changes_;
+    std::vector<double> arrivalsMs_;
     int blankDelivered_ = 0;
     int blankPainted_ = 0;
     int blackPainted_ = 0;

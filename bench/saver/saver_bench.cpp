@@ -6,6 +6,13 @@
 //                                    view through N clip changes of its feed
 //   cache URL DIRECTORY              caches URL into DIRECTORY with the extension's ClipCache: time,
 //                                    bytes, peak memory growth of this process
+//   screen-frames SECONDS            samples the centre of the X screen for SECONDS: the monotonic
+//                                    milliseconds of every change of picture there (any player)
+//   cache-while-playing BUNDLE URL DIRECTORY DELAY
+//                                    plays BUNDLE's feed as quorvel-saver does; after DELAY seconds
+//                                    caches URL into DIRECTORY with a ClipCache on the same event
+//                                    loop; the download's window and every frame's arrival at the
+//                                    main thread, in monotonic milliseconds
 #include "bench/saver/clip_change_probe.h"
 #include "bench/saver/process_memory.h"
 #include "extension/clip_cache.h"
@@ -29,8 +36,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -190,6 +199,94 @@ int cache(const QUrl& url, const QString& directory)
     return landed ? 0 : 3;
 }
 
+// The mean luma of a few pixels at the centre of the screen; a clip whose every frame has its own
+// grey level shows each new picture as a change of this value.
+int centrePatchLuma(QScreen* screen)
+{
+    const QRect all = screen->geometry();
+    const QImage grab = screen->grabWindow(0, all.width() / 2 - 4, all.height() / 2 - 4, 8, 8)
+                            .toImage()
+                            .convertToFormat(QImage::Format_Grayscale8);
+    if (grab.isNull())
+        return -1;
+    long sum = 0;
+    for (int y = 0; y < grab.height(); ++y)
+        for (int x = 0; x < grab.width(); ++x)
+            sum += grab.constScanLine(y)[x];
+    return int(sum / (grab.width() * grab.height()));
+}
+
+QString joinMs(const std::vector<double>& values)
+{
+    QStringList out;
+    for (double value : values)
+        out << QString::number(value, 'f', 2);
+    return out.join(QLatin1Char(','));
+}
+
+int screenFrames(double seconds)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return 64;
+    std::vector<double> changes;
+    int last = -1;
+    const double end = quorvel::bench::monotonicMs() + seconds * 1000;
+    for (double now = quorvel::bench::monotonicMs(); now < end; now = quorvel::bench::monotonicMs()) {
+        const int luma = centrePatchLuma(screen);
+        if (luma >= 0 && last >= 0 && std::abs(luma - last) > 2)
+            changes.push_back(now);
+        last = luma;
+        QThread::usleep(500);
+    }
+    say(QStringLiteral("frames %1").arg(joinMs(changes)));
+    return 0;
+}
+
+QCoro::Task<> cacheInWindow(
+    quorvel::extension::ClipCache& cache, QUrl url, QObject* owner, double& start, double& end, bool& landed)
+{
+    start = quorvel::bench::monotonicMs();
+    landed = co_await cache.download(url, QPointer<QObject>(owner));
+    end = quorvel::bench::monotonicMs();
+    // A little of the playback after the download, so its last frames are in the record too.
+    QTimer::singleShot(1000, [] { QCoreApplication::exit(0); });
+}
+
+int cacheWhilePlaying(const QString& bundle, const QUrl& url, const QString& directory, double delaySeconds)
+{
+    qInstallMessageHandler(watchLog);
+    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
+    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
+        QTextStream(stderr) << error->message() << "\n";
+        return 2;
+    }
+    const auto& module = std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded);
+    quorvel::saver::FullScreenStage stage;
+    quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
+    quorvel::bench::ClipChangeProbe probe;
+    auto network = std::make_shared<QNetworkAccessManager>();
+    quorvel::extension::ClipCache clipCache(directory, network, std::chrono::milliseconds(60000));
+    QObject owner;
+    double start = 0, end = 0;
+    bool landed = false;
+    std::optional<QCoro::Task<>> task;
+    QTimer::singleShot(
+        int(delaySeconds * 1000), [&] { task.emplace(cacheInWindow(clipCache, url, &owner, start, end, landed)); });
+    QTimer::singleShot(int(delaySeconds * 1000) + 120000, [] { QCoreApplication::exit(3); });
+    session.start(quorvel::saver::screenTargets());
+    for (QWidget* view : session.views())
+        probe.watch(view);
+    const int code = QApplication::exec();
+    session.stop();
+    const QFileInfo file(QDir(directory).filePath(quorvel::extension::cacheFileName(url)));
+    say(QStringLiteral("bytes %1").arg(file.exists() ? file.size() : 0));
+    say(QStringLiteral("download-start-ms %1").arg(start, 0, 'f', 2));
+    say(QStringLiteral("download-end-ms %1").arg(end, 0, 'f', 2));
+    say(QStringLiteral("frames %1").arg(joinMs(probe.frameArrivalsMs())));
+    return code == 0 && landed ? 0 : 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -209,6 +306,11 @@ int main(int argc, char** argv)
         return changes(args.at(1), args.at(2).toInt());
     if (command == QLatin1String("cache") && args.size() == 3)
         return cache(QUrl(args.at(1)), args.at(2));
-    QTextStream(stderr) << "usage: saver_bench on-screen [--] COMMAND ARGS... | changes BUNDLE N | cache URL DIR\n";
+    if (command == QLatin1String("screen-frames") && args.size() == 2)
+        return screenFrames(args.at(1).toDouble());
+    if (command == QLatin1String("cache-while-playing") && args.size() == 5)
+        return cacheWhilePlaying(args.at(1), QUrl(args.at(2)), args.at(3), args.at(4).toDouble());
+    QTextStream(stderr) << "usage: saver_bench on-screen [--] COMMAND ARGS... | changes BUNDLE N | cache URL DIR | "
+                           "screen-frames SECONDS | cache-while-playing BUNDLE URL DIR DELAY\n";
     return 64;
 }
