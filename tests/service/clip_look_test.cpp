@@ -211,7 +211,21 @@ TEST_F(ClipRendererTest, AHostilePromptIsDrawnFromAFileAndLeavesTheGraphAsItWas)
     EXPECT_EQ(read(encoder + ".prompt"), wrapForClip(hostile).toUtf8());
     EXPECT_FALSE(plainArguments.contains("fox"));
 
-    // The real encoder draws it: drawtext would fail on "%{eif:1/0:d}" if it expanded directives.
+    // Drawn by the real encoder from the same file, it is plain text: were directives expanded,
+    // drawtext would complain about the stray "%" and the unknown "%{quorvel}" on every frame.
+    QFile promptFile(dir.path() + "/prompt.txt");
+    ASSERT_TRUE(promptFile.open(QIODevice::WriteOnly));
+    promptFile.write(wrapForClip(hostile + " %{quorvel}").toUtf8());
+    promptFile.close();
+    QProcess direct;
+    direct.setWorkingDirectory(dir.path());
+    direct.start(kFfmpeg,
+        *renderArguments(recipe, kTiny, dir.path() + "/direct.mp4", "prompt.txt",
+            "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    ASSERT_TRUE(direct.waitForFinished(30000));
+    EXPECT_EQ(direct.exitCode(), 0);
+    EXPECT_EQ(direct.readAllStandardError().toStdString(), "");
+
     ClipRenderer real(kFfmpeg, dir.path() + "/clips", dir.path() + "/work");
     real.overrideFormat(kTiny);
     ASSERT_EQ(run(real, { "hostile", hostile, recipe }), std::pair(true, QString()));
