@@ -252,7 +252,7 @@ QString moveChain(const MoveLook& move, const VibeLook& vibe, const ClipFormat& 
 
 ClipFormat clipFormat(bool lite)
 {
-    return lite ? ClipFormat { 640, 360, 24, 96 } : ClipFormat { 1280, 720, 24, 144 };
+    return lite ? ClipFormat { 640, 360, 24, 84 } : ClipFormat { 960, 540, 24, 120 };
 }
 
 QString recipeKeyError(const RecipeKeys& recipe)
