@@ -12,24 +12,6 @@ namespace {
 
 constexpr auto kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-QString hex(const QColor& color)
-{
-    return QStringLiteral("0x") + color.name().mid(1);
-}
-
-// The prompt is read from a file with expansion off, so no character of it is ever filter syntax.
-QStringList ffmpegArguments(const ClipOrder& order, const QString& output)
-{
-    const QString source
-        = QStringLiteral("gradients=s=640x360:d=3.5:r=24:c0=%1:c1=%2:speed=0.03").arg(hex(order.from), hex(order.to));
-    const QString text = QStringLiteral("drawtext=fontfile=%1:textfile=prompt.txt:expansion=none:fontcolor=white:"
-                                        "fontsize=24:line_spacing=8:x=(w-text_w)/2:y=(h-text_h)/2:box=1:"
-                                        "boxcolor=black@0.4:boxborderw=14")
-                             .arg(QLatin1String(kFont));
-    return { "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, "-vf", text, "-c:v",
-        "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-movflags", "+faststart", "-f", "mp4", output };
-}
-
 } // namespace
 
 QString wrapForClip(const QString& prompt, int width, int maxLines)
@@ -94,6 +76,16 @@ void ClipRenderer::startNext()
         queue_.pop_front();
 
         const QString dir = workDir_ + QStringLiteral("/") + order.id;
+        const QString partial = dir + QStringLiteral("/clip.mp4");
+        // An unknown key never reaches ffmpeg: the graph is built from the tables alone.
+        const std::optional<QStringList> arguments
+            = renderArguments(order.recipe, format_.value_or(clipFormat(order.recipe.lite)), partial,
+                QStringLiteral("prompt.txt"), QLatin1String(kFont));
+        if (!arguments) {
+            emit finished(order.id, false, QStringLiteral("the recipe has an ") + recipeKeyError(order.recipe));
+            continue;
+        }
+
         QDir(dir).removeRecursively();
         QSaveFile text(dir + QStringLiteral("/prompt.txt"));
         if (!QDir().mkpath(dir) || !text.open(QIODevice::WriteOnly)
@@ -107,7 +99,6 @@ void ClipRenderer::startNext()
         process->setWorkingDirectory(dir);
         process->setProcessChannelMode(QProcess::MergedChannels);
         running_.insert(process, order.id);
-        const QString partial = dir + QStringLiteral("/clip.mp4");
 
         auto* timeout = new QTimer(process);
         timeout->setSingleShot(true);
@@ -140,7 +131,7 @@ void ClipRenderer::startNext()
                 complete(process, id, true, {});
             });
         timeout->start(kTimeoutMs);
-        process->start(ffmpeg_, ffmpegArguments(order, partial));
+        process->start(ffmpeg_, *arguments);
     }
 }
 

@@ -2,12 +2,14 @@
 // Renders a short H.264 clip for a recipe with ffmpeg, a few at a time, in child processes, so
 // the event loop that answers HTTP never waits for a render.
 
-#include <QColor>
+#include "service/recipe_look.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
 
 #include <deque>
+#include <optional>
 
 class QProcess;
 
@@ -15,8 +17,8 @@ namespace quorvel::service {
 
 struct ClipOrder {
     QString id; // file name stem of the clip
-    QString prompt; // drawn on the clip
-    QColor from, to; // gradient colours
+    QString prompt; // drawn on the clip, read by ffmpeg from a file
+    RecipeKeys recipe; // everything else the clip shows
 };
 
 class ClipRenderer final : public QObject {
@@ -30,6 +32,8 @@ public:
     void render(const ClipOrder& order);
     // Path of the finished clip of an id.
     QString clipPath(const QString& id) const;
+    // Every later clip gets this size and length whatever its tier (tests render tiny clips).
+    void overrideFormat(const ClipFormat& format) { format_ = format; }
 
     static constexpr int kMaxParallel = 2;
     static constexpr int kTimeoutMs = 60000;
@@ -45,6 +49,7 @@ private:
     QString ffmpeg_;
     QString clipsDir_;
     QString workDir_;
+    std::optional<ClipFormat> format_;
     std::deque<ClipOrder> queue_;
     QHash<QProcess*, QString> running_;
 };

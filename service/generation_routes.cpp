@@ -78,12 +78,11 @@ void ServiceApi::generate(const Request& request, const Reply& reply)
         sendJob(reply, job.id);
         return;
     }
-    const auto [from, to] = vocabulary::vibeColors(job.vibe);
     if (config_.instant)
         waiting_[job.id].append(reply); // answered once the clip exists, so the job is done at once
     else
         sendJob(reply, job.id);
-    renderer_.render({ job.id, job.prompt, from, to });
+    renderer_.render({ job.id, job.prompt, { job.style, job.motion, job.vibe, job.lite } });
 }
 
 void ServiceApi::sendJob(const Reply& reply, const QString& id)
@@ -106,10 +105,8 @@ void ServiceApi::renderFinished(const QString& id, bool ok, const QString& error
 
 void ServiceApi::resumePendingRenders()
 {
-    for (const JobRecord& job : store_.pendingRenders()) {
-        const auto [from, to] = vocabulary::vibeColors(job.vibe);
-        renderer_.render({ job.id, job.prompt, from, to });
-    }
+    for (const JobRecord& job : store_.pendingRenders())
+        renderer_.render({ job.id, job.prompt, { job.style, job.motion, job.vibe, job.lite } });
 }
 
 void ServiceApi::jobStatus(const Request& request, const Reply& reply)

@@ -45,7 +45,8 @@ public:
         const QByteArray& method, const QString& path, const QByteArray& body = {}, const Headers& headers = {})
     {
         QNetworkRequest request(QUrl(base_ + path));
-        request.setTransferTimeout(15000);
+        // In instant mode /generate answers once the clip is rendered, which takes seconds on a busy machine.
+        request.setTransferTimeout(45000);
         for (const auto& [key, value] : headers)
             request.setRawHeader(key, value);
         QNetworkReply* reply = network_.sendCustomRequest(request, method, body);
