@@ -11,12 +11,14 @@ namespace {
 constexpr qsizetype kHeaderBytes = 8;
 constexpr qsizetype kTrailerBytes = 32;
 
+// An unsigned big-endian integer of `width` bytes. A width past 8 reads as its last 8 bytes, the
+// way the parser reads it, so the check follows exactly the references the parser follows.
 std::optional<quint64> bigEndian(const QByteArray& bytes, quint64 at, int width)
 {
-    if (width < 1 || width > 8 || at > quint64(bytes.size()) || quint64(bytes.size()) - at < quint64(width))
+    if (width < 1 || at > quint64(bytes.size()) || quint64(bytes.size()) - at < quint64(width))
         return std::nullopt;
     quint64 value = 0;
-    for (int i = 0; i < width; ++i)
+    for (int i = std::max(0, width - 8); i < width; ++i)
         value = (value << 8) | uchar(bytes[qsizetype(at) + i]);
     return value;
 }
@@ -70,7 +72,7 @@ private:
         offsetWidth_ = uchar(bytes_[qsizetype(end_) + 6]);
         refWidth_ = uchar(bytes_[qsizetype(end_) + 7]);
         // The reference width matters only once a container has references to follow.
-        if (offsetWidth_ < 1 || offsetWidth_ > 8)
+        if (offsetWidth_ < 1)
             return false;
         count_ = *bigEndian(bytes_, end_ + 8, 8);
         root_ = *bigEndian(bytes_, end_ + 16, 8);
@@ -94,7 +96,7 @@ private:
         if (*at >= size_)
             return std::nullopt;
         const uchar lengthMarker = uchar(bytes_[qsizetype(*at)]);
-        if ((lengthMarker >> 4) != 0x1 || (lengthMarker & 0x0F) > 3)
+        if ((lengthMarker >> 4) != 0x1)
             return std::nullopt;
         const int width = 1 << (lengthMarker & 0x0F);
         const std::optional<quint64> length = bigEndian(bytes_, *at + 1, width);
@@ -128,7 +130,7 @@ private:
         const quint64 perEntry = kind == 0xD ? 2 : 1;
         if (!count || at > size_)
             return Verdict::unreachable;
-        if (*count > 0 && (refWidth_ < 1 || refWidth_ > 8 || *count > (size_ - at) / quint64(refWidth_) / perEntry))
+        if (*count > 0 && (refWidth_ < 1 || *count > (size_ - at) / quint64(refWidth_) / perEntry))
             return Verdict::unreachable;
         *object = Object { at, *count * perEntry };
         return Verdict::container;

@@ -101,6 +101,39 @@ TEST(PlistReader, RefusedShapesAreReadErrorsAndBoundedDocumentsRead)
     EXPECT_EQ(wide.last(), QVariant(qint64(1)));
 }
 
+// The same document with every offset-table entry `width` bytes wide, padded with leading zeros.
+QByteArray withOffsetWidth(const QByteArray& document, int width)
+{
+    auto number = [&](qsizetype at) {
+        quint64 value = 0;
+        for (int i = 0; i < 8; ++i)
+            value = (value << 8) | uchar(document[at + i]);
+        return value;
+    };
+    const qsizetype trailer = document.size() - 32;
+    const quint64 count = number(trailer + 8);
+    const qsizetype table = qsizetype(number(trailer + 24));
+    QByteArray out = document.left(table);
+    for (quint64 i = 0; i < count; ++i)
+        out += QByteArray(width - 8, '\0') + document.mid(table + qsizetype(i) * 8, 8);
+    QByteArray tail = document.mid(trailer);
+    tail[6] = char(width);
+    return out + tail;
+}
+
+// The parser reads an entry wider than 8 bytes as its last 8; so must the check, or it would refuse
+// documents the parser reads.
+TEST(PlistShape, OffsetEntriesWiderThanEightBytesReadAsTheParserReadsThem)
+{
+    const QByteArray diamond = samples::binary({ { { 1, 2 } }, { { 3 } }, { { 3 } }, { {}, true } });
+    for (const int width : { 9, 12, 62 }) {
+        const QByteArray wide = withOffsetWidth(diamond, width);
+        EXPECT_EQ(checkPlistShape(wide), PlistShape::fits) << width;
+        ASSERT_TRUE(readPlist(wide).value) << width;
+        EXPECT_EQ(readPlist(wide).value->toList().size(), 2) << width;
+    }
+}
+
 TEST(PlistReader, ControlCharactersAreKeptNulsNeverCut)
 {
     const QByteArray xml
