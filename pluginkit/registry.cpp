@@ -52,9 +52,10 @@ std::optional<BundleFacts> readBundle(const QString& bundlePath)
     const QString identifier = info.value(QStringLiteral("CFBundleIdentifier")).toString();
     if (identifier.isEmpty())
         return std::nullopt;
-    QString version = info.value(QStringLiteral("CFBundleVersion")).toString();
+    // The listed version is the one the app compares with its embedded copy's short version.
+    QString version = info.value(QStringLiteral("CFBundleShortVersionString")).toString();
     if (version.isEmpty())
-        version = info.value(QStringLiteral("CFBundleShortVersionString")).toString();
+        version = info.value(QStringLiteral("CFBundleVersion")).toString();
     QString point = info.value(QStringLiteral("NSExtension"))
                         .toMap()
                         .value(QStringLiteral("NSExtensionPointIdentifier"))

@@ -1,0 +1,34 @@
+#pragma once
+// Where the app finds the registry tool: the build or the installation it runs from, never a path
+// fixed when it was built.
+
+#include "platform/operating_system.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace quorvel::app {
+
+inline constexpr const char* kRegistryToolName = "quorvel-pluginkit";
+
+struct RegistryToolSearch {
+    // An explicit choice ($QUORVEL_PLUGINKIT), taken as it is.
+    QString overridePath;
+    // The running app; its executable's folder and the folder that holds the bundle are searched.
+    std::optional<platform::BundleInfo> mainBundle;
+    // $PATH, folders separated by ":".
+    QString searchPath;
+    // Whether an executable file exists at a path (injected by tests).
+    std::function<bool(const QString&)> isExecutable;
+};
+
+// The first executable candidate: the override, next to the app's executable, next to its bundle,
+// then along the search path. None when there is none; callers then report the tool as missing.
+std::optional<QString> locateRegistryTool(const RegistryToolSearch& search);
+
+// The search of the running process: its environment and the file system.
+RegistryToolSearch registryToolSearch(const platform::OperatingSystem& system);
+
+} // namespace quorvel::app
