@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
@@ -117,6 +118,9 @@ CreateForm::CreateForm(CreateView* view, QNetworkAccessManager& network, const Q
     column->addWidget(buildDebug());
     column->addStretch(1);
     setWidget(content);
+    // The content never scrolls sideways: the form is as wide as its content and the scroll bar.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setMinimumWidth(content->minimumWidth() + verticalScrollBar()->sizeHint().width());
 
     promptOpacity_ = new QGraphicsOpacityEffect(prompt_);
     prompt_->setGraphicsEffect(promptOpacity_);
