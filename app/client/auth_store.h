@@ -71,6 +71,9 @@ public:
     // The update-required text for status 426 or `error` "update_required"; none otherwise.
     static std::optional<QString> updateRequiredMessage(qint64 status, const QJsonObject& reply);
 
+    // Screens that read the balance publish its failure here, and clear it on "Retry".
+    void setEnrollmentError(std::optional<QString> text);
+
     // The endpoints, each through authorizedRequest.
     QCoro::Task<AuthorizedResult> balance();
     QCoro::Task<AuthorizedResult> history();
@@ -97,7 +100,6 @@ private:
     QCoro::Task<Enrollment> enrollAndStore(bool deleteFirst);
     QCoro::Task<std::optional<HttpResponse>> sendAuthorized(ServiceRequest call, QString token);
     QCoro::Task<AuthorizedResult> sendCall(ServiceRequest request);
-    void setEnrollmentError(std::optional<QString> text);
     void setEnrolling(bool enrolling);
     void addBuildHeader(QNetworkRequest& request) const;
 

@@ -12,11 +12,9 @@ namespace quorvel::app {
 
 using platform::LogCategory;
 
-namespace {
-
 // Characters as the user sees them: an accented letter or an emoji counts once, however many
 // UTF-16 units it takes.
-qsizetype userCharacterCount(const QString& text)
+qsizetype GenerationStore::userCharacterCount(const QString& text)
 {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     qsizetype count = 0;
@@ -24,8 +22,6 @@ qsizetype userCharacterCount(const QString& text)
         ++count;
     return count;
 }
-
-} // namespace
 
 GenerationStore::GenerationStore(
     AuthStore& auth, DebugSources debugSources, platform::Sleeper& sleeper, QObject* parent)

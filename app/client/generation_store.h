@@ -87,6 +87,8 @@ public:
     QCoro::Task<bool> updateClip(QString action, QString clip, QString title, QString user);
 
     static QString stageText(const QString& log);
+    // The length rule's count: grapheme clusters, as the user and the service count characters.
+    static qsizetype userCharacterCount(const QString& text);
 
 signals:
     void submissionChanged();

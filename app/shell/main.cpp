@@ -1,5 +1,8 @@
 // Quorvel: one running copy per user, its stores for the whole process, the updater started at
 // launch, and the main window.
+#include "app/client/debug_credentials.h"
+#include "app/create/create_form.h"
+#include "app/create/create_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
 #include "app/shell/quorvel_app.h"
@@ -11,6 +14,7 @@
 #include "platform/locations.h"
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
+#include "platform/preferences.h"
 #include "platform/secret_store.h"
 #include "platform/single_instance.h"
 #include "platform/symbol_loader.h"
@@ -82,7 +86,23 @@ int main(int argc, char** argv)
             QApplication::applicationPid(), [] { QApplication::quit(); }, [&instance] { instance.release(); },
             [&instance] { instance.claim(); } } };
     app::QuorvelApp quorvel(std::move(services));
+    // What the create window reads besides the app's stores; made before the host so that every
+    // window goes first.
+    platform::SystemClock clock;
+    platform::FilePreferences preferences(QStringLiteral("com.quorvel.Quorvel"));
+    const std::shared_ptr<platform::PreferenceSuite> defaults = preferences.standard();
+    create::SystemRandomIndexSource random;
     app::WidgetWindowHost host(quorvel);
+
+    host.setContent(app::windowIds::create, [&](app::QuorvelApp& shell) -> QWidget* {
+        auto* view = new create::CreateView({ shell.auth(), shell.generation(), *defaults, identity, sleeper, random,
+            [&shell, &identity, &secrets, defaults] {
+                return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
+            },
+            { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
+                [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
+        return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
+    });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
 
