@@ -12,18 +12,23 @@ function(quorvel_library name)
   quorvel_warnings(${name})
 endfunction()
 
-# quorvel_test(NAME SOURCES ... LIBS ... [LABELS ...]): one GoogleTest executable, its cases
-# discovered by CTest when the tests run (so building never needs a display).
+# quorvel_test(NAME SOURCES ... LIBS ... [LABELS ...] [RESOURCE_LOCK name]): one GoogleTest executable,
+# its cases discovered by CTest when the tests run (so building never needs a display). Cases that
+# share a RESOURCE_LOCK never run at the same time (ctest runs cases in parallel).
 function(quorvel_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE quorvel_test_support ${ARG_LIBS})
   quorvel_warnings(${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}" ${lock})
 endfunction()
 
 # quorvel_fuzz_target(NAME SOURCES ... LIBS ... [SANITIZERS ...]): a libFuzzer executable, built only in
