@@ -1,14 +1,9 @@
 #include "app/client/auth_store.h"
 #include "app/client/generation_store.h"
 #include "app/shell/quorvel_app.h"
-#include "support/fake_platform.h"
-#include "support/manual_clock.h"
-#include "support/memory_secret_store.h"
 #include "tests/app_shell/shell_doubles.h"
 
 #include <gtest/gtest.h>
-
-#include <QNetworkAccessManager>
 
 namespace {
 
@@ -16,29 +11,15 @@ using quorvel::app::MenuCommand;
 using quorvel::app::QuorvelApp;
 using quorvel::app::WindowDirectory;
 
-class QuorvelAppTest : public ::testing::Test {
+class QuorvelAppTest : public ::testing::Test, protected quorvel::testing::AppDoubles {
 protected:
     std::unique_ptr<QuorvelApp> makeApp()
     {
-        quorvel::app::AppServices services { network, secrets, identity, system, updater,
-            quorvel::app::ServiceConfig { "http://127.0.0.1:9" }, "/home/u/Downloads/Quorvel.app",
-            { symbols, files, workspace, sleeper, entries, "/home/u/Applications", 1, {}, {}, {} } };
-        auto app = std::make_unique<QuorvelApp>(std::move(services));
+        auto app = std::make_unique<QuorvelApp>(services("/home/u/Downloads/Quorvel.app", "/home/u/Applications"));
         app->windows().setHost(&host);
         return app;
     }
 
-    QNetworkAccessManager network;
-    quorvel::testing::MemorySecretStore secrets;
-    quorvel::testing::FakeMachineIdentity identity;
-    quorvel::testing::FakeOperatingSystem system;
-    quorvel::testing::ManualUpdater updater;
-    quorvel::testing::ManualClock clock;
-    quorvel::testing::ManualSleeper sleeper { clock };
-    quorvel::testing::ScriptedSymbolLoader symbols;
-    quorvel::testing::FaultyFileManager files;
-    quorvel::testing::ShellWorkspace workspace;
-    quorvel::testing::RecordingDesktopEntries entries;
     quorvel::testing::ObjectWindowHost host;
 };
 

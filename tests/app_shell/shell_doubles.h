@@ -1,16 +1,22 @@
 #pragma once
 // Stand-ins for the platform pieces the app shell reaches: a scripted symbol loader, a file
 // manager that fails on request, a workspace with scripted running copies, recorded launcher
-// entries, an updater that answers when told, and a window host of plain objects.
+// entries, an updater that answers when told, a window host of plain objects, and the whole set
+// an app is made from.
 
+#include "app/shell/quorvel_app.h"
 #include "app/shell/window_directory.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_manager.h"
 #include "platform/symbol_loader.h"
 #include "platform/updater.h"
 #include "platform/workspace.h"
+#include "support/fake_platform.h"
+#include "support/manual_clock.h"
+#include "support/memory_secret_store.h"
 
 #include <QHash>
+#include <QNetworkAccessManager>
 #include <QStringList>
 
 #include <functional>
@@ -163,6 +169,27 @@ private:
         owned << window;
         return window;
     }
+};
+
+// Every double an app is made from; `services` builds the app's dependencies over them.
+struct AppDoubles {
+    app::AppServices services(const QString& runningBundlePath, const QString& applicationsFolder)
+    {
+        return { network, secrets, identity, system, updater, app::ServiceConfig { "http://127.0.0.1:9" },
+            runningBundlePath, { symbols, files, workspace, sleeper, entries, applicationsFolder, 1, {}, {}, {} } };
+    }
+
+    QNetworkAccessManager network;
+    MemorySecretStore secrets;
+    FakeMachineIdentity identity;
+    FakeOperatingSystem system;
+    ManualUpdater updater;
+    ManualClock clock;
+    ManualSleeper sleeper { clock };
+    ScriptedSymbolLoader symbols;
+    FaultyFileManager files;
+    ShellWorkspace workspace;
+    RecordingDesktopEntries entries;
 };
 
 } // namespace quorvel::testing

@@ -3,9 +3,6 @@
 #include "app/shell/quorvel_app.h"
 #include "app/shell/update_window.h"
 #include "app/shell/widget_window_host.h"
-#include "support/fake_platform.h"
-#include "support/manual_clock.h"
-#include "support/memory_secret_store.h"
 #include "tests/app_shell/shell_doubles.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +12,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -33,28 +29,14 @@ QStringList visibleButtonTexts(const QWidget& widget)
     return texts;
 }
 
-class ShellWidgetsTest : public ::testing::Test {
+class ShellWidgetsTest : public ::testing::Test, protected quorvel::testing::AppDoubles {
 protected:
     std::unique_ptr<QuorvelApp> makeApp(const QString& bundlePath)
     {
-        quorvel::app::AppServices services { network, secrets, identity, system, updater,
-            quorvel::app::ServiceConfig { "http://127.0.0.1:9" }, bundlePath,
-            { symbols, files, workspace, sleeper, entries, root.filePath("Applications"), 1, {}, {}, {} } };
-        return std::make_unique<QuorvelApp>(std::move(services));
+        return std::make_unique<QuorvelApp>(services(bundlePath, root.filePath("Applications")));
     }
 
     QTemporaryDir root;
-    QNetworkAccessManager network;
-    quorvel::testing::MemorySecretStore secrets;
-    quorvel::testing::FakeMachineIdentity identity;
-    quorvel::testing::FakeOperatingSystem system;
-    quorvel::testing::ManualUpdater updater;
-    quorvel::testing::ManualClock clock;
-    quorvel::testing::ManualSleeper sleeper { clock };
-    quorvel::testing::ScriptedSymbolLoader symbols;
-    quorvel::testing::FaultyFileManager files;
-    quorvel::testing::ShellWorkspace workspace;
-    quorvel::testing::RecordingDesktopEntries entries;
 };
 
 TEST_F(ShellWidgetsTest, MenuOffersCheckForUpdatesRightAfterAboutAndItAsksTheUpdater)
