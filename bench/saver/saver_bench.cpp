@@ -124,16 +124,24 @@ void watchLog(QtMsgType type, const QMessageLogContext& context, const QString& 
         QTextStream(stderr) << (context.category ? context.category : "") << ": " << message << "\n";
 }
 
+// The module of `bundle`, or null after printing why it would not load.
+std::unique_ptr<quorvel::saver::LoadedModule> loadModule(const QString& bundle)
+{
+    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
+    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
+        QTextStream(stderr) << error->message() << "\n";
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded));
+}
+
 int changes(const QString& bundle, int count)
 {
     QLoggingCategory::setFilterRules(QStringLiteral("com.quorvel.Quorvel.View.info=true"));
     qInstallMessageHandler(watchLog);
-    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
-    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
-        QTextStream(stderr) << error->message() << "\n";
+    const std::unique_ptr<quorvel::saver::LoadedModule> module = loadModule(bundle);
+    if (!module)
         return 2;
-    }
-    const auto& module = std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded);
     quorvel::saver::FullScreenStage stage;
     quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
     quorvel::bench::ClipChangeProbe probe;
@@ -256,12 +264,9 @@ QCoro::Task<> cacheInWindow(
 int cacheWhilePlaying(const QString& bundle, const QUrl& url, const QString& directory, double delaySeconds)
 {
     qInstallMessageHandler(watchLog);
-    quorvel::saver::LoadResult loaded = quorvel::saver::loadSaverModule(bundle);
-    if (auto* error = std::get_if<quorvel::saver::LoadError>(&loaded)) {
-        QTextStream(stderr) << error->message() << "\n";
+    const std::unique_ptr<quorvel::saver::LoadedModule> module = loadModule(bundle);
+    if (!module)
         return 2;
-    }
-    const auto& module = std::get<std::unique_ptr<quorvel::saver::LoadedModule>>(loaded);
     quorvel::saver::FullScreenStage stage;
     quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
     quorvel::bench::ClipChangeProbe probe;
