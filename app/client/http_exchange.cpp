@@ -1,6 +1,7 @@
 #include "app/client/http_exchange.h"
 
 #include "platform/delete_later.h"
+#include "platform/http_answer.h"
 
 #include <QCoroNetworkReply>
 #include <QNetworkAccessManager>
@@ -10,37 +11,6 @@
 #include <memory>
 
 namespace quorvel::app {
-
-namespace {
-
-// Errors that Qt also reports for ordinary HTTP error statuses (4xx, 5xx): the reply still
-// completed and carries its status and body.
-bool isHttpStatusError(QNetworkReply::NetworkError error)
-{
-    switch (error) {
-    case QNetworkReply::NoError:
-    case QNetworkReply::ContentAccessDenied:
-    case QNetworkReply::ContentOperationNotPermittedError:
-    case QNetworkReply::ContentNotFoundError:
-    case QNetworkReply::AuthenticationRequiredError:
-    // A 407 names the proxy, yet it is an answer with a status and a body all the same.
-    case QNetworkReply::ProxyAuthenticationRequiredError:
-    case QNetworkReply::ContentReSendError:
-    case QNetworkReply::ContentConflictError:
-    case QNetworkReply::ContentGoneError:
-    case QNetworkReply::UnknownContentError:
-    case QNetworkReply::ProtocolInvalidOperationError:
-    case QNetworkReply::InternalServerError:
-    case QNetworkReply::OperationNotImplementedError:
-    case QNetworkReply::ServiceUnavailableError:
-    case QNetworkReply::UnknownServerError:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
 
 QCoro::Task<std::optional<HttpResponse>> exchange(
     QNetworkAccessManager& session, QNetworkRequest request, QByteArray method, std::optional<QByteArray> body)
@@ -63,7 +33,7 @@ QCoro::Task<std::optional<HttpResponse>> exchange(
     }
 
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid() || !isHttpStatusError(raw->error()))
+    if (!status.isValid() || !platform::isHttpAnswer(raw->error()))
         co_return std::nullopt;
     co_return HttpResponse { status.toLongLong(), raw->readAll() };
 }
