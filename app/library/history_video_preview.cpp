@@ -11,7 +11,8 @@
 
 namespace quorvel::library {
 
-HistoryVideoPreview::HistoryVideoPreview(LibraryItem item, const platform::MediaPlayerFactory& players, QWidget* parent)
+HistoryVideoPreview::HistoryVideoPreview(
+    LibraryItem item, const platform::MediaPlayerFactory& players, const QImage& poster, QWidget* parent)
     : QDialog(parent)
     , item_(std::move(item))
     , player_(players ? players() : nullptr)
@@ -34,6 +35,7 @@ HistoryVideoPreview::HistoryVideoPreview(LibraryItem item, const platform::Media
     // The sheet feeds its own player, so the view never makes one from an address.
     playerView_ = new PlayerView(platform::MediaPlayerFactory(), this);
     playerView_->setPlayer(player_.get());
+    playerView_->setPoster(poster);
     playerView_->setMinimumHeight(300);
 
     auto* promptGroup = new QGroupBox(QStringLiteral("Prompt"), this);

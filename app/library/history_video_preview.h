@@ -19,8 +19,10 @@ class PlayerView;
 class HistoryVideoPreview final : public QDialog {
     Q_OBJECT
 public:
-    // Each preview starts with a new, empty player from `players`.
-    HistoryVideoPreview(LibraryItem item, const platform::MediaPlayerFactory& players, QWidget* parent = nullptr);
+    // Each preview starts with a new, empty player from `players`; `poster` (the clip's thumbnail,
+    // if any) shows until the first frame.
+    HistoryVideoPreview(LibraryItem item, const platform::MediaPlayerFactory& players, const QImage& poster = {},
+        QWidget* parent = nullptr);
     ~HistoryVideoPreview() override;
 
     const LibraryItem& item() const { return item_; }

@@ -294,7 +294,11 @@ void LibraryWidget::presentPreview()
     }
     if (preview_)
         return;
-    preview_ = new HistoryVideoPreview(*item, services_.players, this);
+    QImage poster;
+    for (LibraryTile* tile : std::as_const(tiles_))
+        if (tile->url() == item->url && tile->hasPoster())
+            poster = tile->playerView()->poster();
+    preview_ = new HistoryVideoPreview(*item, services_.players, poster, this);
     preview_->setAttribute(Qt::WA_DeleteOnClose);
     connect(preview_, &QDialog::finished, this, [this] { view_->setPreviewItem(std::nullopt); });
     preview_->open();

@@ -170,7 +170,8 @@ void PlayerView::refreshControls()
         position_->setValue(step);
     }
     time_->setText(formatTime(position) + QStringLiteral(" / ") + formatTime(duration));
-    if (playing && isVisible())
+    // A loading clip learns its duration late, so a shown player is read until it is let go.
+    if (player && isVisible())
         ticker_.start();
     else
         ticker_.stop();

@@ -227,6 +227,11 @@ TEST_F(LibraryWidgetTest, TwoHundredClipsOpenWithoutTwoHundredDecodesOrPlayers)
     EXPECT_TRUE(widget->tiles()[0]->hasPoster());
     EXPECT_EQ(grabber.decodes, before) << "thumbnails on disk were decoded again";
     EXPECT_EQ(players->made, 0);
+
+    // The large preview starts from the same picture instead of black.
+    widget->view().setPreviewItem(widget->view().items()[0]);
+    ASSERT_NE(widget->preview(), nullptr);
+    EXPECT_EQ(widget->preview()->playerView()->poster(), widget->tiles()[0]->playerView()->poster());
 }
 
 } // namespace
