@@ -169,7 +169,8 @@ void PlayerView::refreshControls()
         const int step = duration > 0 ? int(std::lround(std::clamp(position / duration, 0.0, 1.0) * kSliderSteps)) : 0;
         position_->setValue(step);
     }
-    time_->setText(formatTime(position) + QStringLiteral(" / ") + formatTime(duration));
+    // Before a player exists the clip's length is unknown, not zero.
+    time_->setText(player ? formatTime(position) + QStringLiteral(" / ") + formatTime(duration) : QString());
     // A loading clip learns its duration late, so a shown player is read until it is let go.
     if (player && isVisible())
         ticker_.start();

@@ -177,6 +177,22 @@ TEST_F(LibraryWidgetTest, PreviewOfAnUnparsableAddressLeavesThePlayerEmpty)
     EXPECT_FALSE(preview.player()->hasItem());
 }
 
+TEST_F(LibraryWidgetTest, LongRightToLeftAndEmojiTitlesShowWholeWithoutWideningTheSheet)
+{
+    library::LibraryItem item;
+    item.url = kA;
+    for (const QString& title : { QString(3000, QLatin1Char('W')), QString::fromUtf8("נמל בלילה 🌃 <b>x</b>\nשורה") }) {
+        item.title = title;
+        library::HistoryVideoPreview preview(item, recordingFactory(players));
+        preview.resize(720, 600);
+        preview.show();
+        EXPECT_EQ(preview.headerText(), title);
+        EXPECT_EQ(preview.windowTitle(), title);
+        EXPECT_LE(preview.minimumSizeHint().width(), 720);
+        EXPECT_LE(preview.width(), 720) << "a long title widened the sheet";
+    }
+}
+
 TEST_F(LibraryWidgetTest, EachShowingGivesThePreviewAFreshItemAndHidingPauses)
 {
     library::LibraryItem item;
