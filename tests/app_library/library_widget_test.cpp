@@ -144,7 +144,9 @@ TEST_F(LibraryWidgetTest, LargePreviewShowsTheItemAndClearsWhenClosed)
         "motion":"push-in","vibe":"calm","tier":"lite","soundscape":"none"})";
     server.serve("/history", reply(200, history({ item })));
     auto widget = open();
+    widget->tiles()[0]->playerView()->togglePlayback();
     shown<QPushButton>(*widget, "Open Large Preview").value(0)->click();
+    EXPECT_FALSE(widget->tiles()[0]->playerView()->player()->isPlaying()) << "the tile played on under the sheet";
     auto* preview = widget->preview();
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->isVisible());
@@ -162,7 +164,7 @@ TEST_F(LibraryWidgetTest, LargePreviewShowsTheItemAndClearsWhenClosed)
 
     shown<QPushButton>(*preview, "Close").value(0)->click();
     EXPECT_EQ(widget->view().previewItem(), std::nullopt);
-    QTRY_COMPARE_WITH_TIMEOUT(players->alive, 0, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(players->alive, 1, 1000);
 }
 
 TEST_F(LibraryWidgetTest, PreviewOfAnUnparsableAddressLeavesThePlayerEmpty)
