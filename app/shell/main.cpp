@@ -3,6 +3,8 @@
 #include "app/client/debug_credentials.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
+#include "app/library/library_widget.h"
+#include "app/library/thumbnail_cache.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
 #include "app/shell/quorvel_app.h"
@@ -11,6 +13,8 @@
 #include "platform/desktop_appearance.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_manager.h"
+#include "platform/linux/frame_grabber_qt.h"
+#include "platform/linux/media_player_qt.h"
 #include "platform/locations.h"
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
@@ -103,6 +107,17 @@ int main(int argc, char** argv)
                 [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
     });
+    // The library window. Its thumbnail cache belongs to the host, so a clip decoded for one
+    // opening of the window is not decoded again for the next.
+    {
+        auto* thumbnails = new library::ThumbnailCache(
+            std::make_shared<platform::QtFrameGrabber>(), platform::thumbnailCacheDirectory(), &host);
+        host.setContent(app::windowIds::library, [thumbnails](app::QuorvelApp& shell) -> QWidget* {
+            return new library::LibraryWidget(new library::LibraryView(shell.auth()),
+                { platform::QtMediaPlayer::factory(), thumbnails,
+                    [&shell] { shell.windows().openWindow(app::windowIds::create); } });
+        });
+    }
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
 
