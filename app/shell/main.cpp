@@ -3,6 +3,7 @@
 #include "app/client/debug_credentials.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
+#include "app/library/upgrade_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
 #include "app/shell/quorvel_app.h"
@@ -102,6 +103,9 @@ int main(int argc, char** argv)
             { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
                 [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
+    });
+    host.setContent(app::windowIds::upgrade, [&](app::QuorvelApp& shell) -> QWidget* {
+        return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));
     });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
