@@ -6,9 +6,11 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -185,13 +187,16 @@ void GenerationPreviewView::refresh()
 void GenerationPreviewView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    model_->appear();
+    // A window restored from the dock was never gone: its clip keeps its place.
+    if (!event->spontaneous())
+        model_->appear();
 }
 
 void GenerationPreviewView::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    model_->disappear();
+    if (!event->spontaneous())
+        model_->disappear();
 }
 
 } // namespace quorvel::library

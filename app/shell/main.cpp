@@ -3,6 +3,7 @@
 #include "app/client/debug_credentials.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
+#include "app/library/generation_preview_view.h"
 #include "app/library/upgrade_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
@@ -12,6 +13,7 @@
 #include "platform/desktop_appearance.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_manager.h"
+#include "platform/linux/media_player_qt.h"
 #include "platform/locations.h"
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
@@ -103,6 +105,10 @@ int main(int argc, char** argv)
             { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
                 [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
+    });
+    host.setContent(app::windowIds::preview, [&](app::QuorvelApp& shell) -> QWidget* {
+        return new library::GenerationPreviewView(
+            new library::GenerationPreviewModel(shell.generation(), platform::QtMediaPlayer::factory()));
     });
     host.setContent(app::windowIds::upgrade, [&](app::QuorvelApp& shell) -> QWidget* {
         return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));

@@ -1,8 +1,12 @@
 // One offscreen rendering of each window, checked for its main controls and their wiring.
+#include "app/library/generation_preview_view.h"
+#include "app/library/generation_recipe_view.h"
+#include "app/library/player_view.h"
 #include "app/library/upgrade_view.h"
 #include "preview_fixture.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace quorvel::testing {
@@ -51,6 +55,55 @@ TEST_F(WindowsTest, UpgradeWindowShowsBalancePlansAndOpensCheckout)
 
     const QImage shot = view.grab().toImage();
     EXPECT_EQ(shot.size(), QSize(580, 560) * shot.devicePixelRatio());
+}
+
+TEST_F(WindowsTest, PreviewWindowPlaysTheClipBesideItsRecipeAndKeepsTheTitleOnFailure)
+{
+    PlayerMaker maker;
+    library::GenerationPreviewView view(new library::GenerationPreviewModel(store, maker.factory()));
+    view.resize(720, 680);
+    view.show();
+    EXPECT_FALSE(view.showsClip());
+    EXPECT_TRUE(labelTexts(view).contains("No wumble to preview"));
+
+    server.serve("/generate", json(200, R"({"job":"j"})"));
+    server.serve("/jobs/j", json(200, R"({"done":true,"ok":true,"clip":"https://cdn.example/c.mp4"})"));
+    ASSERT_TRUE(store.start(recipe()));
+    ASSERT_TRUE(finishes(store));
+    ASSERT_TRUE(view.showsClip());
+    EXPECT_EQ(view.playerView()->player(), maker.made[0]);
+    EXPECT_EQ(maker.made[0]->currentSource(), QUrl("https://cdn.example/c.mp4"));
+    const QStringList texts = labelTexts(view);
+    for (const char* expected : { "Your wumble is ready", "Saved to Your Wumbles",
+             "Titles are optional and checked for all-ages safety when saved.", "a lighthouse in fog",
+             "Lite · 1 wumble credit", "Silent", "@fog" })
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_EQ(view.titleField()->placeholderText(), "Optional title");
+    EXPECT_EQ(view.saveButton()->text(), "Save Title");
+    EXPECT_EQ(view.publishButton()->text(), "Add to Community");
+    EXPECT_FALSE(view.statusText()->isVisibleTo(&view));
+    EXPECT_FALSE(view.errorText()->isVisibleTo(&view));
+
+    QTest::keyClicks(view.titleField(), QStringLiteral("Fog horn"));
+    server.serve("/publish", json(500, "{}"));
+    view.publishButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.errorText()->isVisibleTo(&view); }, 5000));
+    EXPECT_EQ(view.errorText()->text(), "Couldn't add this wumble to the community.");
+    EXPECT_EQ(view.titleField()->text(), "Fog horn");
+    EXPECT_TRUE(view.publishButton()->isVisibleTo(&view));
+    EXPECT_FALSE(view.statusText()->isVisibleTo(&view));
+
+    server.serve("/publish", json(200, "{}"));
+    view.publishButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.statusText()->isVisibleTo(&view); }, 5000));
+    EXPECT_EQ(view.statusText()->text(), "Added to the community feed");
+    EXPECT_EQ(bodyOf(server.requestsTo("/publish").last())["title"].toString(), "Fog horn");
+    EXPECT_FALSE(view.publishButton()->isVisibleTo(&view));
+    EXPECT_FALSE(view.errorText()->isVisibleTo(&view));
+
+    maker.made[0]->play();
+    view.hide();
+    EXPECT_FALSE(maker.made[0]->playing) << "a hidden window pauses its clip";
 }
 
 } // namespace
