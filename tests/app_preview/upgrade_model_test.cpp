@@ -113,16 +113,6 @@ TEST_F(UpgradeTest, ARejectedTokenIsReplacedOnceBeforeTheBalanceIsShown)
     EXPECT_EQ(server.requestsTo("/balance").size(), 4) << "at most one retry per read";
 }
 
-TEST_F(UpgradeTest, AModelGoneBeforeTheReplyIsLeftAlone)
-{
-    server.serve("/balance", Reply { 200, {}, R"({"credits":8,"paid":true})", Reply::Mode::Delayed, 50 });
-    auto model = std::make_unique<library::UpgradeModel>(auth, workspace);
-    QCoro::Task<> loading = model->loadBalance();
-    model.reset();
-    await(std::move(loading)); // would touch the destroyed model if it did not check
-    EXPECT_EQ(server.requestsTo("/balance").size(), 1);
-}
-
 TEST(CheckoutAddress, NamesTheMachineOnThePlanPage)
 {
     struct Row {

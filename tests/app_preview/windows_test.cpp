@@ -5,6 +5,7 @@
 #include "app/library/upgrade_view.h"
 #include "preview_fixture.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,12 +47,21 @@ TEST_F(WindowsTest, UpgradeWindowShowsBalancePlansAndOpensCheckout)
             "The community feed stays free forever, subscription or not." })
         EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected;
 
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&view, &activate);
+    QTest::qWait(20);
+    EXPECT_EQ(server.requestsTo("/balance").size(), 1) << "coming back to the window alone reads nothing";
+
     EXPECT_EQ(view.planButton(0)->text(), "Go monthly");
     EXPECT_EQ(view.planButton(1)->text(), "Go yearly");
     view.planButton(0)->click();
     ASSERT_EQ(workspace.opened.size(), 1);
     EXPECT_EQ(workspace.opened[0].path(), "/checkout/monthly");
     EXPECT_EQ(workspace.opened[0].query(), "client_reference_id=" + identity.identifier);
+    server.serve("/balance", json(200, R"({"credits":8,"paid":true})"));
+    QApplication::sendEvent(&view, &activate);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.balanceText()->text() == "8 wumble credits loaded"; }, 5000))
+        << "coming back from the checkout page reads the balance again";
 
     const QImage shot = view.grab().toImage();
     EXPECT_EQ(shot.size(), QSize(580, 560) * shot.devicePixelRatio());
