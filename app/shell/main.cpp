@@ -4,6 +4,8 @@
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
 #include "app/library/generation_preview_view.h"
+#include "app/library/library_widget.h"
+#include "app/library/thumbnail_cache.h"
 #include "app/library/upgrade_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
@@ -13,6 +15,7 @@
 #include "platform/desktop_appearance.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_manager.h"
+#include "platform/linux/frame_grabber_qt.h"
 #include "platform/linux/media_player_qt.h"
 #include "platform/locations.h"
 #include "platform/machine_identity.h"
@@ -106,6 +109,17 @@ int main(int argc, char** argv)
                 [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
     });
+    // The library window. Its thumbnail cache belongs to the host, so a clip decoded for one
+    // opening of the window is not decoded again for the next.
+    {
+        auto* thumbnails = new library::ThumbnailCache(
+            std::make_shared<platform::QtFrameGrabber>(), platform::thumbnailCacheDirectory(), &host);
+        host.setContent(app::windowIds::library, [thumbnails](app::QuorvelApp& shell) -> QWidget* {
+            return new library::LibraryWidget(new library::LibraryView(shell.auth()),
+                { platform::QtMediaPlayer::factory(), thumbnails,
+                    [&shell] { shell.windows().openWindow(app::windowIds::create); } });
+        });
+    }
     host.setContent(app::windowIds::preview, [&](app::QuorvelApp& shell) -> QWidget* {
         return new library::GenerationPreviewView(
             new library::GenerationPreviewModel(shell.generation(), platform::QtMediaPlayer::factory()));

@@ -1,0 +1,87 @@
+#include "app/library/thumbnail_cache.h"
+
+#include "platform/log.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace quorvel::library {
+
+ThumbnailCache::ThumbnailCache(std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent)
+    : QObject(parent)
+    , grabber_(std::move(grabber))
+    , directory_(std::move(directory))
+{
+}
+
+QString ThumbnailCache::pathFor(const QUrl& clip) const
+{
+    // A digest of the whole address: any address gives a plain file name inside the directory.
+    const QByteArray digest
+        = QCryptographicHash::hash(clip.toString(QUrl::FullyEncoded).toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QDir(directory_).filePath(QString::fromLatin1(digest) + QStringLiteral(".jpg"));
+}
+
+QImage ThumbnailCache::cached(const QUrl& clip)
+{
+    if (const auto found = memory_.constFind(clip); found != memory_.constEnd())
+        return *found;
+    QImage image;
+    if (!image.load(pathFor(clip), "JPG"))
+        return {};
+    memory_.insert(clip, image);
+    return image;
+}
+
+void ThumbnailCache::request(const QUrl& clip)
+{
+    if (!clip.isValid() || clip.isEmpty())
+        return;
+    if (const QImage image = cached(clip); !image.isNull()) {
+        emit ready(clip, image);
+        return;
+    }
+    if (attempted_.contains(clip))
+        return;
+    // The latest request is the clip the user looks at now: it goes first.
+    waiting_.removeAll(clip);
+    waiting_.append(clip);
+    startNext();
+}
+
+void ThumbnailCache::startNext()
+{
+    if (busy_ || waiting_.isEmpty())
+        return;
+    const QUrl clip = waiting_.takeLast();
+    attempted_.insert(clip);
+    busy_ = true;
+    grabber_->grabFirstFrame(clip, this, [this, clip](platform::GrabbedFrame frame) { finished(clip, frame); });
+}
+
+void ThumbnailCache::finished(const QUrl& clip, const platform::GrabbedFrame& frame)
+{
+    busy_ = false;
+    if (frame.image.isNull()) {
+        platform::log::error(platform::LogCategory::HostApp,
+            QStringLiteral("Thumbnail failed for %1: %2").arg(clip.toString(), frame.error));
+    } else {
+        QImage image = frame.image.width() > maxWidth ? frame.image.scaledToWidth(maxWidth, Qt::SmoothTransformation)
+                                                      : frame.image;
+        image = image.convertToFormat(QImage::Format_RGB32);
+        memory_.insert(clip, image);
+        // Written whole or not at all, so a crash never leaves a half picture that later opens read.
+        QDir().mkpath(directory_);
+        QSaveFile file(pathFor(clip));
+        if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "JPG", 85) || !file.commit())
+            platform::log::error(platform::LogCategory::HostApp,
+                QStringLiteral("Thumbnail could not be stored at %1.").arg(file.fileName()));
+        emit ready(clip, image);
+    }
+    startNext();
+}
+
+} // namespace quorvel::library

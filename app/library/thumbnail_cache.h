@@ -1,0 +1,54 @@
+#pragma once
+// First-frame thumbnails of clips, made once per clip and kept on disk, so that opening a long
+// library reads small pictures instead of decoding its clips again.
+
+#include "platform/frame_grabber.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+namespace quorvel::library {
+
+class ThumbnailCache final : public QObject {
+    Q_OBJECT
+public:
+    // Pictures are kept no wider than this.
+    static constexpr int maxWidth = 480;
+
+    // `directory` is created when the first thumbnail is stored.
+    ThumbnailCache(std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent = nullptr);
+
+    // The thumbnail when it is in memory or on disk; a null image otherwise. Never decodes.
+    QImage cached(const QUrl& clip);
+    // Makes sure `ready` follows with the clip's thumbnail: from disk at once, else after one
+    // decode. Decodes run one at a time, the most recently requested first; a clip is decoded at
+    // most once per cache, whether it succeeds or not.
+    void request(const QUrl& clip);
+    // The file that holds (or would hold) the clip's thumbnail.
+    QString pathFor(const QUrl& clip) const;
+
+signals:
+    void ready(const QUrl& clip, const QImage& image);
+
+private:
+    void startNext();
+    void finished(const QUrl& clip, const platform::GrabbedFrame& frame);
+
+    std::shared_ptr<platform::FrameGrabber> grabber_;
+    QString directory_;
+    QHash<QUrl, QImage> memory_;
+    // Waiting for a decode, oldest first.
+    QList<QUrl> waiting_;
+    // Decoded or being decoded in this cache's life, including failures.
+    QSet<QUrl> attempted_;
+    bool busy_ = false;
+};
+
+} // namespace quorvel::library
