@@ -81,8 +81,9 @@ std::optional<SymbolLine> UpgradeModel::balanceLine() const
 QCoro::Task<> UpgradeModel::loadBalance()
 {
     QPointer<UpgradeModel> self(this);
+    const quint64 id = ++loadId_;
     const app::AuthorizedResult result = co_await auth_.balance();
-    if (!self)
+    if (!self || id != loadId_)
         co_return;
     if (const std::optional<QString> failure = result.failure()) {
         platform::log::error(platform::LogCategory::HostApp, upgradeTexts::balanceFailedLog.arg(*failure));

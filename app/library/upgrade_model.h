@@ -85,8 +85,9 @@ public:
     // Shown only once a balance reply was applied.
     std::optional<SymbolLine> balanceLine() const;
 
-    // Reads the balance; a failed or unusable reply changes nothing. The task may be dropped: it
-    // ends quietly when the model goes first.
+    // Reads the balance; a failed or unusable reply changes nothing, and neither does the reply of
+    // a read that a later one overtook. The task may be dropped: it ends quietly when the model
+    // goes first.
     QCoro::Task<> loadBalance();
     // Opens the plan's checkout page for this machine in the browser; false when the address does
     // not parse or the workspace could not open it.
@@ -102,6 +103,8 @@ private:
     bool balanceLoaded_ = false;
     std::optional<qint64> credits_;
     bool paid_ = false;
+    // Identifies the latest read; an older reply arriving after it is stale.
+    quint64 loadId_ = 0;
 };
 
 } // namespace quorvel::library

@@ -113,6 +113,20 @@ TEST_F(UpgradeTest, ARejectedTokenIsReplacedOnceBeforeTheBalanceIsShown)
     EXPECT_EQ(server.requestsTo("/balance").size(), 4) << "at most one retry per read";
 }
 
+TEST_F(UpgradeTest, AnOlderReadThatAnswersLastDoesNotOverwriteTheNewerBalance)
+{
+    secrets.items.insert(apiTokenItem, "tok");
+    library::UpgradeModel model(auth, workspace);
+    server.queue("/balance", Reply { 200, {}, R"({"credits":1,"paid":false})", Reply::Mode::Delayed, 150 });
+    server.serve("/balance", json(200, R"({"credits":8,"paid":true})"));
+    QCoro::Task<> before = model.loadBalance();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestsTo("/balance").size() == 1; }, 5000));
+    await(model.loadBalance());
+    EXPECT_EQ(model.balanceLine()->text, "8 wumble credits loaded");
+    await(std::move(before));
+    EXPECT_EQ(model.balanceLine()->text, "8 wumble credits loaded") << "the stale free balance came back last";
+}
+
 TEST(CheckoutAddress, NamesTheMachineOnThePlanPage)
 {
     struct Row {
