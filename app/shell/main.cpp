@@ -3,8 +3,10 @@
 #include "app/client/debug_credentials.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
+#include "app/library/generation_preview_view.h"
 #include "app/library/library_widget.h"
 #include "app/library/thumbnail_cache.h"
+#include "app/library/upgrade_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
 #include "app/shell/quorvel_app.h"
@@ -118,6 +120,13 @@ int main(int argc, char** argv)
                     [&shell] { shell.windows().openWindow(app::windowIds::create); } });
         });
     }
+    host.setContent(app::windowIds::preview, [&](app::QuorvelApp& shell) -> QWidget* {
+        return new library::GenerationPreviewView(
+            new library::GenerationPreviewModel(shell.generation(), platform::QtMediaPlayer::factory()));
+    });
+    host.setContent(app::windowIds::upgrade, [&](app::QuorvelApp& shell) -> QWidget* {
+        return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));
+    });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
 

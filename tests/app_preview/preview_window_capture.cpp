@@ -1,0 +1,70 @@
+// Shows the preview or the plans window on its own, with real widgets, the real player and the
+// service at $QUORVEL_SERVICE_URL, in a state worth looking at: the preview after a generation
+// that was titled and published, with its clip playing; the plans window after a balance read.
+// For screenshots (run it under a virtual display); not part of any test run.
+//   app_preview_capture preview|published|upgrade
+// "preview" saves the title, "published" adds the clip to the community; both start playback.
+#include "app/client/auth_store.h"
+#include "app/client/generation_store.h"
+#include "app/library/generation_preview_view.h"
+#include "app/library/upgrade_view.h"
+#include "platform/clock.h"
+#include "platform/linux/media_player_qt.h"
+#include "platform/machine_identity.h"
+#include "platform/operating_system.h"
+#include "platform/workspace.h"
+#include "support/memory_secret_store.h"
+
+#include <QApplication>
+#include <QNetworkAccessManager>
+
+#include <cstdio>
+
+using namespace quorvel;
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    const QString window = application.arguments().value(1);
+    if (!QStringList { "preview", "published", "upgrade" }.contains(window)) {
+        std::fprintf(stderr, "usage: app_preview_capture preview|published|upgrade\n");
+        return 2;
+    }
+    QNetworkAccessManager network;
+    testing::MemorySecretStore secrets;
+    platform::LinuxMachineIdentity identity;
+    platform::LinuxOperatingSystem system;
+    platform::TimerSleeper sleeper;
+    platform::DesktopWorkspace workspace;
+    app::AuthStore auth(network, secrets, identity, system, app::ServiceConfig::fromPlatform());
+    app::GenerationStore generation(auth, app::DebugSources { identity, secrets }, sleeper);
+    std::printf("machine %s\n", qPrintable(auth.machineIdentifier()));
+    std::fflush(stdout);
+
+    if (window == QLatin1String("upgrade")) {
+        auto* view = new library::UpgradeView(new library::UpgradeModel(auth, workspace));
+        view->setWindowTitle(QStringLiteral("Upgrade"));
+        view->resize(580, 560);
+        view->show();
+        return application.exec();
+    }
+
+    auto* model = new library::GenerationPreviewModel(generation, platform::QtMediaPlayer::factory());
+    auto* view = new library::GenerationPreviewView(model);
+    view->setWindowTitle(QStringLiteral("Wumble Preview"));
+    view->resize(720, 680);
+    view->show();
+    const bool publish = window == QLatin1String("published");
+    QObject::connect(&generation, &app::GenerationStore::clipURLChanged, view, [&generation, model, publish] {
+        if (!generation.clipURL())
+            return;
+        model->setTitle(QStringLiteral("Tide pools at midnight"));
+        QCoro::Task<> sending = publish ? model->publish() : model->saveTitle();
+        Q_UNUSED(sending);
+        model->player().play();
+    });
+    generation.start({ QStringLiteral("tide pools glowing under a full moon, crabs dancing"),
+        QStringLiteral("synthwave"), QStringLiteral("parallax sway"), QStringLiteral("dreamy"), true,
+        QStringLiteral("none"), QStringLiteral("@tidewatcher"), auth.machineIdentifier() });
+    return application.exec();
+}
