@@ -5,6 +5,8 @@
 #include "app/create/create_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
+#include "app/shell/content_view.h"
+#include "app/shell/content_widget.h"
 #include "app/shell/quorvel_app.h"
 #include "app/shell/widget_window_host.h"
 #include "platform/clock.h"
@@ -15,8 +17,11 @@
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
 #include "platform/preferences.h"
+#include "platform/screens.h"
+#include "platform/screensaver_daemon.h"
 #include "platform/secret_store.h"
 #include "platform/single_instance.h"
+#include "platform/spaces.h"
 #include "platform/symbol_loader.h"
 #include "platform/termination.h"
 #include "platform/updater.h"
@@ -103,6 +108,23 @@ int main(int argc, char** argv)
                 [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
     });
+    // ---- The main window's content: onboarding, the main screen and the screensaver's installation ----
+    // The kit reads the store per display and space, synthesised from this desktop's screens.
+    const auto screens = std::make_shared<platform::QtScreens>();
+    const auto kitPreferences = std::make_shared<platform::FilePreferences>(
+        QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
+    platform::XResourceScreensaverDaemon screensaverDaemon;
+    host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
+        auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
+            screensaverDaemon, app::systemPluginManagerServices(system, kitPreferences, screens),
+            [&shell, &identity, &secrets, defaults] {
+                return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
+            },
+            [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl() });
+        return new app::ContentWidget(view, network);
+    });
+    // ---- end of the main window's content ----
+
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
 
