@@ -66,6 +66,8 @@ struct ContentFixture : testing::InstallFixture {
     ScriptedJob job;
     std::unique_ptr<QuorvelApp> app;
     std::unique_ptr<ContentView> view;
+    // The view last made, also once a widget took it over.
+    ContentView* live = nullptr;
 
     ContentFixture()
     {
@@ -94,14 +96,15 @@ struct ContentFixture : testing::InstallFixture {
             defaults, doubles.workspace, daemon, PluginManagerServices { runner ? runner : tools, tool, system, env },
             [this] { return countDebugCheck(&debugChecks); }, [this](const QString& id) { opened << id; },
             server.url(QStringLiteral("/cdn/")).toString() });
+        live = view.get();
         settleAll();
     }
 
     // Until the manager's start-up work is done (also with a scripted runner).
     void settleAll()
     {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->pluginManager().isLoading(); }, 10000));
-        settle(view->pluginManager());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !live->pluginManager().isLoading(); }, 10000));
+        settle(live->pluginManager());
     }
 
     void onboarded() { defaults.values.insert(ContentView::hasOnboardedKey, true); }
@@ -121,14 +124,14 @@ struct ContentFixture : testing::InstallFixture {
     void startJob()
     {
         ASSERT_TRUE(app->generation().start(submission())) << app->generation().error().value_or("").toStdString();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->stage() == QStringLiteral("Creating the keyframe…"); }, 10000))
-            << view->stage().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return live->stage() == QStringLiteral("Creating the keyframe…"); }, 10000))
+            << live->stage().toStdString();
     }
 
     void finishJob(const QByteArray& end)
     {
         job.end = end;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isGenerating(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !live->isGenerating(); }, 10000));
     }
 
     bool waitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 10000); }

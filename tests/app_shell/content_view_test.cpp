@@ -410,10 +410,20 @@ TEST_F(ContentViewTest, ASecondEnableWhileOneRunsDoesNothing)
         return std::count_if(tools->calls.begin(), tools->calls.end(),
             [](const QStringList& arguments) { return arguments.value(0) == QStringLiteral("-a"); });
     };
+    // A refused click must not end the running one's guard early (the next would then write).
+    const auto stillGuarded = [&] {
+        EXPECT_FALSE(firstDone);
+        EXPECT_TRUE(view->isEnabling());
+        EXPECT_TRUE(view->pluginManager().isCheckingScreensaver());
+        EXPECT_FALSE(view->enableEnabled());
+    };
     await(view->enable()); // returns at once
+    stillGuarded();
     view->activateStatusAction();
-    EXPECT_FALSE(firstDone);
+    stillGuarded();
     ASSERT_TRUE(waitFor([&] { return firstDone; }));
+    QTest::qWait(50);
+    EXPECT_FALSE(view->isEnabling());
     EXPECT_EQ(view->statusText(), QStringLiteral("Screensaver active"));
     EXPECT_EQ(registrations(), 1);
     EXPECT_EQ(runner->detached.size(), 1u) << "one write, one agent restart";
