@@ -19,6 +19,11 @@
 
 #include <memory>
 
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace quorvel::app::contentTesting {
 
 using quorvel::testing::CannedReply;
