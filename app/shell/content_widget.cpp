@@ -71,6 +71,27 @@ QPushButton* button(const QString& text, QWidget* parent)
     return b;
 }
 
+// The one action a screen leads to, in the accent colour.
+void makeProminent(QPushButton* b)
+{
+    QPalette accent = b->palette();
+    accent.setColor(QPalette::Button, accent.color(QPalette::Highlight));
+    accent.setColor(QPalette::ButtonText, accent.color(QPalette::HighlightedText));
+    b->setPalette(accent);
+    b->setDefault(true);
+}
+
+// A glyph of the desktop's font in place of an icon the theme may not have.
+QLabel* glyph(const QString& text, const QString& name, qreal scale, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    QFont font = l->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    l->setFont(font);
+    l->setAccessibleName(name);
+    return l;
+}
+
 QPixmap dotPixmap(ContentView::Dot dot)
 {
     const QColor colour = dot == ContentView::Dot::green ? QColor(52, 199, 89)
@@ -162,7 +183,7 @@ QWidget* ContentWidget::buildOnboarding()
 
     notYet_ = new QWidget(page);
     onboardingEnable_ = button(contentTexts::enableAsScreensaver, notYet_);
-    onboardingEnable_->setDefault(true);
+    makeProminent(onboardingEnable_);
     onboardingEnable_->setMinimumHeight(34);
     onboardingCaption_ = caption(QString(), notYet_);
     onboardingCaption_->setAlignment(Qt::AlignCenter);
@@ -177,7 +198,7 @@ QWidget* ContentWidget::buildOnboarding()
     QLabel* allSetText = label(contentTexts::allSet, allSet_);
     allSetText->setWordWrap(false);
     QPushButton* first = button(contentTexts::makeFirstWumble, allSet_);
-    first->setDefault(true);
+    makeProminent(first);
     first->setMinimumHeight(34);
     auto* allSetRow = new QHBoxLayout;
     allSetRow->addStretch();
@@ -214,7 +235,8 @@ QWidget* ContentWidget::buildMain()
     auto* page = new QWidget(pages_);
     page->setObjectName(QStringLiteral("main"));
     auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(20, 20, 20, 20);
+    // The window gives the side margins.
+    layout->setContentsMargins(0, 8, 0, 8);
     layout->setSpacing(14);
     layout->addWidget(buildHeader(page));
     layout->addWidget(buildBanner(page));
@@ -274,7 +296,7 @@ QWidget* ContentWidget::buildActions(QWidget* parent)
     auto* row = new QWidget(parent);
     create_ = button(contentTexts::createWumble, row);
     create_->setIcon(symbol("tools-wizard", QStyle::SP_FileDialogNewFolder, this));
-    create_->setDefault(true);
+    makeProminent(create_);
     QPushButton* library = button(contentTexts::yourWumbles, row);
     library->setIcon(symbol("folder-videos", QStyle::SP_FileDialogDetailedView, this));
     library->setToolTip(contentTexts::yourWumbles);
@@ -362,11 +384,13 @@ QWidget* ContentWidget::buildPlans(QWidget* parent)
     plans_ = new QPushButton(parent);
     plans_->setAccessibleName(contentTexts::plansTitle);
     plans_->setMinimumHeight(58);
-    auto* sparkles
-        = symbolLabel(symbol("starred", QStyle::SP_DialogYesButton, this), 20, QStringLiteral("Sparkles"), plans_);
+    QLabel* sparkles = glyph(QStringLiteral("✦"), QStringLiteral("Sparkles"), 1.6, plans_);
+    QPalette accent = sparkles->palette();
+    accent.setColor(QPalette::WindowText, accent.color(QPalette::Highlight));
+    sparkles->setPalette(accent);
     QLabel* title = label(contentTexts::plansTitle, plans_, 1.0, true);
     plansSubtitle_ = caption(QString(), plans_);
-    auto* chevron = symbolLabel(symbol("go-next", QStyle::SP_ArrowRight, this), 14, QStringLiteral("More"), plans_);
+    QLabel* chevron = glyph(QStringLiteral("›"), QStringLiteral("More"), 1.6, plans_);
     for (QLabel* l : { sparkles, title, plansSubtitle_, chevron })
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto* words = new QVBoxLayout;
@@ -399,7 +423,10 @@ QWidget* ContentWidget::buildStatus(QWidget* parent)
     loading_->setAccessibleName(QStringLiteral("Loading"));
     statusAction_ = new QPushButton(box);
     auto* gear = new QToolButton(box);
-    gear->setIcon(symbol("preferences-system", QStyle::SP_FileDialogInfoView, this));
+    gear->setText(QStringLiteral("⚙"));
+    QFont gearFont = gear->font();
+    gearFont.setPointSizeF(gearFont.pointSizeF() * 1.4);
+    gear->setFont(gearFont);
     gear->setAutoRaise(true);
     gear->setToolTip(contentTexts::settingsTooltip);
     gear->setAccessibleName(contentTexts::settingsTooltip);
