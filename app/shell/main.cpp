@@ -3,6 +3,7 @@
 #include "app/client/debug_credentials.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
+#include "app/install/registry_tool.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
 #include "app/shell/content_view.h"
@@ -113,7 +114,11 @@ int main(int argc, char** argv)
     const auto screens = std::make_shared<platform::QtScreens>();
     const auto kitPreferences = std::make_shared<platform::FilePreferences>(
         QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
-    platform::XResourceScreensaverDaemon screensaverDaemon;
+    // The daemon's entry names the host beside this app (an explicit QUORVEL_SAVER wins).
+    const QString saverBesideApp = qEnvironmentVariableIsSet("QUORVEL_SAVER")
+        ? QString()
+        : app::locateBesideApp(QStringLiteral("quorvel-saver"), app::registryToolSearch(system)).value_or(QString());
+    platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
     host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
         auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
             screensaverDaemon, app::systemPluginManagerServices(system, kitPreferences, screens),
