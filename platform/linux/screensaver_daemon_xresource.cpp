@@ -36,7 +36,8 @@ bool continues(const QByteArray& line)
 // Whether `line` names `path` as a word of its own (not as part of a longer path).
 bool names(const QByteArray& line, const QByteArray& path)
 {
-    const auto separator = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\'' || c == '\\'; };
+    const auto separator
+        = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\'' || c == '\\' || c == '\n' || c == '\r'; };
     for (qsizetype at = line.indexOf(path); at >= 0; at = line.indexOf(path, at + 1)) {
         const qsizetype end = at + path.size();
         if ((at == 0 || separator(line.at(at - 1))) && (end == line.size() || separator(line.at(end))))

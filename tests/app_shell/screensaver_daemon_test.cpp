@@ -67,9 +67,13 @@ TEST(DaemonEntry, GoesFirstIntoTheListAndKeepsEverythingElse)
             "programs:\t\\\n\t\t" + kEntry + " \\n\\\n\t\t/opt/quorvel/bin/quorvel-saver-old \\n\n" },
         { "listed already", "programs: \\\n  \"Quorvel\"  /opt/quorvel/bin/quorvel-saver \\n\\\n  maze -root \\n\n",
             "programs: \\\n  \"Quorvel\"  /opt/quorvel/bin/quorvel-saver \\n\\\n  maze -root \\n\n" },
+        { "listed last, at the end of its line", "programs: maze \\n\\\n  /opt/quorvel/bin/quorvel-saver\n",
+            "programs: maze \\n\\\n  /opt/quorvel/bin/quorvel-saver\n" },
         { "listed but switched off is switched on",
             "programs: \\\n-  \"Quorvel\"  /opt/quorvel/bin/quorvel-saver \\n\\\n  maze -root \\n\n",
             "programs: \\\n   \"Quorvel\"  /opt/quorvel/bin/quorvel-saver \\n\\\n  maze -root \\n\n" },
+        { "an escaped backslash ends the list", "programs: maze \\\\\n# /opt/quorvel/bin/quorvel-saver\n",
+            "programs:\t\\\n\t\t" + kEntry + " \\n\\\n\t\tmaze \\\\\n# /opt/quorvel/bin/quorvel-saver\n" },
         { "named outside the list only", "# /opt/quorvel/bin/quorvel-saver\nprograms: maze\n",
             "# /opt/quorvel/bin/quorvel-saver\nprograms:\t\\\n\t\t" + kEntry + " \\n\\\n\t\tmaze\n" },
     };
