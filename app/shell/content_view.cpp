@@ -294,6 +294,11 @@ QCoro::Task<> ContentView::install()
     }
     if (!self)
         co_return;
+    // The registry is the judge: a registration it does not list did not happen.
+    if (outcome == contentTexts::installed && !pluginManager_->isInstalled() && !pluginManager_->lastError()) {
+        outcome = contentTexts::installFailed + contentTexts::notListed;
+        platform::log::error(LogCategory::HostApp, QStringLiteral("Install failed: %1").arg(contentTexts::notListed));
+    }
     statusMessage_ = outcome;
     emit changed();
 }

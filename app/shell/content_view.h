@@ -67,6 +67,8 @@ inline const QString settingsTooltip = QStringLiteral("Open Screen Saver Setting
 inline const QString installing = QStringLiteral("Installing extension...");
 inline const QString installed = QStringLiteral("Extension installed successfully");
 inline const QString installFailed = QStringLiteral("Install failed: ");
+// The tool said yes but its own listing does not show the extension.
+inline const QString notListed = QStringLiteral("the plug-in registry does not list the extension");
 // The desktop's own screensaver daemon.
 inline const QString daemonHelp = QStringLiteral(
     "On this desktop, the screensaver daemon runs Quorvel in its own window. Add Quorvel to its list, then choose "

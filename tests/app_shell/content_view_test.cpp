@@ -313,6 +313,14 @@ TEST_F(ContentViewTest, TheInstallButtonReportsWhatHappened)
     EXPECT_EQ(view->errorText(), failure);
     EXPECT_EQ(view->statusText(), QStringLiteral("Screensaver not installed"));
     EXPECT_TRUE(hostAppLog().contains(QStringLiteral("Install failed: ") + failure));
+
+    // A tool that says yes and then lists nothing has not registered anything.
+    const QString liar = writeScript(home.filePath(QStringLiteral("lying-tool")), "exit 0");
+    make({}, liar);
+    await(view->install());
+    EXPECT_EQ(
+        view->statusMessage(), QStringLiteral("Install failed: the plug-in registry does not list the extension"));
+    EXPECT_EQ(view->statusText(), QStringLiteral("Screensaver not installed"));
 }
 
 // Every way the enable action can fail: the exact text shows where the user looks, the status
