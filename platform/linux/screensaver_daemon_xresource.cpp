@@ -119,7 +119,14 @@ QByteArray withSaverEntry(const QByteArray& document, const QByteArray& entry, c
         if (first == body.size() || body.at(first) != '-')
             return document;
         QByteArray switchedOn = body;
-        switchedOn[first] = ' ';
+        // Every mark before the command goes, so the line reads as switched on from then on.
+        for (qsizetype i = first; i < switchedOn.size(); ++i) {
+            const char c = switchedOn.at(i);
+            if (c == '-')
+                switchedOn[i] = ' ';
+            else if (c != ' ' && c != '\t')
+                break;
+        }
         lines[i] = i == header ? line.left(colon + 1) + switchedOn : switchedOn;
         return lines.join();
     }

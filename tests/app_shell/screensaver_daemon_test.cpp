@@ -74,6 +74,8 @@ TEST(DaemonEntry, GoesFirstIntoTheListAndKeepsEverythingElse)
             "programs: \\\n   \"Quorvel\"  /opt/quorvel/bin/quorvel-saver \\n\\\n  maze -root \\n\n" },
         { "an escaped backslash ends the list", "programs: maze \\\\\n# /opt/quorvel/bin/quorvel-saver\n",
             "programs:\t\\\n\t\t" + kEntry + " \\n\\\n\t\tmaze \\\\\n# /opt/quorvel/bin/quorvel-saver\n" },
+        { "switched off twice over is switched on once", "programs: \\\n--  /opt/quorvel/bin/quorvel-saver \\n\n",
+            "programs: \\\n    /opt/quorvel/bin/quorvel-saver \\n\n" },
         { "named outside the list only", "# /opt/quorvel/bin/quorvel-saver\nprograms: maze\n",
             "# /opt/quorvel/bin/quorvel-saver\nprograms:\t\\\n\t\t" + kEntry + " \\n\\\n\t\tmaze\n" },
     };
