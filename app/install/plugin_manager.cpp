@@ -2,6 +2,7 @@
 #include "app/install/registry_tool.h"
 
 #include "kit/errors.h"
+#include "kit/module_resolution.h"
 #include "kit/tessary.h"
 #include "platform/log.h"
 #include "platform/operating_system.h"
@@ -239,6 +240,9 @@ QCoro::Task<> PluginManager::enableScreensaver()
     publish(screensaverError_, std::optional<QString>());
     keepErrorThroughNextCheck_ = false;
     std::optional<QString> failure;
+    // Here the wallpaper agent's stand-in makes the store only when it first runs; a user who
+    // enables before that must not be told the store cannot be read.
+    kit::ModuleResolver(services_.kit).ensureStore();
     try {
         co_await tessary->setScreensaverEverywhere(
             screensaverDisplayName, kit::WriteOptions { .restartAgent = true, .enableDebug = false });

@@ -9,7 +9,11 @@ std::optional<QString> locateRegistryTool(const RegistryToolSearch& search)
 {
     if (!search.overridePath.isEmpty())
         return search.overridePath;
-    const QString name = QString::fromLatin1(kRegistryToolName);
+    return locateBesideApp(QString::fromLatin1(kRegistryToolName), search);
+}
+
+std::optional<QString> locateBesideApp(const QString& name, const RegistryToolSearch& search)
+{
     QStringList folders;
     if (search.mainBundle) {
         if (!search.mainBundle->executablePath.isEmpty())

@@ -28,6 +28,11 @@ struct RegistryToolSearch {
 // then along the search path. None when there is none; callers then report the tool as missing.
 std::optional<QString> locateRegistryTool(const RegistryToolSearch& search);
 
+// The executable `name` next to the app's executable, next to its bundle, then along the search
+// path (the override is the registry tool's own and is not consulted). The app's other tools, such as
+// the screensaver host, are found this way.
+std::optional<QString> locateBesideApp(const QString& name, const RegistryToolSearch& search);
+
 // The search of the running process: its environment and the file system.
 RegistryToolSearch registryToolSearch(const platform::OperatingSystem& system);
 

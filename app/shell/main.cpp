@@ -3,12 +3,15 @@
 #include "app/client/debug_credentials.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
+#include "app/install/registry_tool.h"
 #include "app/library/generation_preview_view.h"
 #include "app/library/library_widget.h"
 #include "app/library/thumbnail_cache.h"
 #include "app/library/upgrade_view.h"
 #include "app/shell/app_icon.h"
 #include "app/shell/appearance.h"
+#include "app/shell/content_view.h"
+#include "app/shell/content_widget.h"
 #include "app/shell/quorvel_app.h"
 #include "app/shell/widget_window_host.h"
 #include "platform/clock.h"
@@ -21,8 +24,11 @@
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
 #include "platform/preferences.h"
+#include "platform/screens.h"
+#include "platform/screensaver_daemon.h"
 #include "platform/secret_store.h"
 #include "platform/single_instance.h"
+#include "platform/spaces.h"
 #include "platform/symbol_loader.h"
 #include "platform/termination.h"
 #include "platform/updater.h"
@@ -126,6 +132,25 @@ int main(int argc, char** argv)
     });
     host.setContent(app::windowIds::upgrade, [&](app::QuorvelApp& shell) -> QWidget* {
         return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));
+    });
+    // The main window's content: onboarding, the main screen and the screensaver's installation.
+    // The kit reads the store per display and space, synthesised from this desktop's screens.
+    const auto screens = std::make_shared<platform::QtScreens>();
+    const auto kitPreferences = std::make_shared<platform::FilePreferences>(
+        QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
+    // The daemon's entry names the host beside this app (an explicit QUORVEL_SAVER wins).
+    const QString saverBesideApp = qEnvironmentVariableIsSet("QUORVEL_SAVER")
+        ? QString()
+        : app::locateBesideApp(QStringLiteral("quorvel-saver"), app::registryToolSearch(system)).value_or(QString());
+    platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
+    host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
+        auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
+            screensaverDaemon, app::systemPluginManagerServices(system, kitPreferences, screens),
+            [&shell, &identity, &secrets, defaults] {
+                return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
+            },
+            [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl() });
+        return new app::ContentWidget(view, network);
     });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });

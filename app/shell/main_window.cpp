@@ -41,8 +41,13 @@ void MainWindow::setContent(QWidget* content)
     if (content_)
         content_->deleteLater();
     content_ = content;
-    if (content_)
-        layout_->addWidget(content_, 1);
+    if (!content_)
+        return;
+    // A content of fixed width (the main screen's) sits in the middle; the window fits it.
+    const bool fixedWidth = content_->minimumWidth() == content_->maximumWidth();
+    layout_->addWidget(content_, 1, fixedWidth ? Qt::AlignHCenter : Qt::Alignment());
+    if (fixedWidth)
+        resize(sizeHint().expandedTo(QSize(content_->width() + 40, 480)));
 }
 
 void MainWindow::buildMenu()

@@ -174,3 +174,20 @@ TEST(RegistryToolLocation, NextToTheAppThenItsBundleThenTheSearchPath)
         EXPECT_EQ(locateRegistryTool(search), c.expected);
     }
 }
+
+TEST(RegistryToolLocation, TheAppsOtherToolsAreFoundTheSameWayButNeverThroughTheOverride)
+{
+    quorvel::platform::BundleInfo app;
+    app.bundlePath = QStringLiteral("/home/u/Applications/Quorvel.app");
+    app.executablePath = QStringLiteral("/home/u/Applications/Quorvel.app/Contents/MacOS/Quorvel");
+    RegistryToolSearch search;
+    search.overridePath = QStringLiteral("/x/my-pluginkit");
+    search.mainBundle = app;
+    search.searchPath = QStringLiteral("/usr/bin");
+    const std::set<QString> executables { "/home/u/Applications/quorvel-saver", "/usr/bin/quorvel-saver" };
+    search.isExecutable = [&](const QString& path) { return executables.count(path) > 0; };
+    EXPECT_EQ(
+        locateBesideApp(QStringLiteral("quorvel-saver"), search), QStringLiteral("/home/u/Applications/quorvel-saver"));
+    EXPECT_EQ(locateBesideApp(QStringLiteral("quorvel-missing"), search), std::nullopt);
+    EXPECT_EQ(locateRegistryTool(search), QStringLiteral("/x/my-pluginkit"));
+}
