@@ -2,6 +2,7 @@
 
 #include "kit/errors.h"
 #include "platform/process_runner.h"
+#include "platform/registry_tool.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -25,6 +26,8 @@ QString bundleBaseName(const QString& bundlePath)
 
 QCoro::Task<QString> PluginkitManager::runPluginkit(QStringList arguments)
 {
+    if (toolPath_.isEmpty())
+        throw PlatformError(platform::registryToolNotFoundText());
     const platform::ProcessResult result = co_await runner_->run(toolPath_, arguments, std::chrono::seconds(30));
     if (!result.started)
         throw PlatformError(

@@ -1,4 +1,5 @@
 #include "kit/errors.h"
+#include "kit/kit_environment.h"
 #include "kit/pluginkit_manager.h"
 #include "kit_fixtures.h"
 #include "support/coro.h"
@@ -249,4 +250,33 @@ TEST(PluginkitTool, RefusesBundlesItCannotReadSafelyOrListFaithfully)
     const QString output = await(manager.runPluginkit(PluginkitManager::queryArguments));
     EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << output.toStdString();
     EXPECT_FALSE(output.contains(QStringLiteral("Evil")));
+}
+
+// The kit's own wiring finds the registry tool the way the app does: here beside the running
+// test program (the build's bin folder), with no override and nothing on the search path. A tool
+// found nowhere fails each query as a tool that cannot start, and nothing is started.
+TEST(PluginkitTool, TheSystemKitFindsTheToolBesideTheProgramOrReportsItMissing)
+{
+    QTemporaryDir dir;
+    const QByteArray path = qgetenv("PATH"), override = qgetenv("QUORVEL_PLUGINKIT");
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("PATH", "");
+    qunsetenv("QUORVEL_PLUGINKIT");
+    auto env = KitEnvironment::system(nullptr, nullptr, dir.path());
+    const QString bundle = makeBundle(
+        dir.filePath(QStringLiteral("Found.appex")), QStringLiteral("com.example.Found"), QStringLiteral("2"));
+    await(env->pluginkit->runPluginkit({ QStringLiteral("-a"), bundle }));
+    const auto listed = await(env->pluginkit->discoverScreensaverExtensions());
+    qputenv("PATH", path);
+    if (!override.isNull())
+        qputenv("QUORVEL_PLUGINKIT", override);
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].path, bundle);
+
+    auto runner = std::make_shared<ScriptedProcessRunner>();
+    PluginkitManager nowhere(runner, QString());
+    EXPECT_EQ(fixtures::errorOf([&] { await(nowhere.discoverScreensaverExtensions()); }),
+        QStringLiteral(
+            "The registry tool quorvel-pluginkit was found neither next to the app nor on the search path."));
+    EXPECT_TRUE(runner->runs.empty());
 }
