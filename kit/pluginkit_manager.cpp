@@ -76,8 +76,14 @@ std::optional<PluginkitExtension> parseLine(const QString& line)
     if (line.isEmpty() || holdsControl(line))
         return std::nullopt;
     const qsizetype open = line.indexOf(QLatin1Char('('));
-    const qsizetype close = open < 0 ? -1 : line.indexOf(QLatin1Char(')'), open + 1);
-    if (open < 0 || close < 0)
+    if (open < 0)
+        return std::nullopt;
+    // The tool ends the version with the last ")" before the tab that starts the next field, so a
+    // version may hold parentheses ("2.0 (beta)"); a line without tabs ends it at the first ")".
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'), open + 1);
+    const qsizetype close
+        = tab >= 0 ? line.lastIndexOf(QLatin1Char(')'), tab) : line.indexOf(QLatin1Char(')'), open + 1);
+    if (close <= open)
         return std::nullopt;
     // The election mark before the identifier is not part of it; an identifier is one word.
     const QString identifier = line.left(open).remove(leadingMark).trimmed();

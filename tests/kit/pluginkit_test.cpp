@@ -34,6 +34,11 @@ TEST(PluginkitParsing, ListingLinesTable)
             "+0000\t/System/Library/ExtensionKit/Extensions/Computer Name.appex\r\n",
             { { "com.apple.ScreenSaver.Computer-Name", "1.0", "2B6C",
                 "/System/Library/ExtensionKit/Extensions/Computer Name.appex" } } },
+        { "a version with parentheses, as the tool prints it",
+            "-    com.example.Example(2.0 (beta))\tF2A0\t2024-01-01 00:00:00 +0000\t/L/Screen Savers/Example.appex\n"
+            "+    com.example.b(1))\tB1\t2024-01-01 00:00:00 +0000\t/L/B.appex\n",
+            { { "com.example.Example", "2.0 (beta)", "F2A0", "/L/Screen Savers/Example.appex" },
+                { "com.example.b", "1)", "B1", "/L/B.appex" } } },
         // Lines that do not have the listing's shape are no records, whatever they name.
         { "a control character inside the line",
             "+    com.example.a(1.0)\tU\t2024-01-01 00:00:00 +0000\t/x/A\x01.appex\n", {} },
