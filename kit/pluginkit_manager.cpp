@@ -107,7 +107,11 @@ std::optional<PluginkitExtension> parseLine(const QString& line)
         }
     if (pathStart < 0)
         return std::nullopt;
-    return PluginkitExtension { identifier, version, fields.first(), rest.mid(pathStart).trimmed() };
+    // The tool lists no path with a tab in it: a tab there means a field too many, not a path.
+    const QString path = rest.mid(pathStart).trimmed();
+    if (path.contains(QLatin1Char('\t')))
+        return std::nullopt;
+    return PluginkitExtension { identifier, version, fields.first(), path };
 }
 
 } // namespace

@@ -48,6 +48,7 @@ TEST(PluginkitParsing, ListingLinesTable)
         { "a closing parenthesis inside the identifier", "+    a)b(1.0)\tU\t2024-01-01\t/x/A.appex\n", {} },
         { "no separator after the version", "+    com.example.a(1.0)U\t2024-01-01\t/x/A.appex\n", {} },
         { "the path where the UUID belongs", "+    com.example.a(1.0)\t/x/A.appex\n", {} },
+        { "a field too many before the path", "+    com.example.a(1.0)\tU\t2024-01-01\t/x/Decoy\t/x/A.appex\n", {} },
         { "a well-formed line among malformed ones",
             "+    a b(1)\tU\t/x/Bad.appex\n+    c.d(2)\tU2\t2024-01-01\t/y/Good.appex\n",
             { { "c.d", "2", "U2", "/y/Good.appex" } } },
