@@ -110,7 +110,7 @@ TEST_F(FileLockTest, HoldersComingAndGoingNeverOverlap)
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&] {
-            for (int i = 0; i < 2000; ++i) {
+            for (int i = 0; i < 3000; ++i) {
                 FileLock lock(path);
                 if (lock.lock(10s) != Result::acquired)
                     return;
@@ -124,7 +124,7 @@ TEST_F(FileLockTest, HoldersComingAndGoingNeverOverlap)
     for (auto& thread : threads)
         thread.join();
     EXPECT_FALSE(overlapped);
-    EXPECT_EQ(turns.load(), 8 * 2000);
+    EXPECT_EQ(turns.load(), 8 * 3000);
     EXPECT_FALSE(QFile::exists(path));
 }
 
