@@ -37,18 +37,25 @@ void GuardedWrite::debug(bool enabled, const QString& line) const
 
 QCoro::Task<> GuardedWrite::run(QVariantMap store, QString path, WriteOptions options,
     std::optional<QString> expectedModule, std::optional<ScreensaverTarget> target, double settleSeconds,
-    std::optional<QString> basisChecksum)
+    std::optional<QByteArray> basis)
 {
     const bool verbose = options.enableDebug;
     debug(verbose, QStringLiteral("Starting writeWithAutoRollback"));
     debug(verbose, QStringLiteral("Target path: ") + path);
     debug(verbose,
         QStringLiteral("Restart agent: ") + (options.restartAgent ? QStringLiteral("true") : QStringLiteral("false")));
-    debug(verbose,
-        QStringLiteral("Pre-write checksum: ") + env_->plist->tryChecksum(path).value_or(QStringLiteral("N/A")));
+    // Only printed, so a quiet write does not hash the whole store for it.
+    if (verbose)
+        debug(verbose,
+            QStringLiteral("Pre-write checksum: ") + env_->plist->tryChecksum(path).value_or(QStringLiteral("N/A")));
 
-    env_->plist->write(store, path, basisChecksum);
-    const QString postWrite = env_->plist->calculateChecksum(path);
+    env_->plist->write(store, path, std::move(basis));
+    // The checksum is only printed; a quiet write still fails here when the store cannot be read back.
+    QString postWrite;
+    if (verbose)
+        postWrite = env_->plist->calculateChecksum(path);
+    else
+        env_->plist->checkReadable(path);
     debug(verbose, QStringLiteral("Post-write checksum: ") + postWrite);
     debug(verbose, QStringLiteral("File size after write: ") + fileSize(path));
 

@@ -23,11 +23,11 @@ public:
 
     GuardedWrite(std::shared_ptr<KitEnvironment> env, Verifier verify);
 
-    // `basisChecksum`, when given, is the checksum of the store as it was read for this edit; a store
-    // replaced since is not overwritten. A completed rollback throws changeRolledBack(); a write
+    // `basis`, when given, is the store's bytes as they were read for this edit; a store replaced
+    // since is not overwritten. A completed rollback throws changeRolledBack(); a write
     // failure is thrown before anything is restarted.
     QCoro::Task<> run(QVariantMap store, QString path, WriteOptions options, std::optional<QString> expectedModule,
-        std::optional<ScreensaverTarget> target, double settleSeconds, std::optional<QString> basisChecksum = {});
+        std::optional<ScreensaverTarget> target, double settleSeconds, std::optional<QByteArray> basis = {});
 
     // "killall WallpaperAgent", not awaited: the system starts a fresh agent by itself.
     static void restartWallpaperAgent(const KitEnvironment& env);

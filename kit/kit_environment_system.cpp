@@ -5,6 +5,7 @@
 #include "platform/locations.h"
 #include "platform/operating_system.h"
 #include "platform/process_runner.h"
+#include "platform/registry_tool.h"
 
 namespace quorvel::kit {
 
@@ -14,9 +15,12 @@ std::shared_ptr<KitEnvironment> KitEnvironment::system(
     auto env = std::make_shared<KitEnvironment>();
     auto runner = std::make_shared<platform::QProcessRunner>();
     env->plist = std::make_shared<PlistManager>();
-    env->paths = std::make_shared<SystemPaths>(std::make_shared<platform::LinuxOperatingSystem>(), home);
+    auto system = std::make_shared<platform::LinuxOperatingSystem>();
+    env->paths = std::make_shared<SystemPaths>(system, home);
     env->spaces = std::make_shared<SpacesConfiguration>(preferences, std::move(screens));
-    env->pluginkit = std::make_shared<PluginkitManager>(runner, platform::pluginkitToolPath());
+    // Found as the app finds it; when it is nowhere, each query reports it missing.
+    env->pluginkit = std::make_shared<PluginkitManager>(
+        runner, platform::locateRegistryTool(platform::registryToolSearch(*system)).value_or(QString()));
     env->preferences = std::move(preferences);
     env->runner = runner;
     env->sleeper = std::make_shared<platform::TimerSleeper>();

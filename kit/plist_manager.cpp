@@ -18,11 +18,6 @@ namespace {
 
 const QString kTemporaryInfix = QStringLiteral(".quorvel-tmp-");
 
-QString sha256Hex(const QByteArray& bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
 bool fileExists(const QString& path)
 {
     const QFileInfo info(path);
@@ -103,7 +98,7 @@ PlistManager::Snapshot PlistManager::readSnapshot(const QString& path) const
     const PlistParseResult parsed = parsePlist(bytes);
     if (!parsed.value || parsed.value->typeId() != QMetaType::QVariantMap)
         throw TessaryError::plistReadError(path);
-    return { parsed.value->toMap(), sha256Hex(bytes) };
+    return { parsed.value->toMap(), bytes };
 }
 
 std::optional<QVariantMap> PlistManager::tryRead(const QString& path) const
@@ -116,13 +111,14 @@ std::optional<QVariantMap> PlistManager::tryRead(const QString& path) const
 }
 
 void PlistManager::write(
-    const QVariantMap& dictionary, const QString& path, std::optional<QString> expectedChecksum) const
+    const QVariantMap& dictionary, const QString& path, std::optional<QByteArray> expectedBytes) const
 {
     const bool exists = fileExists(path);
-    if (exists || expectedChecksum) {
+    if (exists || expectedBytes) {
         QString error;
         const QByteArray current = exists ? readAll(path, &error) : QByteArray();
-        if (error.isEmpty() && expectedChecksum && (!exists || sha256Hex(current) != *expectedChecksum))
+        // Compared byte for byte: hashing both sides costs more than the whole edit's parse.
+        if (error.isEmpty() && expectedBytes && (!exists || current != *expectedBytes))
             throw TessaryError::plistWriteError(path + QStringLiteral(": it was replaced while it was being edited"));
         // Without a backup of exactly the previous bytes a rollback could not undo this write.
         if (error.isEmpty() && exists)
@@ -167,10 +163,18 @@ void PlistManager::restore(const QString& backupPathValue, const QString& target
             QStringLiteral("Couldn't restore \"%1\" from \"%2\": %3").arg(targetPath, backupPathValue, error));
 }
 
-QString PlistManager::calculateChecksum(const QString& path) const
+void PlistManager::checkReadable(const QString& path) const
 {
     if (!fileExists(path))
         throw TessaryError::fileNotFound(absolutePath(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PlatformError(file.errorString());
+}
+
+QString PlistManager::calculateChecksum(const QString& path) const
+{
+    checkReadable(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw PlatformError(file.errorString());

@@ -22,18 +22,18 @@ public:
     virtual QVariantMap read(const QString& path) const;
     // The dictionary when the file reads as one; absent for any failure of read().
     std::optional<QVariantMap> tryRead(const QString& path) const;
-    // A read together with the checksum of exactly the bytes that were parsed.
+    // A read together with exactly the bytes that were parsed.
     struct Snapshot {
         QVariantMap dictionary;
-        QString checksum;
+        QByteArray bytes;
     };
     Snapshot readSnapshot(const QString& path) const;
     // Throws plistWriteError "<path>: <reason>" when the backup cannot be refreshed, when the file no
-    // longer has `expectedChecksum` (it was replaced since it was read), or when the dictionary cannot
-    // be serialised or written; PlatformError when the folder cannot be created. The old file is
-    // intact after any failure.
+    // longer holds exactly `expectedBytes` (it was replaced since it was read), or when the dictionary
+    // cannot be serialised or written; PlatformError when the folder cannot be created. The old file
+    // is intact after any failure.
     virtual void write(
-        const QVariantMap& dictionary, const QString& path, std::optional<QString> expectedChecksum = {}) const;
+        const QVariantMap& dictionary, const QString& path, std::optional<QByteArray> expectedBytes = {}) const;
     // Copies the file to its backup path atomically and returns that path; fileNotFound when missing.
     QString backup(const QString& path) const;
     // Replaces the target with the backup's bytes atomically (the backup stays); fileNotFound for a
@@ -41,6 +41,8 @@ public:
     void restore(const QString& backupPath, const QString& targetPath) const;
     // SHA-256 of the file's bytes as 64 lower-case hex digits; fileNotFound when missing.
     QString calculateChecksum(const QString& path) const;
+    // Throws as calculateChecksum() does for a file it could not hash, without reading it.
+    void checkReadable(const QString& path) const;
     std::optional<QString> tryChecksum(const QString& path) const;
     // Throws plistWriteError "binary data" when the dictionary holds a non-property-list value.
     QByteArray createBinaryPlist(const QVariantMap& dictionary) const;

@@ -2,6 +2,7 @@
 
 #include "kit/errors.h"
 #include "platform/process_runner.h"
+#include "platform/registry_tool.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -25,6 +26,8 @@ QString bundleBaseName(const QString& bundlePath)
 
 QCoro::Task<QString> PluginkitManager::runPluginkit(QStringList arguments)
 {
+    if (toolPath_.isEmpty())
+        throw PlatformError(platform::registryToolNotFoundText());
     const platform::ProcessResult result = co_await runner_->run(toolPath_, arguments, std::chrono::seconds(30));
     if (!result.started)
         throw PlatformError(
@@ -73,8 +76,14 @@ std::optional<PluginkitExtension> parseLine(const QString& line)
     if (line.isEmpty() || holdsControl(line))
         return std::nullopt;
     const qsizetype open = line.indexOf(QLatin1Char('('));
-    const qsizetype close = open < 0 ? -1 : line.indexOf(QLatin1Char(')'), open + 1);
-    if (open < 0 || close < 0)
+    if (open < 0)
+        return std::nullopt;
+    // The tool ends the version with the last ")" before the tab that starts the next field, so a
+    // version may hold parentheses ("2.0 (beta)"); a line without tabs ends it at the first ")".
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'), open + 1);
+    const qsizetype close
+        = tab >= 0 ? line.lastIndexOf(QLatin1Char(')'), tab) : line.indexOf(QLatin1Char(')'), open + 1);
+    if (close <= open)
         return std::nullopt;
     // The election mark before the identifier is not part of it; an identifier is one word.
     const QString identifier = line.left(open).remove(leadingMark).trimmed();
@@ -98,7 +107,11 @@ std::optional<PluginkitExtension> parseLine(const QString& line)
         }
     if (pathStart < 0)
         return std::nullopt;
-    return PluginkitExtension { identifier, version, fields.first(), rest.mid(pathStart).trimmed() };
+    // The tool lists no path with a tab in it: a tab there means a field too many, not a path.
+    const QString path = rest.mid(pathStart).trimmed();
+    if (path.contains(QLatin1Char('\t')))
+        return std::nullopt;
+    return PluginkitExtension { identifier, version, fields.first(), path };
 }
 
 } // namespace

@@ -18,6 +18,8 @@ namespace quorvel::kit {
 
 class PluginkitManager {
 public:
+    // An empty `toolPath` stands for a tool that was not found: every query then fails as a tool
+    // that cannot start, without starting anything.
     PluginkitManager(std::shared_ptr<platform::ProcessRunner> runner, QString toolPath);
     virtual ~PluginkitManager() = default;
 

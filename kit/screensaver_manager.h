@@ -82,7 +82,7 @@ public:
 private:
     struct Prepared {
         QVariantMap store;
-        QString checksum; // of the bytes the store was read from
+        QByteArray basis; // the bytes the store was read from
         QByteArray configuration;
     };
     // Reads the store and builds the module's configuration; throws as the set operations do.

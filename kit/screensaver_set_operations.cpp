@@ -62,7 +62,7 @@ QCoro::Task<ScreensaverManager::Prepared> ScreensaverManager::prepare(QString mo
     try {
         PlistManager::Snapshot snapshot = env_->plist->readSnapshot(path);
         prepared.store = std::move(snapshot.dictionary);
-        prepared.checksum = std::move(snapshot.checksum);
+        prepared.basis = std::move(snapshot.bytes);
     } catch (const std::exception&) {
         throw TessaryError::plistReadError(path);
     }
@@ -88,7 +88,7 @@ QCoro::Task<> ScreensaverManager::editStore(
     GuardedWrite write(env_, [this](const QString& expected, const ScreensaverTarget& where) {
         return verifyScreensaverApplied(expected, where);
     });
-    co_await write.run(p.store, path, options, module, target, 3.0, p.checksum);
+    co_await write.run(p.store, path, options, module, target, 3.0, p.basis);
 }
 
 void ScreensaverManager::applyToDisplay(

@@ -64,14 +64,12 @@ void StoreLock::prepareLockFile()
     const QString lock = lockPath(storePath_);
     if (!QDir().mkpath(QFileInfo(lock).absolutePath()))
         throw TessaryError::permissionDenied(lock);
-    file_ = std::make_unique<QLockFile>(lock);
-    // Only a holder that is gone makes the lock stale: a live one may hold it through its settle wait.
-    file_->setStaleLockTime(0);
+    file_ = std::make_unique<platform::FileLock>(lock);
 }
 
-void StoreLock::failLocked() const
+void StoreLock::failLocked(platform::FileLock::Result result) const
 {
-    if (file_->error() == QLockFile::PermissionError || file_->error() == QLockFile::UnknownError)
+    if (result == platform::FileLock::Result::failed)
         throw TessaryError::permissionDenied(lockPath(storePath_));
     throw TessaryError::plistWriteError(storePath_ + QStringLiteral(": another program is changing it"));
 }
@@ -89,10 +87,11 @@ QCoro::Task<std::unique_ptr<StoreLock>> StoreLock::acquire(std::shared_ptr<KitEn
     lock->prepareLockFile();
     const auto poll = std::max(env->storeLockPoll, std::chrono::milliseconds(1));
     for (auto waited = std::chrono::milliseconds(0);; waited += poll) {
-        if (lock->file_->tryLock(0))
+        const auto result = lock->file_->tryLock();
+        if (result == platform::FileLock::Result::acquired)
             break;
-        if (lock->file_->error() != QLockFile::LockFailedError || waited >= env->storeLockTimeout)
-            lock->failLocked();
+        if (result == platform::FileLock::Result::failed || waited >= env->storeLockTimeout)
+            lock->failLocked(result);
         co_await env->sleeper->sleep(poll);
     }
     lock->afterLocked();
@@ -107,8 +106,9 @@ std::unique_ptr<StoreLock> StoreLock::acquireBlocking(std::shared_ptr<KitEnviron
         throw TessaryError::plistWriteError(storePath + QStringLiteral(": another change is in progress"));
     lock->queued_ = true;
     lock->prepareLockFile();
-    if (!lock->file_->tryLock(int(env->storeLockTimeout.count())))
-        lock->failLocked();
+    const auto result = lock->file_->lock(env->storeLockTimeout);
+    if (result != platform::FileLock::Result::acquired)
+        lock->failLocked(result);
     lock->afterLocked();
     return lock;
 }

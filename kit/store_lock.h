@@ -4,9 +4,10 @@
 // "<store>.lock" beside the store. Holding both, the holder also clears temporary files that a
 // killed writer left behind, since no live writer of ours can be between its write and its rename.
 
+#include "platform/file_lock.h"
+
 #include <QCoroTask>
 #include <QHash>
-#include <QLockFile>
 #include <QString>
 
 #include <coroutine>
@@ -61,13 +62,15 @@ private:
     StoreLock(std::shared_ptr<KitEnvironment> env, QString storePath);
     // Creates the store's folder and the lock file object; throws permissionDenied on failure.
     void prepareLockFile();
-    void failLocked() const;
+    // Throws for an attempt that did not acquire: permissionDenied when the lock file cannot be
+    // made or locked, plistWriteError when another holder keeps it.
+    void failLocked(platform::FileLock::Result result) const;
     void afterLocked();
 
     std::shared_ptr<KitEnvironment> env_;
     QString storePath_;
     bool queued_ = false;
-    std::unique_ptr<QLockFile> file_;
+    std::unique_ptr<platform::FileLock> file_;
 };
 
 } // namespace quorvel::kit

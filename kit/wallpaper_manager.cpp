@@ -62,9 +62,9 @@ QVariantMap WallpaperManager::checkedChoice(const QString& imagePath, WallpaperS
     return makeWallpaperChoice(imagePath, style);
 }
 
-void WallpaperManager::writeAndRestart(const QVariantMap& store, const QString& basisChecksum)
+void WallpaperManager::writeAndRestart(const QVariantMap& store, const QByteArray& basis)
 {
-    env_->plist->write(store, env_->paths->wallpaperIndexPath(), basisChecksum);
+    env_->plist->write(store, env_->paths->wallpaperIndexPath(), basis);
     GuardedWrite::restartWallpaperAgent(*env_);
 }
 
@@ -116,7 +116,7 @@ QCoro::Task<> WallpaperManager::setWallpaperForDisplay(QString imagePath, int di
         spaces.insert(uuid, entry);
     }
     store.insert(QStringLiteral("Spaces"), spaces);
-    writeAndRestart(store, snapshot.checksum);
+    writeAndRestart(store, snapshot.bytes);
 }
 
 QCoro::Task<> WallpaperManager::setWallpaperForSpace(QString imagePath, QString spaceUUID, WallpaperOptions options)
@@ -139,7 +139,7 @@ QCoro::Task<> WallpaperManager::setWallpaperForSpace(QString imagePath, QString 
         entry.insert(QStringLiteral("Displays"), displays);
     spaces.insert(spaceUUID, entry);
     store.insert(QStringLiteral("Spaces"), spaces);
-    writeAndRestart(store, snapshot.checksum);
+    writeAndRestart(store, snapshot.bytes);
 }
 
 QCoro::Task<> WallpaperManager::setWallpaperForSpaceID(QString imagePath, qint64 spaceID, WallpaperOptions options)

@@ -27,7 +27,7 @@ public:
 
 private:
     QVariantMap checkedChoice(const QString& imagePath, WallpaperStyle style) const;
-    void writeAndRestart(const QVariantMap& store, const QString& basisChecksum);
+    void writeAndRestart(const QVariantMap& store, const QByteArray& basis);
 
     std::shared_ptr<KitEnvironment> env_;
     ScreensaverManager screensavers_;

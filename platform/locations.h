@@ -13,8 +13,6 @@ QString cdnBaseUrl();
 // The update feed the application checks: the service base URL followed by "/appcast.xml".
 QString appcastUrl();
 
-// The plug-in registry tool (quorvel-pluginkit, standing in for /usr/bin/pluginkit).
-QString pluginkitToolPath();
 // "/usr/bin/killall" (psmisc).
 QString killallToolPath();
 // The screensaver host stand-in, quorvel-saver.

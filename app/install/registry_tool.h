@@ -1,39 +1,14 @@
 #pragma once
-// Where the app finds the registry tool: the build or the installation it runs from, never a path
-// fixed when it was built.
+// Where the app finds the registry tool: the platform's one finder, shared with the kit.
 
-#include "platform/operating_system.h"
-
-#include <QString>
-
-#include <functional>
-#include <optional>
+#include "platform/registry_tool.h"
 
 namespace quorvel::app {
 
-inline constexpr const char* kRegistryToolName = "quorvel-pluginkit";
-
-struct RegistryToolSearch {
-    // An explicit choice ($QUORVEL_PLUGINKIT), taken as it is.
-    QString overridePath;
-    // The running app; its executable's folder and the folder that holds the bundle are searched.
-    std::optional<platform::BundleInfo> mainBundle;
-    // $PATH, folders separated by ":".
-    QString searchPath;
-    // Whether an executable file exists at a path (injected by tests).
-    std::function<bool(const QString&)> isExecutable;
-};
-
-// The first executable candidate: the override, next to the app's executable, next to its bundle,
-// then along the search path. None when there is none; callers then report the tool as missing.
-std::optional<QString> locateRegistryTool(const RegistryToolSearch& search);
-
-// The executable `name` next to the app's executable, next to its bundle, then along the search
-// path (the override is the registry tool's own and is not consulted). The app's other tools, such as
-// the screensaver host, are found this way.
-std::optional<QString> locateBesideApp(const QString& name, const RegistryToolSearch& search);
-
-// The search of the running process: its environment and the file system.
-RegistryToolSearch registryToolSearch(const platform::OperatingSystem& system);
+using platform::kRegistryToolName;
+using platform::locateBesideApp;
+using platform::locateRegistryTool;
+using platform::registryToolSearch;
+using platform::RegistryToolSearch;
 
 } // namespace quorvel::app

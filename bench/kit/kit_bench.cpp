@@ -1,6 +1,7 @@
 // Sets a module everywhere on a store of 8 displays x 16 spaces: read, edit, binary write (with
-// its backup), checksum and verification, with no settle wait; then has Python's plistlib do the
-// same read-edit-write-check in this run, and prints both medians and their ratio.
+// its backup), checksum and verification, with no settle wait; Python's plistlib does the same
+// read-edit-write-check in this run, round for round in turn with ours. Prints both medians and
+// their ratio, and one RESULT line for bench/run.
 #include "kit/kit_environment.h"
 #include "kit/plist_codec.h"
 #include "kit/screensaver_manager.h"
@@ -21,12 +22,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 using namespace quorvel;
 
 namespace {
 
-constexpr int kDisplays = 8, kSpaces = 16, kRounds = 15;
+constexpr int kDisplays = 8, kSpaces = 16, kRounds = 41;
 
 struct Suite final : platform::PreferenceSuite {
     QVariantMap values;
@@ -109,6 +112,13 @@ void wait(QCoro::Task<>&& task)
     QCoro::waitFor(std::move(task));
 }
 
+// Sorts `values` and returns their median.
+double median(std::vector<double>& values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -167,33 +177,62 @@ int main(int argc, char** argv)
     const QString store = env->paths->wallpaperIndexPath();
     kit::ScreensaverManager manager(env);
 
-    std::vector<double> ours;
-    for (int round = 0; round < kRounds; ++round) {
+    // The peer edits its own copy, so neither side reads what the other wrote.
+    const QString peerStore = home.filePath(QStringLiteral("peer/Index.plist"));
+    QDir().mkpath(QFileInfo(peerStore).absolutePath());
+    QProcess python;
+    const QString moduleUrl
+        = QUrl::fromLocalFile(home.path() + QStringLiteral("/Library/Screen Savers/QuorvelExtension.appex")).toString();
+    python.start(QStringLiteral("python3"), { QStringLiteral(QUORVEL_BENCH_SCRIPT), peerStore, moduleUrl });
+    if (!python.waitForStarted(30000)) {
+        std::fprintf(stderr, "kit_bench: python3 could not be started\n");
+        return 1;
+    }
+    auto peerRound = [&]() -> std::optional<double> {
+        env->plist->write(initial, peerStore);
+        python.write("round\n");
+        while (!python.canReadLine())
+            if (!python.waitForReadyRead(60000))
+                return std::nullopt;
+        bool ok = false;
+        const double seconds = python.readLine().trimmed().toDouble(&ok);
+        return ok ? std::optional<double>(seconds) : std::nullopt;
+    };
+    auto ourRound = [&] {
         env->plist->write(initial, store);
         QElapsedTimer timer;
         timer.start();
         wait(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension")));
-        ours.push_back(double(timer.nsecsElapsed()) / 1e9);
-    }
-    std::sort(ours.begin(), ours.end());
-    const double ourMedian = ours[ours.size() / 2];
-    const qint64 storeSize = QFileInfo(store).size();
+        return double(timer.nsecsElapsed()) / 1e9;
+    };
 
-    env->plist->write(initial, store);
-    QProcess python;
-    const QString moduleUrl
-        = QUrl::fromLocalFile(home.path() + QStringLiteral("/Library/Screen Savers/QuorvelExtension.appex")).toString();
-    python.start(QStringLiteral("python3"),
-        { QStringLiteral(QUORVEL_BENCH_SCRIPT), store, moduleUrl, QString::number(kRounds) });
-    if (!python.waitForFinished(300000) || python.exitCode() != 0) {
-        std::fprintf(stderr, "kit_bench: the plistlib peer failed: %s\n", python.readAllStandardError().constData());
-        return 1;
+    // One unmeasured round each, then the two take turns, so both see the same machine load.
+    ourRound();
+    std::vector<double> ours, peer;
+    for (int round = 0; round <= kRounds; ++round) {
+        const double our = ourRound();
+        const std::optional<double> their = peerRound();
+        if (!their) {
+            std::fprintf(
+                stderr, "kit_bench: the plistlib peer failed: %s\n", python.readAllStandardError().constData());
+            return 1;
+        }
+        if (round > 0) {
+            ours.push_back(our);
+            peer.push_back(*their);
+        }
     }
-    const double peerMedian = python.readAllStandardOutput().trimmed().toDouble();
-    std::printf("set everywhere, %d displays x %d spaces (store %lld bytes), median of %d rounds\n", kDisplays, kSpaces,
-        static_cast<long long>(storeSize), kRounds);
-    std::printf("  TessaryKit:       %8.2f ms\n", ourMedian * 1e3);
-    std::printf("  Python plistlib:  %8.2f ms\n", peerMedian * 1e3);
-    std::printf("  ratio (ours / plistlib): %.2f (target <= 0.50)\n", peerMedian > 0 ? ourMedian / peerMedian : 0.0);
+    python.closeWriteChannel();
+    python.waitForFinished(10000);
+    const double ourMedian = median(ours), peerMedian = median(peer);
+    const double ratio = peerMedian > 0 ? ourMedian / peerMedian : 0.0;
+    const qint64 storeSize = QFileInfo(store).size();
+    std::printf("set everywhere, %d displays x %d spaces (store %lld bytes), median of %d rounds taking turns\n",
+        kDisplays, kSpaces, static_cast<long long>(storeSize), kRounds);
+    std::printf("  TessaryKit:       %8.2f ms (%.2f-%.2f)\n", ourMedian * 1e3, ours.front() * 1e3, ours.back() * 1e3);
+    std::printf("  Python plistlib:  %8.2f ms (%.2f-%.2f)\n", peerMedian * 1e3, peer.front() * 1e3, peer.back() * 1e3);
+    std::printf("  ratio (ours / plistlib): %.2f (target <= 0.50)\n", ratio);
+    std::printf("RESULT\tkit: set everywhere, %dx%d store\t%.2f ms\t%.2f ms\t%.2f\t<= 0.50\t%s\n", kDisplays, kSpaces,
+        ourMedian * 1e3, peerMedian * 1e3, ratio, ratio <= 0.50 ? "yes" : "no");
     return 0;
 }

@@ -1,8 +1,10 @@
 # The peer of kit_bench: the same read, edit, binary write (backup first, temporary file and
-# rename) and read-back check with Python's plistlib. Prints the median seconds per round.
-import datetime, os, plistlib, shutil, statistics, sys, time
+# rename) and read-back check with Python's plistlib. Runs one round for each line on standard
+# input (after the bench has put the initial store back) and answers with its seconds, so the two
+# sides take turns under the same machine load.
+import datetime, os, plistlib, shutil, sys, time
 
-path, module_url, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
+path, module_url = sys.argv[1], sys.argv[2]
 config = plistlib.dumps({"module": {"relative": module_url}}, fmt=plistlib.FMT_BINARY)
 
 def choice():
@@ -30,9 +32,7 @@ def one_round():
         check = plistlib.load(f)
     assert all("Idle" in e["Default"] for e in check["Spaces"].values())
 
-times = []
-for _ in range(rounds):
+for _ in sys.stdin:
     start = time.perf_counter()
     one_round()
-    times.append(time.perf_counter() - start)
-print(statistics.median(times))
+    print(time.perf_counter() - start, flush=True)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Load on the local service over loopback: /feed and /jobs/<id> under 32 connections for 10 s
-# each (wrk), next to a peer: python3's static http.server handing out the same feed bytes.
+# each (wrk), next to a peer: python3's static http.server handing out the same feed bytes. Ends
+# with tab-separated RESULT lines that bench/run collects.
 # Usage: bench/service/run.sh [BIN_DIR]   (default: build/bin)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -10,6 +11,7 @@ connections=32
 work=$(mktemp -d /tmp/quorvel-bench.XXXXXX)
 service_pid='' peer_pid=''
 cleanup() {
+  set +e # a peer stopped by its signal must not become this script's exit status
   [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
   [ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null && wait "$peer_pid" 2>/dev/null
   rm -rf "$work"
@@ -64,3 +66,12 @@ printf '%-34s %12s %10s  %s\n' "/feed (quorvel-service)" "$feed_rps" "$feed_p99"
 printf '%-34s %12s %10s  %s\n' "/jobs/<id> (quorvel-service)" "$job_rps" "$job_p99" "$job_err"
 printf '%-34s %12s %10s  %s\n' "feed.json (python3 http.server)" "$peer_rps" "$peer_p99" "$peer_err"
 python3 -c "print('feed throughput ratio, service / peer: %.2f' % (float('$feed_rps') / float('$peer_rps')))"
+# Tab-separated lines for bench/run: measure, ours, peer, ratio, target, met. No target is set for these.
+python3 - "$feed_rps" "$peer_rps" "$feed_p99" "$peer_p99" "$job_rps" "$job_p99" "$connections" <<'PY'
+import sys
+feed, peer, feed_p99, peer_p99, job, job_p99, conns = sys.argv[1:]
+print(f"RESULT\tservice: /feed requests/s, {conns} connections (vs python3 http.server)\t{float(feed):,.0f}\t"
+      f"{float(peer):,.0f}\t{float(feed) / float(peer):.1f}\t-\t-")
+print(f"RESULT\tservice: /feed p99 latency\t{feed_p99}\t{peer_p99}\t-\t-\t-")
+print(f"RESULT\tservice: /jobs/<id> requests/s, p99\t{float(job):,.0f}, {job_p99}\t-\t-\t-\t-")
+PY

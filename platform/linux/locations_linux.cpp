@@ -34,10 +34,6 @@ QString appcastUrl()
     return serviceBaseUrl() + QStringLiteral("/appcast.xml");
 }
 
-QString pluginkitToolPath()
-{
-    return environmentOr("QUORVEL_PLUGINKIT", QUORVEL_TOOL_DIR "/quorvel-pluginkit");
-}
 QString killallToolPath()
 {
     return QStringLiteral("/usr/bin/killall");

@@ -3,13 +3,13 @@
 // JSON file, so the wallpaper store's per-space entries stay valid across runs.
 #include "platform/spaces.h"
 
+#include "platform/file_lock.h"
 #include "platform/screens.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
@@ -69,10 +69,9 @@ QMap<QString, SpaceIdentity> loadAndExtend(const QString& file, const QList<Scre
     if (knowsAll(known, screens))
         return known;
     QDir().mkpath(QFileInfo(file).absolutePath());
-    QLockFile lock(file + QStringLiteral(".lock"));
-    lock.setStaleLockTime(0); // only a holder that is gone makes it stale
+    FileLock lock(file + QStringLiteral(".lock"));
     // The holder only reads and writes a small file; failing that, go on unlocked rather than hang.
-    lock.tryLock(10000);
+    lock.lock(std::chrono::seconds(10));
     known = load(file, &nextId);
     if (knowsAll(known, screens))
         return known;

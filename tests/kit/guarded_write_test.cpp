@@ -152,3 +152,37 @@ TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
     EXPECT_EQ(errorOf([&] { manager.setIdleTime(300); }),
         QStringLiteral("Invalid configuration: Failed to save idle time preference"));
 }
+
+namespace {
+
+// Writes as usual, then something takes the store away before it could be read back.
+struct VanishingPlist final : PlistManager {
+    void write(const QVariantMap& dictionary, const QString& path, std::optional<QByteArray> expected) const override
+    {
+        PlistManager::write(dictionary, path, std::move(expected));
+        QFile::remove(path);
+        QDir().mkpath(path);
+    }
+};
+
+} // namespace
+
+// Hashing the written store only feeds debug lines, but a store that cannot be read back fails
+// the write either way, before anything is restarted.
+TEST_F(GuardedWrite, AStoreGoneRightAfterTheWriteFailsQuietOrNot)
+{
+    for (const bool verbose : { false, true }) {
+        SCOPED_TRACE(verbose ? "debug" : "quiet");
+        arrange({ 1 });
+        env->plist = std::make_shared<VanishingPlist>();
+        EXPECT_EQ(errorOf([&] {
+            await(
+                manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, WriteOptions { .enableDebug = verbose }));
+        }),
+            QStringLiteral("File not found: ") + storePath());
+        EXPECT_TRUE(runner->detached.empty());
+        EXPECT_TRUE(sleeper->waits.empty());
+        QDir(storePath()).removeRecursively();
+        env->plist = std::make_shared<PlistManager>();
+    }
+}

@@ -1,4 +1,5 @@
 #include "kit/errors.h"
+#include "kit/kit_environment.h"
 #include "kit/pluginkit_manager.h"
 #include "kit_fixtures.h"
 #include "support/coro.h"
@@ -33,6 +34,11 @@ TEST(PluginkitParsing, ListingLinesTable)
             "+0000\t/System/Library/ExtensionKit/Extensions/Computer Name.appex\r\n",
             { { "com.apple.ScreenSaver.Computer-Name", "1.0", "2B6C",
                 "/System/Library/ExtensionKit/Extensions/Computer Name.appex" } } },
+        { "a version with parentheses, as the tool prints it",
+            "-    com.example.Example(2.0 (beta))\tF2A0\t2024-01-01 00:00:00 +0000\t/L/Screen Savers/Example.appex\n"
+            "+    com.example.b(1))\tB1\t2024-01-01 00:00:00 +0000\t/L/B.appex\n",
+            { { "com.example.Example", "2.0 (beta)", "F2A0", "/L/Screen Savers/Example.appex" },
+                { "com.example.b", "1)", "B1", "/L/B.appex" } } },
         // Lines that do not have the listing's shape are no records, whatever they name.
         { "a control character inside the line",
             "+    com.example.a(1.0)\tU\t2024-01-01 00:00:00 +0000\t/x/A\x01.appex\n", {} },
@@ -42,6 +48,7 @@ TEST(PluginkitParsing, ListingLinesTable)
         { "a closing parenthesis inside the identifier", "+    a)b(1.0)\tU\t2024-01-01\t/x/A.appex\n", {} },
         { "no separator after the version", "+    com.example.a(1.0)U\t2024-01-01\t/x/A.appex\n", {} },
         { "the path where the UUID belongs", "+    com.example.a(1.0)\t/x/A.appex\n", {} },
+        { "a field too many before the path", "+    com.example.a(1.0)\tU\t2024-01-01\t/x/Decoy\t/x/A.appex\n", {} },
         { "a well-formed line among malformed ones",
             "+    a b(1)\tU\t/x/Bad.appex\n+    c.d(2)\tU2\t2024-01-01\t/y/Good.appex\n",
             { { "c.d", "2", "U2", "/y/Good.appex" } } },
@@ -249,4 +256,33 @@ TEST(PluginkitTool, RefusesBundlesItCannotReadSafelyOrListFaithfully)
     const QString output = await(manager.runPluginkit(PluginkitManager::queryArguments));
     EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << output.toStdString();
     EXPECT_FALSE(output.contains(QStringLiteral("Evil")));
+}
+
+// The kit's own wiring finds the registry tool the way the app does: here beside the running
+// test program (the build's bin folder), with no override and nothing on the search path. A tool
+// found nowhere fails each query as a tool that cannot start, and nothing is started.
+TEST(PluginkitTool, TheSystemKitFindsTheToolBesideTheProgramOrReportsItMissing)
+{
+    QTemporaryDir dir;
+    const QByteArray path = qgetenv("PATH"), override = qgetenv("QUORVEL_PLUGINKIT");
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("PATH", "");
+    qunsetenv("QUORVEL_PLUGINKIT");
+    auto env = KitEnvironment::system(nullptr, nullptr, dir.path());
+    const QString bundle = makeBundle(
+        dir.filePath(QStringLiteral("Found.appex")), QStringLiteral("com.example.Found"), QStringLiteral("2"));
+    await(env->pluginkit->runPluginkit({ QStringLiteral("-a"), bundle }));
+    const auto listed = await(env->pluginkit->discoverScreensaverExtensions());
+    qputenv("PATH", path);
+    if (!override.isNull())
+        qputenv("QUORVEL_PLUGINKIT", override);
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].path, bundle);
+
+    auto runner = std::make_shared<ScriptedProcessRunner>();
+    PluginkitManager nowhere(runner, QString());
+    EXPECT_EQ(fixtures::errorOf([&] { await(nowhere.discoverScreensaverExtensions()); }),
+        QStringLiteral(
+            "The registry tool quorvel-pluginkit was found neither next to the app nor on the search path."));
+    EXPECT_TRUE(runner->runs.empty());
 }

@@ -1,9 +1,9 @@
-#include "app/install/registry_tool.h"
+#include "platform/registry_tool.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace quorvel::app {
+namespace quorvel::platform {
 
 std::optional<QString> locateRegistryTool(const RegistryToolSearch& search)
 {
@@ -20,6 +20,8 @@ std::optional<QString> locateBesideApp(const QString& name, const RegistryToolSe
             folders.append(QFileInfo(search.mainBundle->executablePath).absolutePath());
         if (!search.mainBundle->bundlePath.isEmpty())
             folders.append(QFileInfo(search.mainBundle->bundlePath).absolutePath());
+    } else if (QDir::isAbsolutePath(search.executablePath)) {
+        folders.append(QFileInfo(search.executablePath).absolutePath());
     }
     // Relative entries of the search path would depend on the working folder; they are skipped.
     for (const QString& folder : search.searchPath.split(QLatin1Char(':'), Qt::SkipEmptyParts))
@@ -33,17 +35,10 @@ std::optional<QString> locateBesideApp(const QString& name, const RegistryToolSe
     return std::nullopt;
 }
 
-RegistryToolSearch registryToolSearch(const platform::OperatingSystem& system)
+QString registryToolNotFoundText()
 {
-    RegistryToolSearch search;
-    search.overridePath = qEnvironmentVariable("QUORVEL_PLUGINKIT");
-    search.mainBundle = system.mainBundle();
-    search.searchPath = qEnvironmentVariable("PATH");
-    search.isExecutable = [](const QString& path) {
-        const QFileInfo info(path);
-        return info.isFile() && info.isExecutable();
-    };
-    return search;
+    return QStringLiteral("The registry tool %1 was found neither next to the app nor on the search path.")
+        .arg(QString::fromLatin1(kRegistryToolName));
 }
 
-} // namespace quorvel::app
+} // namespace quorvel::platform
