@@ -3,11 +3,13 @@
 //   e2e_probe watch SECONDS          samples the centre of the screen every few milliseconds and
 //                                    prints one line per sample, "MONOTONIC_MS LUMA" (0..255), so a
 //                                    caller can tell when a picture appeared and how long it was gone
+//   e2e_probe agent-store            writes the minimal wallpaper store when there is none, as the
+//                                    wallpaper agent of a desktop (here the saver) does before anyone
+//                                    enables a screensaver
 //   e2e_probe select-module NAME     makes the registered screensaver module NAME the choice of every
-//                                    slot of the store (writing the minimal store first when there is
-//                                    none, as the saver does), as the app's enable action does without
-//                                    the wallpaper agent's restart, which this platform's saver does
-//                                    not need; then prints the active modules, one a line
+//                                    slot of the store, as the app's enable action does without the
+//                                    wallpaper agent's restart, which this platform's saver does not
+//                                    need; then prints the active modules, one a line
 // Exit status: 0 done, 1 the operation failed (reason on stderr), 2 usage.
 #include "kit/errors.h"
 #include "kit/kit_environment.h"
@@ -93,18 +95,24 @@ int watch(double seconds)
     return 0;
 }
 
-QCoro::Task<int> selectModule(QString name)
+std::shared_ptr<quorvel::kit::KitEnvironment> systemKit()
 {
     auto screens = std::make_shared<quorvel::platform::QtScreens>();
     auto spaces = std::make_shared<quorvel::platform::SynthesizedSpaces>(screens);
     auto preferences = std::make_shared<quorvel::platform::FilePreferences>(
         QStringLiteral("com.quorvel.Quorvel"), QString(), spaces);
-    const auto kit = quorvel::kit::KitEnvironment::system(preferences, screens);
-    // On a desktop the wallpaper agent has written its store long before anyone enables a
-    // screensaver; here the saver stands in for the agent and writes the same minimal store.
-    if (!quorvel::kit::ModuleResolver(kit).ensureStore())
-        co_return fail(QStringLiteral("no wallpaper store could be written"));
-    quorvel::kit::Tessary tessary(kit);
+    return quorvel::kit::KitEnvironment::system(preferences, screens);
+}
+
+int agentStore()
+{
+    return quorvel::kit::ModuleResolver(systemKit()).ensureStore() ? 0
+                                                                   : fail(QStringLiteral("no store could be written"));
+}
+
+QCoro::Task<int> selectModule(QString name)
+{
+    quorvel::kit::Tessary tessary(systemKit());
     try {
         co_await tessary.setScreensaverEverywhere(
             name, quorvel::kit::WriteOptions { .restartAgent = false, .enableDebug = false });
@@ -118,7 +126,7 @@ QCoro::Task<int> selectModule(QString name)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: e2e_probe shot FILE.png | watch SECONDS | select-module NAME\n");
+    std::fprintf(stderr, "usage: e2e_probe shot FILE.png | watch SECONDS | agent-store | select-module NAME\n");
     return 2;
 }
 
@@ -128,6 +136,8 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const QStringList args = QGuiApplication::arguments().mid(1);
+    if (args == QStringList { QStringLiteral("agent-store") })
+        return agentStore();
     if (args.size() != 2)
         return usage();
     const QString& command = args[0];

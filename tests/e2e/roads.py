@@ -214,23 +214,51 @@ def quit_app(run, app):
     """"Quit Quorvel" from the application menu; the screen is then the display's black root again,
     so the saver's first picture can be timed from outside."""
     run.begin("quit the app")
+    pid = app.process_id()
     quit_item = app.find_all("Quit Quorvel", Atspi.Role.MENU_ITEM, showing=False)
     if not quit_item:
         raise Failure('the app has no menu item "Quit Quorvel"')
     app.press(quit_item[0])
-    program = run.programs[0]
-    wait_until("the app to quit", lambda: not program.running(), 15, 0.05)
-    if program.proc.returncode != 0:
-        raise Failure(f"the app quit with status {program.proc.returncode}")
+    wait_until("the app to quit", lambda: not process_alive(pid), 15, 0.05)
+    for program in run.programs:
+        if program.proc.pid == pid and program.proc.returncode != 0:
+            raise Failure(f"the app quit with status {program.proc.returncode}")
+
+
+def process_alive(pid):
+    try:
+        os.kill(pid, 0)
+    except OSError:
+        return False
+    # A child that has ended but not been waited for is gone for the user.
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().split(") ", 1)[1][0] != "Z"
+    except OSError:
+        return False
 
 
 # The saver -------------------------------------------------------------------------------------
+
+
+def store_path(run):
+    return os.path.join(run.env["HOME"], "Library", "Application Support", "com.apple.wallpaper", "Store",
+                        "Index.plist")
+
+
+def agent_store(run):
+    """The desktop's own store, as its wallpaper agent (here the saver) writes it before anyone
+    enables a screensaver."""
+    made = subprocess.run([run.probe, "agent-store"], env=run.env, capture_output=True, text=True, timeout=60)
+    if made.returncode != 0 or not os.path.exists(store_path(run)):
+        raise Failure(f"no wallpaper store: {made.stderr}")
 
 
 def choose_module_in_store(run):
     """What "Enable as Screensaver" leaves behind: the embedded extension registered with the
     registry tool and chosen in every slot of the store."""
     run.begin("make the extension the screensaver")
+    agent_store(run)
     subprocess.run([run.pluginkit, "-a", run.appex], env=run.env, check=True, capture_output=True, timeout=30)
     chosen = subprocess.run([run.probe, "select-module", MODULE], env=run.env, capture_output=True, text=True,
                             timeout=60)
@@ -343,13 +371,126 @@ def saver_road(run):
     saver_failure_runs(run, clip)
 
 
-def require_name(app, place, name, timeout=20):
+def require_name(app, name, timeout=20):
+    """The widget named `name`, or a failure that says which window should have had it."""
     try:
         return app.wait_for(name, timeout=timeout)
     except Failure:
-        raise Failure(f'the {place} shows no widget named "{name}"; the app road needs it '
-                      f'(all it needs: {sorted(set(APP_ROAD_NAMES.values()))})') from None
+        place = next(p for p, n in APP_ROAD_NAMES.items() if n == name).strip()
+        raise Failure(f'the {place} shows no widget named "{name}" (the app road needs, by accessible name: '
+                      + ", ".join(f'"{n}"' for n in dict.fromkeys(APP_ROAD_NAMES.values())) + ")") from None
+
+
+def move_to_applications(run, app):
+    """The move card comes before everything else; a user takes it, and the app starts again from
+    the applications folder."""
+    run.begin("move into the applications folder")
+    old_pid = app.process_id()
+    app.press(require_name(app, APP_ROAD_NAMES["move card"]))
+    wait_until("the first copy to quit", lambda: not process_alive(old_pid), 30, 0.05)
+    moved = ui.App("Quorvel")
+    wait_until("the moved copy on the accessibility bus", lambda: moved.process_id() != old_pid, 30, 0.1)
+    run.extra_pids.append(moved.process_id())
+    moved.wait_for("Quorvel", Atspi.Role.FRAME)
+    ui.settle()
+    run.shot("moved")
+    moved.assert_no_error_dialog("the move")
+    return moved
+
+
+def unwritable_store_then_enable(run, app):
+    """With the store unwritable, "Enable as Screensaver" says why it failed and leaves the store as
+    it was; once it is writable again the same button makes the extension the screensaver."""
+    run.begin("enable with the store unwritable")
+    agent_store(run)
+    store = store_path(run)
+    folder = os.path.dirname(store)
+    with open(store, "rb") as original:
+        before = original.read()
+    make_unwritable(folder)
+    try:
+        app.press(require_name(app, APP_ROAD_NAMES["onboarding and status row"]))
+        expected = [f"Permission denied: {os.path.join(folder, name)}"
+                    for name in ("Index.plist", "Index.plist.lock", "Index.plist.backup")]
+        wait_until(f"one of {expected} in the app", lambda: any(app.shows_text(t) for t in expected), 30, 0.1)
+        ui.settle()
+        run.shot("enable-store-unwritable")
+        app.assert_no_error_dialog("the failed enable")
+    finally:
+        make_writable(folder)
+    with open(store, "rb") as after:
+        if after.read() != before:
+            raise Failure("the failed enable changed the store")
+
+    run.begin("enable as screensaver")
+    app.press(require_name(app, APP_ROAD_NAMES["onboarding and status row"]))
+    app.wait_for(ALL_SET, timeout=30)  # the kit waits for the wallpaper agent to settle first
+    ui.settle()
+    run.shot("enabled")
+    app.assert_no_error_dialog("enable")
+
+
+def make_unwritable(folder):
+    os.chmod(folder, 0o555)
+    if os.geteuid() == 0:  # the superuser writes through permissions; not through the immutable flag
+        subprocess.run(["chattr", "+i", folder], check=True)
+
+
+def make_writable(folder):
+    if os.geteuid() == 0:
+        subprocess.run(["chattr", "-i", folder], check=True)
+    os.chmod(folder, 0o755)
+
+
+def title_and_publish_in_preview(run, app, clip):
+    run.begin("the preview window opens with the clip")
+    require_name(app, APP_ROAD_NAMES["preview window, title field"], timeout=60)
+    ui.settle(1.0)  # a frame of the clip on screen for the shot
+    run.shot("preview")
+    app.assert_no_error_dialog("the preview")
+
+    run.begin("save a title")
+    app.type_into(APP_ROAD_NAMES["preview window, title field"], TITLE)
+    app.press(require_name(app, APP_ROAD_NAMES["preview window"]))
+    wait_until("the title to be saved", lambda: any(e[2] == 200 for e in run.relay.seen("PATCH", "/title")), 30)
+
+    run.begin("add to community")
+    app.press(require_name(app, APP_ROAD_NAMES["preview window "]))
+    wait_until("the clip to be published", lambda: any(e[2] == 200 for e in run.relay.seen("PATCH", "/publish")), 30)
+    ui.settle()
+    run.shot("published")
+    app.assert_no_error_dialog("publishing")
+    check_feed_lists(run, clip)
+
+
+def service_stops_mid_generation(run, app):
+    run.begin("the service stops mid-generation")
+    app.press(require_name(app, APP_ROAD_NAMES["main window"]))
+    job = fill_in_and_generate(run, app, prompt="A paper boat crossing a puddle at dawn")
+    run.service.stop()
+    app.wait_for(LOST_CONTACT, timeout=60)  # five failed polls, one every five seconds
+    ui.settle()
+    run.shot("lost-contact")
+    app.assert_no_error_dialog("the lost service")
+    run.service.start()  # same port and data: what was published is still there
+    return job
 
 
 def app_road(run):
-    raise Failure("written below")
+    app = launch_app(run)
+    app = move_to_applications(run, app)
+    unwritable_store_then_enable(run, app)
+
+    run.begin("make the first wumble")
+    app.press(require_name(app, APP_ROAD_NAMES["onboarding, once enabled"]))
+    wait_enrolled(run, app)
+    job = fill_in_and_generate(run, app)
+    check_submission(run, job)
+    clip = follow_job(run, job)
+    title_and_publish_in_preview(run, app, clip)
+    service_stops_mid_generation(run, app)
+    quit_app(run, app)
+
+    run.begin("the saver plays the new clip")
+    log = run_saver(run, "published-clip", clip.rsplit("/", 1)[1], expect=["manifest: 1 videos"])
+    check_saver_shows(run, clip, log)

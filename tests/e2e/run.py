@@ -31,7 +31,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 
-def start_xvfb():
+def start_xvfb(log):
     """A private X server with a black root on a free display well away from the numbers that
     xvfb-run and people pick; the display is checked by connecting to it, since a competing server
     on the same number could remove the socket that this one made."""
@@ -39,8 +39,10 @@ def start_xvfb():
         number = random.randrange(300, 900)
         if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
             continue
-        xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x800x24", "-br", "-nolisten", "tcp"],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # -noreset: the check below is a client too, and a server that resets when its last client
+        # leaves refuses the next one for a moment.
+        xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x800x24", "-br", "-nolisten", "tcp",
+                                 "-noreset"], stdout=log, stderr=log)
         deadline = time.monotonic() + 15
         while xvfb.poll() is None and time.monotonic() < deadline:
             probe = subprocess.run(["xdpyinfo", "-display", f":{number}"], stdout=subprocess.DEVNULL,
@@ -92,7 +94,8 @@ def outer(args):
     os.makedirs(out)
     print(f"e2e: {args.road}: screen shots and logs in {out}", flush=True)
     root = tempfile.mkdtemp(prefix="quorvel-e2e.")
-    xvfb, display = start_xvfb()
+    xvfb_log = open(os.path.join(out, "xvfb.log"), "w")
+    xvfb, display = start_xvfb(xvfb_log)
     try:
         if xvfb is None:
             print("e2e: Xvfb did not start", file=sys.stderr)
@@ -114,6 +117,7 @@ def outer(args):
         if xvfb is not None:
             xvfb.terminate()
             xvfb.wait()
+        xvfb_log.close()
         release_immutable(root)
         shutil.rmtree(root, ignore_errors=True)
 

@@ -65,6 +65,9 @@ class App:
                 return app
         return None
 
+    def process_id(self):
+        return self.root.get_process_id()
+
     def windows(self):
         return [w for w in children(self.root) if has_state(w, SHOWING)]
 
