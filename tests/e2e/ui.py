@@ -14,8 +14,9 @@ ENABLED = Atspi.StateType.ENABLED
 CHECKED = Atspi.StateType.CHECKED
 FOCUSED = Atspi.StateType.FOCUSED
 SPACE, RETURN = 0x20, 0xFF0D  # X keysyms
-# Roles a program uses to interrupt the user with a message.
-ALERT_ROLES = {Atspi.Role.ALERT, Atspi.Role.DIALOG, Atspi.Role.NOTIFICATION}
+# Roles of a window that interrupts the user with a message (every Qt message box is an alert); a
+# plain dialog role is left out, since an ordinary window may be built on a dialog.
+ALERT_ROLES = {Atspi.Role.ALERT, Atspi.Role.NOTIFICATION}
 
 
 def _safe(call, default=None):
@@ -107,7 +108,7 @@ class App:
         return any(text == t for t in self.texts())
 
     def error_dialogs(self):
-        """Texts of every message box or dialog the program shows right now."""
+        """Texts of every message box the program shows right now."""
         found = []
         for window in self.windows():
             for node in walk(window):
