@@ -156,6 +156,7 @@ def fill_in_and_generate(run, app, prompt=PROMPT):
 
 def check_submission(run, job, prompt=PROMPT):
     """What the widgets were given is what reached the service."""
+    run.begin("check the recipe that reached the service")
     db = sqlite3.connect(f"file:{os.path.join(run.service.data, 'quorvel.sqlite')}?mode=ro", uri=True, timeout=5)
     try:
         row = db.execute("SELECT prompt, style, motion, vibe, handle, lite FROM jobs WHERE id = ?", (job,)).fetchone()
@@ -221,7 +222,7 @@ def quit_app(run, app):
     app.press(quit_item[0])
     wait_until("the app to quit", lambda: not process_alive(pid), 15, 0.05)
     for program in run.programs:
-        if program.proc.pid == pid and program.proc.returncode != 0:
+        if program.proc.pid == pid and program.proc.wait(5) != 0:
             raise Failure(f"the app quit with status {program.proc.returncode}")
 
 
@@ -302,8 +303,10 @@ def run_saver(run, label, plays, expect=()):
     first, longest = blank_spans(samples, started)
     run.measure(f"{label}: saver start to first picture", first, "ms", FIRST_PICTURE_LIMIT_MS)
     run.measure(f"{label}: longest blank once playing", longest, "ms", BLANK_LIMIT_MS)
-    if first is None or first > FIRST_PICTURE_LIMIT_MS:
-        raise Failure(f"{label}: the screen stayed blank {first} ms after the saver started")
+    if first is None:
+        raise Failure(f"{label}: no picture ever reached the screen")
+    if first > FIRST_PICTURE_LIMIT_MS:
+        raise Failure(f"{label}: the screen stayed blank {first:.0f} ms after the saver started")
     if longest > BLANK_LIMIT_MS:
         raise Failure(f"{label}: the screen went blank for {longest:.0f} ms while playing")
     return log
