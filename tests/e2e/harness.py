@@ -29,6 +29,15 @@ def wait_until(what, predicate, timeout, interval=0.05):
         time.sleep(interval)
 
 
+def shows_exactly(shown, text):
+    """`shown` is `text`, or `text` after an icon glyph ("⚠ Lost contact…"): the words must match to
+    the character, the glyph has no letters or digits."""
+    if not shown.endswith(text):
+        return False
+    prefix = shown[: len(shown) - len(text)]
+    return not any(c.isalnum() for c in prefix)
+
+
 class Service:
     """quorvel-service on a fresh data folder and a free loopback port."""
 

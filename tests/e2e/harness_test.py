@@ -11,7 +11,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import BLANK_LUMA, Failure, Relay, blank_spans, wait_until  # noqa: E402
+from harness import BLANK_LUMA, Failure, Relay, blank_spans, shows_exactly, wait_until  # noqa: E402
 
 LIT, DARK = BLANK_LUMA + 40, 0
 
@@ -122,6 +122,24 @@ class RelayTest(unittest.TestCase):
         with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
             self.get("/jobs/1")
         self.assertEqual([e[2] for e in self.relay.seen("GET", "/jobs/1")], [None])
+
+
+class ShowsExactlyTest(unittest.TestCase):
+    TEXT = "Lost contact with Quorvel. Please try again."
+    CASES = [
+        # name, shown, wanted, expected
+        ("the text alone", TEXT, TEXT, True),
+        ("after an icon glyph", "\u26a0 " + TEXT, TEXT, True),
+        ("after words", "Not " + TEXT, TEXT, False),
+        ("other punctuation", TEXT[:-1] + "!", TEXT, False),
+        ("cut short", TEXT[:-1], TEXT, False),
+        ("an em dash is not a hyphen", "All set \u2014 go", "All set - go", False),
+    ]
+
+    def test_cases(self):
+        for name, shown, wanted, expected in self.CASES:
+            with self.subTest(name):
+                self.assertEqual(shows_exactly(shown, wanted), expected)
 
 
 class WaitUntilTest(unittest.TestCase):

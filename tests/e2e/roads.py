@@ -347,7 +347,7 @@ def saver_failure_runs(run, clip):
     os.rename(cache_dir(run), kept)
     run.relay.set_mode("garbage-feed")
     try:
-        run_saver(run, "sample-clip", "file://", expect=["manifest failed"])
+        run_saver(run, "sample-clip", "file://" + run.appex + "/", expect=["manifest failed"])
     finally:
         run.relay.set_mode("pass")
 
@@ -427,7 +427,7 @@ def unwritable_store_then_enable(run, app):
 
     run.begin("enable as screensaver")
     app.press(require_name(app, APP_ROAD_NAMES["onboarding and status row"]))
-    app.wait_for(ALL_SET, timeout=30)  # the kit waits for the wallpaper agent to settle first
+    app.wait_text(ALL_SET, timeout=30)  # the kit waits for the wallpaper agent to settle first
     ui.settle()
     run.shot("enabled")
     app.assert_no_error_dialog("enable")
@@ -471,7 +471,7 @@ def service_stops_mid_generation(run, app):
     app.press(require_name(app, APP_ROAD_NAMES["main window"]))
     job = fill_in_and_generate(run, app, prompt="A paper boat crossing a puddle at dawn")
     run.service.stop()
-    app.wait_for(LOST_CONTACT, timeout=60)  # five failed polls, one every five seconds
+    app.wait_text(LOST_CONTACT, timeout=60)  # five failed polls, one every five seconds
     ui.settle()
     run.shot("lost-contact")
     app.assert_no_error_dialog("the lost service")

@@ -7,7 +7,7 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
-from harness import Failure, wait_until  # noqa: E402
+from harness import Failure, shows_exactly, wait_until  # noqa: E402
 
 SHOWING = Atspi.StateType.SHOWING
 ENABLED = Atspi.StateType.ENABLED
@@ -105,7 +105,11 @@ class App:
         return [name_of(n) for n in walk(self.root) if has_state(n, SHOWING) and name_of(n)]
 
     def shows_text(self, text):
-        return any(text == t for t in self.texts())
+        """Whether `text` is shown exactly, alone or after a symbol that stands for its icon."""
+        return any(shows_exactly(shown, text) for shown in self.texts())
+
+    def wait_text(self, text, timeout=20):
+        wait_until(f'"{text}" in {self.application_name}', lambda: self.shows_text(text), timeout, 0.1)
 
     def error_dialogs(self):
         """Texts of every message box the program shows right now."""
