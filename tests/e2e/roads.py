@@ -17,15 +17,15 @@ STYLE, MOTION, VIBE = "watercolor", "drift", "calm"
 LITE = "Lite tier, 1 wumble credit"
 MODULE = "QuorvelExtension"
 
-# What the app road needs from the main window and the preview window, by accessible name.
+# What the app road needs by accessible name, with the window that should carry it.
 APP_ROAD_NAMES = {
-    "move card": "Move to Applications & Relaunch",
-    "onboarding and status row": "Enable as Screensaver",
-    "onboarding, once enabled": "Make your first wumble - it's free",
-    "main window": "Create Wumble",
-    "preview window, title field": "Optional title",
-    "preview window": "Save Title",
-    "preview window ": "Add to Community",
+    "move": ("move card", "Move to Applications & Relaunch"),
+    "enable": ("onboarding screen or the main screen's status row", "Enable as Screensaver"),
+    "first wumble": ("onboarding screen, once enabled", "Make your first wumble - it's free"),
+    "create": ("main screen", "Create Wumble"),
+    "title field": ("preview window", "Optional title"),
+    "save title": ("preview window", "Save Title"),
+    "publish": ("preview window", "Add to Community"),
 }
 ALL_SET = "You're all set - Quorvel is your screensaver."
 LOST_CONTACT = "Lost contact with Quorvel. Please try again."
@@ -332,8 +332,14 @@ def saver_failure_runs(run, clip):
     name = clip.rsplit("/", 1)[1]
 
     run.begin("the feed answers garbage: the saver plays the last good feed")
+    kept_feed = os.path.join(cache_dir(run), "last-good-feed.json")
+    with open(kept_feed, "rb") as before:
+        good = before.read()
     run.relay.set_mode("garbage-feed")
     run_saver(run, "garbage-feed", name, expect=["manifest failed", "using last-good feed (1 videos)"])
+    with open(kept_feed, "rb") as after:
+        if after.read() != good:
+            raise Failure("the garbage feed replaced the last good feed")
 
     run.begin("the network stalls at saver start: the saver plays from its disk")
     run.relay.set_mode("stall")
@@ -374,14 +380,24 @@ def saver_road(run):
     saver_failure_runs(run, clip)
 
 
-def require_name(app, name, timeout=20):
-    """The widget named `name`, or a failure that says which window should have had it."""
+def require_name(app, key, timeout=20):
+    """The app road's widget APP_ROAD_NAMES[key], or a failure that names the window that should
+    have carried it and every name the road needs."""
+    place, name = APP_ROAD_NAMES[key]
     try:
         return app.wait_for(name, timeout=timeout)
     except Failure:
-        place = next(p for p, n in APP_ROAD_NAMES.items() if n == name).strip()
-        raise Failure(f'the {place} shows no widget named "{name}" (the app road needs, by accessible name: '
-                      + ", ".join(f'"{n}"' for n in dict.fromkeys(APP_ROAD_NAMES.values())) + ")") from None
+        needed = ", ".join(f'"{n}" ({p})' for p, n in APP_ROAD_NAMES.values())
+        raise Failure(f'the {place} shows no widget named "{name}"; the app road needs {needed}') from None
+
+
+def press_required(app, key, timeout=20):
+    """Presses the app road's widget APP_ROAD_NAMES[key] once it is there and enabled (a button may
+    be disabled for a moment while the app reads its state)."""
+    node = require_name(app, key, timeout)
+    name = APP_ROAD_NAMES[key][1]
+    wait_until(f'"{name}" to be enabled', lambda: ui.has_state(node, ui.ENABLED), timeout, 0.1)
+    app.press(node)
 
 
 def move_to_applications(run, app):
@@ -389,7 +405,7 @@ def move_to_applications(run, app):
     the applications folder."""
     run.begin("move into the applications folder")
     old_pid = app.process_id()
-    app.press(require_name(app, APP_ROAD_NAMES["move card"]))
+    press_required(app, "move")
     wait_until("the first copy to quit", lambda: not process_alive(old_pid), 30, 0.05)
     moved = ui.App("Quorvel")
     wait_until("the moved copy on the accessibility bus", lambda: moved.process_id() != old_pid, 30, 0.1)
@@ -412,7 +428,7 @@ def unwritable_store_then_enable(run, app):
         before = original.read()
     make_unwritable(folder)
     try:
-        app.press(require_name(app, APP_ROAD_NAMES["onboarding and status row"]))
+        press_required(app, "enable")
         expected = [f"Permission denied: {os.path.join(folder, name)}"
                     for name in ("Index.plist", "Index.plist.lock", "Index.plist.backup")]
         wait_until(f"one of {expected} in the app", lambda: any(app.shows_text(t) for t in expected), 30, 0.1)
@@ -426,7 +442,7 @@ def unwritable_store_then_enable(run, app):
             raise Failure("the failed enable changed the store")
 
     run.begin("enable as screensaver")
-    app.press(require_name(app, APP_ROAD_NAMES["onboarding and status row"]))
+    press_required(app, "enable")
     app.wait_text(ALL_SET, timeout=30)  # the kit waits for the wallpaper agent to settle first
     ui.settle()
     run.shot("enabled")
@@ -447,18 +463,18 @@ def make_writable(folder):
 
 def title_and_publish_in_preview(run, app, clip):
     run.begin("the preview window opens with the clip")
-    require_name(app, APP_ROAD_NAMES["preview window, title field"], timeout=60)
+    require_name(app, "title field", timeout=60)
     ui.settle(1.0)  # a frame of the clip on screen for the shot
     run.shot("preview")
     app.assert_no_error_dialog("the preview")
 
     run.begin("save a title")
-    app.type_into(APP_ROAD_NAMES["preview window, title field"], TITLE)
-    app.press(require_name(app, APP_ROAD_NAMES["preview window"]))
+    app.type_into(APP_ROAD_NAMES["title field"][1], TITLE)
+    press_required(app, "save title")
     wait_until("the title to be saved", lambda: any(e[2] == 200 for e in run.relay.seen("PATCH", "/title")), 30)
 
     run.begin("add to community")
-    app.press(require_name(app, APP_ROAD_NAMES["preview window "]))
+    press_required(app, "publish")
     wait_until("the clip to be published", lambda: any(e[2] == 200 for e in run.relay.seen("PATCH", "/publish")), 30)
     ui.settle()
     run.shot("published")
@@ -468,7 +484,7 @@ def title_and_publish_in_preview(run, app, clip):
 
 def service_stops_mid_generation(run, app):
     run.begin("the service stops mid-generation")
-    app.press(require_name(app, APP_ROAD_NAMES["main window"]))
+    press_required(app, "create")
     job = fill_in_and_generate(run, app, prompt="A paper boat crossing a puddle at dawn")
     run.service.stop()
     app.wait_text(LOST_CONTACT, timeout=60)  # five failed polls, one every five seconds
@@ -485,7 +501,7 @@ def app_road(run):
     unwritable_store_then_enable(run, app)
 
     run.begin("make the first wumble")
-    app.press(require_name(app, APP_ROAD_NAMES["onboarding, once enabled"]))
+    press_required(app, "first wumble")
     wait_enrolled(run, app)
     job = fill_in_and_generate(run, app)
     check_submission(run, job)
