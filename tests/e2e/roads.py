@@ -407,8 +407,7 @@ def move_to_applications(run, app):
     old_pid = app.process_id()
     press_required(app, "move")
     wait_until("the first copy to quit", lambda: not process_alive(old_pid), 30, 0.05)
-    moved = ui.App("Quorvel")
-    wait_until("the moved copy on the accessibility bus", lambda: moved.process_id() != old_pid, 30, 0.1)
+    moved = ui.App("Quorvel", not_process=old_pid)
     run.extra_pids.append(moved.process_id())
     moved.wait_for("Quorvel", Atspi.Role.FRAME)
     ui.settle()
@@ -472,10 +471,13 @@ def title_and_publish_in_preview(run, app, clip):
     app.type_into(APP_ROAD_NAMES["title field"][1], TITLE)
     press_required(app, "save title")
     wait_until("the title to be saved", lambda: any(e[2] == 200 for e in run.relay.seen("PATCH", "/title")), 30)
+    app.wait_text("Title saved")
 
     run.begin("add to community")
     press_required(app, "publish")
     wait_until("the clip to be published", lambda: any(e[2] == 200 for e in run.relay.seen("PATCH", "/publish")), 30)
+    app.wait_text("Added to the community feed")
+    app.wait_gone(APP_ROAD_NAMES["publish"][1])
     ui.settle()
     run.shot("published")
     app.assert_no_error_dialog("publishing")
@@ -502,6 +504,7 @@ def app_road(run):
 
     run.begin("make the first wumble")
     press_required(app, "first wumble")
+    app.wait_text("Screensaver active")  # the main screen's status row, behind the create window
     wait_enrolled(run, app)
     job = fill_in_and_generate(run, app)
     check_submission(run, job)

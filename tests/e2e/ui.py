@@ -55,14 +55,16 @@ def walk(node):
 class App:
     """One program on the accessibility bus, found by its application name."""
 
-    def __init__(self, application_name, timeout=30):
+    def __init__(self, application_name, timeout=30, not_process=None):
+        """Waits for the program; `not_process` skips a copy that is on its way out."""
         self.application_name = application_name
+        self.not_process = not_process
         self.root = wait_until(f"{application_name} on the accessibility bus", self._find_root, timeout, 0.1)
 
     def _find_root(self):
         desktop = Atspi.get_desktop(0)
         for app in children(desktop):
-            if name_of(app) == self.application_name:
+            if name_of(app) == self.application_name and _safe(app.get_process_id) not in (None, self.not_process):
                 return app
         return None
 
