@@ -26,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -129,13 +130,22 @@ def inner(args):
     # An unlocked keyring on this bus for the app's service token (an empty password would prompt).
     subprocess.run(["gnome-keyring-daemon", "--unlock", "--components=secrets"], input=b"quorvel-e2e",
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-    run = roads.Run(args.build, args.probe, args.out, args.inner, dict(os.environ))
+    try:
+        run = roads.Run(args.build, args.probe, args.out, args.inner, dict(os.environ))
+    except Failure as failure:
+        print(f"e2e: {args.road} could not start: {failure}", file=sys.stderr)
+        return 1
     try:
         getattr(roads, args.road)(run)
     except Failure as failure:
         run.fail_shot()
         print(f"e2e: {args.road} FAILED at step {run.step!r}: {failure}", file=sys.stderr)
         return 1
+    except Exception:  # a fault of the harness or of the machine, not a verdict on the product
+        run.fail_shot()
+        print(f"e2e: {args.road} broke at step {run.step!r}:", file=sys.stderr)
+        traceback.print_exc()
+        return 2
     finally:
         run.close()
         run.report()

@@ -1,5 +1,6 @@
 """Drives a running Qt program the way assistive technology does: over the accessibility bus,
-finding widgets by their accessible names and using their actions, never by coordinates."""
+finding every widget by its accessible name, then using its action, or clicking and typing where
+the bus says it is on screen, as a user would."""
 import time
 
 import gi
