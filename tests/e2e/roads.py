@@ -31,8 +31,10 @@ ALL_SET = "You're all set - Quorvel is your screensaver."
 LOST_CONTACT = "Lost contact with Quorvel. Please try again."
 
 # A user must never look at a black screen for long: the first picture of a saver start, and any
-# blank stretch once pictures are showing (clip changes included).
-FIRST_PICTURE_LIMIT_MS = 3000
+# blank stretch once pictures are showing (clip changes included). The first picture takes about
+# 0.3 s on an idle machine and up to 2 s beside a parallel test run; waiting out the feed's 8 s
+# timeout before showing anything must fail. (How fast it is belongs to bench/saver/run.)
+FIRST_PICTURE_LIMIT_MS = 5000
 BLANK_LIMIT_MS = 250
 
 
