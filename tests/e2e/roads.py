@@ -50,6 +50,8 @@ class Run:
         self.pluginkit = os.path.join(bin_dir, "quorvel-pluginkit")
         self.probe, self.out, self.root, self.env = probe, out, root, env
         self.screen = Screen(probe, out, env)
+        ui.focus_window_at = lambda x, y: subprocess.run([probe, "focus-at", str(x), str(y)], env=env, check=True,
+                                                         timeout=10, capture_output=True)
         self.step = "start the service"
         self.programs = []
         self.extra_pids = []
@@ -61,7 +63,15 @@ class Run:
         self.relay.upstream = self.service.port
         # The app and the saver reach the service only through the relay (clip addresses included:
         # the service names the relay as its public address).
-        self.client_env = dict(env, QUORVEL_SERVICE_URL=self.relay.base, QUORVEL_CDN_URL=self.relay.base + "/cdn/")
+        # The build's tools are on the search path, as an installed system's are: the app moved into
+        # the applications folder no longer sits beside the registry tool and the saver.
+        self.client_env = dict(env, QUORVEL_SERVICE_URL=self.relay.base, QUORVEL_CDN_URL=self.relay.base + "/cdn/",
+                               PATH=bin_dir + os.pathsep + env.get("PATH", "/usr/bin:/bin"))
+
+    def raise_window(self, title):
+        raised = subprocess.run([self.probe, "raise", title], env=self.env, capture_output=True, text=True, timeout=10)
+        if raised.returncode != 0:
+            raise Failure(f'no window titled "{title}" to bring forward: {raised.stderr}')
 
     def begin(self, step):
         self.step = step
@@ -491,6 +501,8 @@ def service_stops_mid_generation(run, app):
     press_required(app, "create")
     job = fill_in_and_generate(run, app, prompt="A paper boat crossing a puddle at dawn")
     run.service.stop()
+    run.begin("the main window says it lost contact")
+    run.raise_window("Quorvel")  # from under the preview window, as a user clicks it forward
     app.wait_text(LOST_CONTACT, timeout=60)  # five failed polls, one every five seconds
     ui.settle()
     run.shot("lost-contact")

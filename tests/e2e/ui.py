@@ -14,7 +14,10 @@ SHOWING = Atspi.StateType.SHOWING
 ENABLED = Atspi.StateType.ENABLED
 CHECKED = Atspi.StateType.CHECKED
 FOCUSED = Atspi.StateType.FOCUSED
-SPACE, RETURN = 0x20, 0xFF0D  # X keysyms
+SPACE, RETURN, BACKSPACE = 0x20, 0xFF0D, 0xFF08  # X keysyms
+# Set by the run: gives the keyboard focus to the window at a screen point (the display has no
+# window manager to do it on a click).
+focus_window_at = None
 # Roles of a window that interrupts the user with a message (every Qt message box is an alert); a
 # plain dialog role is left out, since an ordinary window may be built on a dialog.
 ALERT_ROLES = {Atspi.Role.ALERT, Atspi.Role.NOTIFICATION}
@@ -104,15 +107,24 @@ class App:
         return node
 
     def texts(self):
-        """Every name shown anywhere in the program, for messages and for checks of exact texts."""
-        return [name_of(n) for n in walk(self.root) if has_state(n, SHOWING) and name_of(n)]
+        """Every text the program shows to assistive technology: names, and the descriptions that
+        carry a labelled widget's state ("Screensaver status": "Screensaver active")."""
+        shown = []
+        for node in walk(self.root):
+            if has_state(node, SHOWING):
+                shown.extend(t for t in (name_of(node), _safe(node.get_description, "")) if t)
+        return shown
 
     def shows_text(self, text):
         """Whether `text` is shown exactly, alone or after a symbol that stands for its icon."""
         return any(shows_exactly(shown, text) for shown in self.texts())
 
     def wait_text(self, text, timeout=20):
-        wait_until(f'"{text}" in {self.application_name}', lambda: self.shows_text(text), timeout, 0.1)
+        try:
+            wait_until(f'"{text}" in {self.application_name}', lambda: self.shows_text(text), timeout, 0.1)
+        except Failure as failure:
+            shown = [t for t in self.texts() if len(t) < 200]
+            raise Failure(f"{failure}; it shows {shown}") from None
 
     def error_dialogs(self):
         """Texts of every message box the program shows right now."""
@@ -149,13 +161,19 @@ class App:
         return node
 
     def type_into(self, name, text):
-        """Empties the editable field named `name`, clicks into it and types `text` with key events: a
-        program hears typing differently from text set through the bus (a line edit reports only
-        typed text as the user's edit), so the text itself arrives as keys."""
+        """Clicks into the editable field named `name`, erases what it holds with Backspace from its
+        end and types `text`, all as key events: a program hears typing differently from text set
+        through the bus (a line edit reports only typed text as the user's edit)."""
         node = wait_until(f'an editable field named "{name}"', lambda: self.editable(name), 20, 0.1)
-        if not node.set_text_contents(""):
-            raise Failure(f'"{name}" cannot be emptied')
         self.click(node)
+        wait_until(f'"{name}" to have the focus', lambda: has_state(node, FOCUSED), 5, 0.05)
+        held = _safe(node.get_character_count, 0) or 0
+        if held:
+            if not node.set_caret_offset(held):
+                raise Failure(f'the caret cannot move to the end of "{name}"')
+            for _ in range(held):
+                Atspi.generate_keyboard_event(BACKSPACE, None, Atspi.KeySynthType.SYM)
+            wait_until(f'"{name}" to be erased', lambda: self.text_of(node) == "", 10, 0.05)
         Atspi.generate_keyboard_event(0, text, Atspi.KeySynthType.STRING)
         wait_until(f'"{name}" to hold the typed text', lambda: self.text_of(node) == text, 10, 0.05)
         return node
@@ -182,11 +200,15 @@ class App:
 
     @staticmethod
     def click(node):
-        """A left click in the middle of the widget, where a user would click it."""
+        """A left click in the middle of the widget, where a user would click it; its window gets
+        the keyboard focus first, as a window manager gives it to the window clicked."""
         box = node.get_extents(Atspi.CoordType.SCREEN)
         if box.width <= 0 or box.height <= 0:
             raise Failure(f'"{name_of(node)}" has no place on the screen')
-        Atspi.generate_mouse_event(box.x + box.width // 2, box.y + box.height // 2, "b1c")
+        x, y = box.x + box.width // 2, box.y + box.height // 2
+        if focus_window_at is not None:
+            focus_window_at(x, y)
+        Atspi.generate_mouse_event(x, y, "b1c")
 
     @staticmethod
     def text_of(node):
