@@ -135,6 +135,8 @@ def wait_enrolled(run, app):
     reconnect = "Couldn't set up this Mac with Quorvel. Check your connection and try again."
     if app.shows_text(reconnect):
         raise Failure(f'the app shows "{reconnect}" although the service answered')
+    ui.settle()
+    run.shot("enrolled")
 
 
 def fill_in_and_generate(run, app, prompt=PROMPT):
