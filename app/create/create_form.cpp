@@ -193,7 +193,8 @@ QWidget* CreateForm::buildHeader()
     handle_->setFixedWidth(140);
     handle_->setAccessibleName(createTexts::handleLabel);
     label->setBuddy(handle_);
-    connect(handle_, &QLineEdit::textEdited, view_, &CreateView::setHandle);
+    // Any change counts, not only typing: a screen reader sets the text without key presses.
+    connect(handle_, &QLineEdit::textChanged, view_, &CreateView::setHandle);
     row->addWidget(label);
     row->addWidget(handle_);
     return header;
@@ -256,7 +257,11 @@ QWidget* CreateForm::buildStyleGrid()
         font.setPointSizeF(font.pointSizeF() * 0.8);
         tile->setFont(font);
         group->addButton(tile);
-        connect(tile, &QToolButton::clicked, this, [this, key] { view_->setStyle(key); });
+        // Checked by a click, a key or a screen reader's toggle alike.
+        connect(tile, &QToolButton::toggled, this, [this, key](bool on) {
+            if (on)
+                view_->setStyle(key);
+        });
         tile->installEventFilter(this);
         tiles_.insert(key, tile);
         layout->addWidget(tile, index / gridColumns, index % gridColumns);
@@ -321,7 +326,10 @@ QWidget* CreateForm::buildFineTune(const platform::Clock& clock, const platform:
         card->setMinimumHeight(64);
         group->addButton(card);
         const bool lite = tier.lite;
-        connect(card, &QPushButton::clicked, this, [this, lite] { view_->setLite(lite); });
+        connect(card, &QPushButton::toggled, this, [this, lite](bool on) {
+            if (on)
+                view_->setLite(lite);
+        });
         (tier.lite ? lite_ : standard_) = card;
         tierLayout->addWidget(card);
     }

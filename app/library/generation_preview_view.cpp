@@ -141,6 +141,8 @@ QWidget* GenerationPreviewView::buildTitleArea(QWidget* parent)
     auto* row = new QHBoxLayout;
     title_ = new QLineEdit(area);
     title_->setPlaceholderText(previewTexts::titlePlaceholder);
+    // Qt does not expose a placeholder to screen readers; the field is named after it.
+    title_->setAccessibleName(previewTexts::titlePlaceholder);
     title_->setClearButtonEnabled(true);
     connect(title_, &QLineEdit::textEdited, model_, &GenerationPreviewModel::setTitle);
     row->addWidget(title_, 1);

@@ -64,6 +64,14 @@ QLabel* symbolLabel(const QIcon& icon, int size, const QString& name, QWidget* p
     return l;
 }
 
+// A label named for its role also carries its changing text as its description, so a screen
+// reader hears "Screensaver active", not only "Screensaver status".
+void showText(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->setAccessibleDescription(text);
+}
+
 QPushButton* button(const QString& text, QWidget* parent)
 {
     auto* b = new QPushButton(text, parent);
@@ -527,10 +535,10 @@ void ContentWidget::refresh()
     latestHeading_->setText(v.latestHeading());
     latest_->setAccessibleName(v.latestHeading());
     progressRow_->setVisible(v.isGenerating());
-    stage_->setText(v.stage());
+    showText(stage_, v.stage());
     readyRow_->setVisible(v.showsClipReady());
     errorRow_->setVisible(v.generationError().has_value());
-    errorText_->setText(v.generationError().value_or(QString()));
+    showText(errorText_, v.generationError().value_or(QString()));
     debugToggle_->setVisible(v.showsDebugConsole());
     debugToggle_->setChecked(v.debugLogExpanded());
     debugToggle_->setArrowType(v.debugLogExpanded() ? Qt::DownArrow : Qt::RightArrow);
@@ -546,20 +554,20 @@ void ContentWidget::refresh()
 
     dot_->setPixmap(dotPixmap(v.statusDot()));
     dot_->setAccessibleName(dotName(v.statusDot()));
-    status_->setText(v.statusText());
+    showText(status_, v.statusText());
     credits_->setVisible(v.creditCaption().has_value());
-    credits_->setText(v.creditCaption().value_or(QString()));
+    showText(credits_, v.creditCaption().value_or(QString()));
     loading_->setVisible(v.showsLoading());
     statusAction_->setVisible(v.statusAction() != ContentView::StatusAction::none);
     statusAction_->setText(v.statusActionText());
     statusAction_->setAccessibleName(v.statusActionText());
     statusAction_->setEnabled(v.statusActionEnabled());
     pluginError_->setVisible(v.errorText().has_value());
-    pluginError_->setText(v.errorText().value_or(QString()));
+    showText(pluginError_, v.errorText().value_or(QString()));
     statusMessage_->setVisible(v.showsStatusMessage());
-    statusMessage_->setText(v.statusMessage());
+    showText(statusMessage_, v.statusMessage());
     daemonMessage_->setVisible(v.daemonMessage().has_value());
-    daemonMessage_->setText(v.daemonMessage().value_or(QString()));
+    showText(daemonMessage_, v.daemonMessage().value_or(QString()));
 }
 
 } // namespace quorvel::app
