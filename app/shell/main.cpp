@@ -79,7 +79,12 @@ int main(int argc, char** argv)
     platform::KeychainSecretStore secrets;
     platform::LinuxMachineIdentity identity;
     platform::TimerSleeper sleeper;
-    platform::DesktopWorkspace workspace;
+    // The screensaver host this app carries (an explicit QUORVEL_SAVER wins), so a copy moved into
+    // the applications folder starts and names its own host.
+    const QString saverBesideApp = qEnvironmentVariableIsSet("QUORVEL_SAVER")
+        ? QString()
+        : app::locateBesideApp(QStringLiteral("quorvel-saver"), app::registryToolSearch(system)).value_or(QString());
+    platform::DesktopWorkspace workspace(saverBesideApp);
     platform::DynamicSymbolLoader symbols;
     platform::LocalFileManager files;
     platform::XdgDesktopEntries desktopEntries;
@@ -138,10 +143,6 @@ int main(int argc, char** argv)
     const auto screens = std::make_shared<platform::QtScreens>();
     const auto kitPreferences = std::make_shared<platform::FilePreferences>(
         QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
-    // The daemon's entry names the host beside this app (an explicit QUORVEL_SAVER wins).
-    const QString saverBesideApp = qEnvironmentVariableIsSet("QUORVEL_SAVER")
-        ? QString()
-        : app::locateBesideApp(QStringLiteral("quorvel-saver"), app::registryToolSearch(system)).value_or(QString());
     platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
     host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
         auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,

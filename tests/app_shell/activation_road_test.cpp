@@ -75,7 +75,8 @@ protected:
         auto preferences = std::make_shared<platform::FilePreferences>(
             QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
         PluginManagerServices plugins = systemPluginManagerServices(bundles, preferences, screens, home.path());
-        EXPECT_EQ(plugins.toolPath, QStringLiteral(QUORVEL_BIN_DIR "/quorvel-pluginkit")) << "found beside the bundle";
+        EXPECT_EQ(plugins.toolPath, kBuiltApp + QStringLiteral("/Contents/MacOS/quorvel-pluginkit"))
+            << "the copy the app carries";
         plugins.kit->sleeper = sleeper;
         plugins.kit->killallPath = QStringLiteral("/bin/true");
         if (!app)
