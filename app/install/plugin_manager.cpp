@@ -81,8 +81,7 @@ QCoro::Task<QString> PluginManager::runPluginkit(QStringList arguments, bool fai
     const auto runner = services_.runner;
     const QString tool = services_.toolPath.value_or(QString::fromLatin1(kRegistryToolName));
     if (!services_.toolPath)
-        throw PluginError::launchFailed(
-            QStringLiteral("The registry tool %1 was found neither next to the app nor on the search path.").arg(tool));
+        throw PluginError::launchFailed(platform::registryToolNotFoundText());
     const QString commandLine = (QStringList { tool } + arguments).join(QLatin1Char(' '));
 
     const platform::ProcessResult result = co_await runner->run(tool, arguments, kToolTimeout);
