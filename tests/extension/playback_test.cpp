@@ -2,6 +2,7 @@
 #include "extension_fixture.h"
 
 #include "support/coro.h"
+#include "support/files.h"
 #include "support/log_capture.h"
 #include "support/loopback_http_server.h"
 
@@ -81,14 +82,9 @@ TEST_F(PlaybackTest, FailuresRemoveOnlyTheirOwnCacheFileAndThreeInARowBackOff)
 {
     const Video cached = remote("0.mp4");
     const QString cachePath = QDir(fixture.environment->cacheDirectory).filePath(cacheFileName(cached.url));
-    QDir().mkpath(fixture.environment->cacheDirectory);
     QTemporaryDir elsewhere;
-    const QString victim = elsewhere.filePath("precious.mp4");
-    for (const QString& path : { cachePath, victim }) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("bytes");
-    }
+    const QString victim = testing::writeFile(elsewhere.filePath("precious.mp4"), "bytes");
+    testing::writeFile(cachePath, "bytes");
     auto playback = makePlayback();
     playback->setPlaylist({ cached, Video { QUrl::fromLocalFile(victim), {}, {}, {}, {} }, remote("2.mp4"),
         remote("3.mp4"), remote("4.mp4") });
@@ -248,12 +244,7 @@ TEST_F(PlaybackTest, DiskFillsTheWaitForTheFeedWhichTakesOverAtTheNextClipChange
                 videos.append(QJsonObject { { "url", clip(name).url.toString() }, { "title", name } });
             return QJsonDocument(QJsonObject { { "videos", videos } }).toJson();
         };
-        QDir().mkpath(env.cacheDirectory);
-        const auto write = [](const QString& path, const QByteArray& bytes) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(bytes);
-        };
+        const auto write = testing::writeFile;
         if (!c.lastGood.isEmpty())
             write(QDir(env.cacheDirectory).filePath("last-good-feed.json"), manifest(c.lastGood));
         for (const QString& name : c.lastGood)

@@ -1,6 +1,7 @@
 // The real player on real tiny clips: one end per item, frames kept across items, failures with
 // text that do not stick, and players that end independently.
 #include "platform/linux/media_player_qt.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,10 @@ using Status = MediaPlayer::ItemStatus;
 
 namespace {
 
-// An H.264 test pattern of `seconds` at 64x48; empty when ffmpeg cannot render it, which fails
-// every test here rather than skipping it (ffmpeg is part of the build's dependencies).
+// A clip ffmpeg cannot render fails every test here rather than skipping it.
 QString renderClip(const QTemporaryDir& dir, const QString& name, const QString& seconds)
 {
-    QProcess ffmpeg;
-    ffmpeg.start("/usr/bin/ffmpeg",
-        { "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=" + seconds, "-c:v",
-            "libx264", "-pix_fmt", "yuv420p", dir.filePath(name) });
-    return ffmpeg.waitForFinished(30000) && ffmpeg.exitCode() == 0 ? dir.filePath(name) : QString();
+    return quorvel::testing::renderTestClip(dir.filePath(name), seconds) ? dir.filePath(name) : QString();
 }
 
 class QtMediaPlayerTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 // Loading modules from bundles: every way a bundle can be wrong gives its typed reason.
 #include "host/module_loader.h"
 #include "kit/plist_codec.h"
+#include "support/files.h"
 #include "support/plist_samples.h"
 
 #include <gtest/gtest.h>
@@ -26,9 +27,8 @@ QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString&
     if (info.isEmpty() && !relative.isEmpty())
         info
             = *quorvel::kit::serializeBinaryPlist(QVariantMap { { QLatin1String(kPlugInLibraryKey), relative } }).bytes;
-    QFile file(bundle + "/Contents/Info.plist");
-    if (!info.isEmpty() && file.open(QIODevice::WriteOnly))
-        file.write(info);
+    if (!info.isEmpty())
+        quorvel::testing::writeFile(bundle + "/Contents/Info.plist", info);
     return bundle;
 }
 
@@ -44,8 +44,6 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
     QFile::copy(HOST_TEST_MODULE, dir.filePath(QFileInfo(HOST_TEST_MODULE).fileName()));
     const QByteArray noKey = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict></dict></plist>";
     namespace samples = quorvel::testing::plist;
-    const QByteArray deepXml = samples::xmlDocument("<dict><key>" + QByteArray(kPlugInLibraryKey) + "</key>"
-        + QByteArray("<array>").repeated(260000) + QByteArray("</array>").repeated(260000) + "</dict>");
     const struct {
         const char* name;
         QString bundle;
@@ -57,11 +55,9 @@ TEST(ModuleLoader, BrokenBundlesGiveTheirReason)
         { "Info.plist that does not parse", makeBundle(dir, "Garbage", {}, nullptr, "\x89PNG no plist"),
             Kind::NotAModule },
         { "Info.plist naming no library", makeBundle(dir, "NoKey", {}, nullptr, noKey), Kind::NotAModule },
-        { "Info.plist nested 100,000 deep (binary)",
+        // One shape the shared reader refuses stands for all of them (they are its own cases).
+        { "Info.plist nested 100,000 deep",
             makeBundle(dir, "DeepBinary", {}, nullptr, samples::deepBinaryArrays(100000)), Kind::NotAModule },
-        { "Info.plist nested 260,000 deep (XML)", makeBundle(dir, "DeepXml", {}, nullptr, deepXml), Kind::NotAModule },
-        { "Info.plist expanding to billions of values",
-            makeBundle(dir, "Doubling", {}, nullptr, samples::doublingBinaryArrays(40)), Kind::NotAModule },
         { "library name holding a NUL",
             // A reader that cut the name at the NUL would load the module that is there.
             makeBundle(dir, "Nul", {}, HOST_TEST_MODULE,

@@ -1,5 +1,7 @@
 // The real executable: every reason a module cannot run is printed and ends the process non-zero;
 // SIGTERM tears the settings pane down in order and withdraws its declaration.
+#include "support/files.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -29,10 +31,9 @@ QString makeBundle(const QTemporaryDir& dir, const QString& name, const QString&
     const QString bundle = dir.filePath(name + ".appex");
     QDir().mkpath(bundle + "/Contents/MacOS");
     QFile::copy(library, bundle + "/Contents/MacOS/libtest.so");
-    QFile info(bundle + "/Contents/Info.plist");
-    if (info.open(QIODevice::WriteOnly))
-        info.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>QuorvelPlugInLibrary</key>"
-                   "<string>MacOS/libtest.so</string></dict></plist>");
+    quorvel::testing::writeFile(bundle + "/Contents/Info.plist",
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>QuorvelPlugInLibrary</key>"
+        "<string>MacOS/libtest.so</string></dict></plist>");
     return bundle;
 }
 

@@ -3,6 +3,7 @@
 #include "extension/feed_model.h"
 #include "extension_bundle_paths.h"
 
+#include "support/files.h"
 #include "support/loopback_http_server.h"
 
 #include <gtest/gtest.h>
@@ -24,38 +25,18 @@ namespace {
 
 using quorvel::testing::CannedReply;
 using quorvel::testing::LoopbackHttpServer;
+using quorvel::testing::readFile;
+using quorvel::testing::renderTestClip;
+using quorvel::testing::writeFile;
 
 constexpr int kPlaysPerScreen = 3;
-
-// A short H.264 test pattern; empty when ffmpeg cannot render it.
-QByteArray renderClip(const QTemporaryDir& dir)
-{
-    const QString path = dir.filePath("clip.mp4");
-    QProcess ffmpeg;
-    ffmpeg.start("/usr/bin/ffmpeg",
-        { "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=0.4", "-c:v", "libx264",
-            "-pix_fmt", "yuv420p", "-movflags", "+faststart", path });
-    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitCode() != 0)
-        return {};
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // Runs the saver on the two screens `display` gives it until each view has started a few clips.
 void expectEachScreenPlays(const QProcessEnvironment& display)
 {
     QTemporaryDir dir;
-    const QByteArray clip = renderClip(dir);
-    if (clip.isEmpty())
-        GTEST_SKIP() << "ffmpeg could not render the test clip";
+    ASSERT_TRUE(renderTestClip(dir.filePath("clip.mp4"), "0.4")) << "ffmpeg could not render the test clip";
+    const QByteArray clip = readFile(dir.filePath("clip.mp4"));
 
     // The feed's clips are cached already, so they play from disk; the service has no clips.
     LoopbackHttpServer server;

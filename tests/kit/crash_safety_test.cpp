@@ -10,12 +10,13 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel::kit;
+using namespace Qt::StringLiterals;
 
 // A writer killed with SIGKILL at any moment never leaves a store (or backup) that fails to parse.
 TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
 {
     QTemporaryDir dir;
-    const QString store = dir.filePath(QStringLiteral("Store/Index.plist"));
+    const QString store = dir.filePath(u"Store/Index.plist"_s);
     PlistManager plist;
     QRandomGenerator random(20261207);
     for (int round = 0; round < 12; ++round) {
@@ -37,11 +38,10 @@ TEST(StoreCrashSafety, KilledWriterNeverLeavesABrokenStore)
     // locked edit runs clears it.
     const QDir folder = QFileInfo(store).absoluteDir();
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        EXPECT_TRUE(name == QStringLiteral("Index.plist") || name == QStringLiteral("Index.plist.backup")
-            || name.startsWith(QStringLiteral("Index.plist.quorvel-tmp-"))
-            || name.startsWith(QStringLiteral("Index.plist.backup.quorvel-tmp-")))
+        EXPECT_TRUE(name == u"Index.plist"_s || name == u"Index.plist.backup"_s
+            || name.startsWith(u"Index.plist.quorvel-tmp-"_s) || name.startsWith(u"Index.plist.backup.quorvel-tmp-"_s))
             << name.toStdString();
     PlistManager::removeStaleTemporaries(store);
-    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden),
-        (QStringList { QStringLiteral("Index.plist"), QStringLiteral("Index.plist.backup") }));
+    EXPECT_EQ(
+        folder.entryList(QDir::Files | QDir::Hidden), (QStringList { u"Index.plist"_s, u"Index.plist.backup"_s }));
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel::kit;
+using namespace Qt::StringLiterals;
 using namespace quorvel::kit::fixtures;
 
 namespace {
@@ -23,15 +24,15 @@ struct GuardedWrite : ::testing::Test, KitFixture {
     {
         sleeper->duringWait = [this] {
             QVariantMap other = initial;
-            other.insert(QStringLiteral("AgentKey"), true);
+            other.insert(u"AgentKey"_s, true);
             writeStore(other);
         };
     }
 };
 
 const QString kVerifyFailed
-    = QStringLiteral("⚠️ Semantic verification failed - screensaver configuration did not apply correctly");
-const QString kRollingBack = QStringLiteral("🔧 Auto-rolling back...");
+    = u"⚠️ Semantic verification failed - screensaver configuration did not apply correctly"_s;
+const QString kRollingBack = u"🔧 Auto-rolling back..."_s;
 
 } // namespace
 
@@ -39,12 +40,11 @@ TEST_F(GuardedWrite, FailedVerificationRollsBackByteForByteAndReportsFailure)
 {
     const QString before = env->plist->calculateChecksum(storePath());
     agentRevertsTheStore();
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"))); }),
-        QStringLiteral("Couldn't make the screensaver change; the previous settings were restored."));
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(u"QuorvelExtension"_s)); }),
+        u"Couldn't make the screensaver change; the previous settings were restored."_s);
     EXPECT_EQ(env->plist->calculateChecksum(storePath()), before);
     EXPECT_EQ(storeBytes(), original);
-    EXPECT_EQ(printed,
-        (QStringList { kVerifyFailed, kRollingBack, QStringLiteral("✅ Auto-rollback completed successfully") }));
+    EXPECT_EQ(printed, (QStringList { kVerifyFailed, kRollingBack, u"✅ Auto-rollback completed successfully"_s }));
     EXPECT_EQ(runner->detached.size(), 2u);
 }
 
@@ -54,37 +54,36 @@ TEST_F(GuardedWrite, MissingBackupAtRollbackThrowsItsFileNotFound)
         writeStore(initial);
         QFile::remove(PlistManager::backupPath(storePath()));
     };
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1)); }),
-        QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverForDisplay(u"Flurry"_s, 1)); }),
+        u"File not found: "_s + storePath() + u".backup"_s);
     EXPECT_EQ(printed,
         (QStringList { kVerifyFailed, kRollingBack,
-            QStringLiteral("⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"),
-            kRollingBack }));
+            u"⚠️ Unable to verify screensaver configuration after WallpaperAgent restart"_s, kRollingBack }));
     EXPECT_EQ(runner->detached.size(), 1u);
 }
 
 TEST_F(GuardedWrite, SkippingTheRestartWritesWithoutWaitingOrVerifying)
 {
     agentRevertsTheStore(); // would fail verification if anything were verified
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), WriteOptions { .restartAgent = false }));
+    await(manager.setScreensaverEverywhere(u"Flurry"_s, WriteOptions { .restartAgent = false }));
     EXPECT_TRUE(runner->detached.empty());
     EXPECT_TRUE(sleeper->waits.empty());
-    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { u"Flurry"_s });
     EXPECT_EQ(env->plist->read(PlistManager::backupPath(storePath())), initial);
 }
 
 TEST_F(GuardedWrite, DebugLinesOfASuccessfulVerification)
 {
-    await(manager.setScreensaverForDisplaySpace(QStringLiteral("Flurry"), 2, 5, WriteOptions { .enableDebug = true }));
+    await(manager.setScreensaverForDisplaySpace(u"Flurry"_s, 2, 5, WriteOptions { .enableDebug = true }));
     ASSERT_GE(printed.size(), 12);
     EXPECT_EQ(printed.mid(0, 3),
-        (QStringList { QStringLiteral("🔧 DEBUG: Starting writeWithAutoRollback"),
-            QStringLiteral("🔧 DEBUG: Target path: ") + storePath(), QStringLiteral("🔧 DEBUG: Restart agent: true") }));
-    EXPECT_TRUE(printed[3].startsWith(QStringLiteral("🔧 DEBUG: Pre-write checksum: ")));
-    EXPECT_EQ(printed[3].size(), QStringLiteral("🔧 DEBUG: Pre-write checksum: ").size() + 64);
-    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Waiting 3.0 seconds for system to settle...")));
-    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Target: displaySpace(display: 2, space: 5)")));
-    EXPECT_EQ(printed.last(), QStringLiteral("🔧 DEBUG: writeWithAutoRollback completed"));
+        (QStringList { u"🔧 DEBUG: Starting writeWithAutoRollback"_s, u"🔧 DEBUG: Target path: "_s + storePath(),
+            u"🔧 DEBUG: Restart agent: true"_s }));
+    EXPECT_TRUE(printed[3].startsWith(u"🔧 DEBUG: Pre-write checksum: "_s));
+    EXPECT_EQ(printed[3].size(), u"🔧 DEBUG: Pre-write checksum: "_s.size() + 64);
+    EXPECT_TRUE(printed.contains(u"🔧 DEBUG: Waiting 3.0 seconds for system to settle..."_s));
+    EXPECT_TRUE(printed.contains(u"🔧 DEBUG: Target: displaySpace(display: 2, space: 5)"_s));
+    EXPECT_EQ(printed.last(), u"🔧 DEBUG: writeWithAutoRollback completed"_s);
 }
 
 TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed)
@@ -92,9 +91,8 @@ TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed
     agentRevertsTheStore();
     await(manager.writeWithAutoRollback(realisticStore({ { kMain, { spaceUUID(1) } } }), storePath(),
         WriteOptions { .enableDebug = true }, std::nullopt, std::nullopt, 3.0));
-    EXPECT_TRUE(printed.contains(
-        QStringLiteral("🔧 DEBUG: No verification parameters provided - skipping semantic verification")));
-    EXPECT_TRUE(printed.contains(QStringLiteral("🔧 DEBUG: Checksums match: false")));
+    EXPECT_TRUE(printed.contains(u"🔧 DEBUG: No verification parameters provided - skipping semantic verification"_s));
+    EXPECT_TRUE(printed.contains(u"🔧 DEBUG: Checksums match: false"_s));
 }
 
 // With no monitors at all, what the store says for "no particular space" is what is checked, so a
@@ -102,12 +100,11 @@ TEST_F(GuardedWrite, WithoutVerificationParametersDifferentChecksumsStillSucceed
 TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
 {
     arrange({}, false);
-    initial.insert(QStringLiteral("Spaces"),
-        QVariantMap { { QString(), QVariantMap { { QStringLiteral("Default"), slot({}) } } } });
+    initial.insert(u"Spaces"_s, QVariantMap { { QString(), QVariantMap { { u"Default"_s, slot({}) } } } });
     writeStore(initial);
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
+    await(manager.setScreensaverEverywhere(u"Flurry"_s));
     EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
-    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { u"Flurry"_s });
 }
 
 // Two overlapping set operations on one store: the second reads what the first wrote, so the
@@ -115,15 +112,15 @@ TEST_F(GuardedWrite, NoMonitorsVerifiesTheEmptySpaceKey)
 TEST_F(GuardedWrite, OverlappingSetOperationsAreSerialised)
 {
     sleeper->yield = true;
-    auto first = manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1);
-    auto second = manager.setScreensaverForDisplay(QStringLiteral("QuorvelExtension"), 2);
+    auto first = manager.setScreensaverForDisplay(u"Flurry"_s, 1);
+    auto second = manager.setScreensaverForDisplay(u"QuorvelExtension"_s, 2);
     await(std::move(first));
     await(std::move(second));
-    EXPECT_EQ(manager.activeModuleName(spaceUUID(1)), QStringLiteral("Flurry"));
-    EXPECT_EQ(manager.activeModuleName(spaceUUID(5)), QStringLiteral("QuorvelExtension"));
+    EXPECT_EQ(manager.activeModuleName(spaceUUID(1)), u"Flurry"_s);
+    EXPECT_EQ(manager.activeModuleName(spaceUUID(5)), u"QuorvelExtension"_s);
     const QVariantMap backup = env->plist->read(PlistManager::backupPath(storePath()));
-    const QVariantMap firstSpace = backup.value(QStringLiteral("Spaces")).toMap().value(spaceUUID(1)).toMap();
-    EXPECT_TRUE(firstSpace.value(QStringLiteral("Default")).toMap().contains(QStringLiteral("Idle")));
+    const QVariantMap firstSpace = backup.value(u"Spaces"_s).toMap().value(spaceUUID(1)).toMap();
+    EXPECT_TRUE(firstSpace.value(u"Default"_s).toMap().contains(u"Idle"_s));
     EXPECT_TRUE(printed.isEmpty()) << printed.join('\n').toStdString();
 }
 
@@ -131,26 +128,24 @@ TEST_F(GuardedWrite, OlderSystemsWriteTheLegacyPreference)
 {
     const QString modernStore = storePath();
     os->current = { 13, 6, 0 };
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
-    const QVariantMap moduleDict = preferences->entry(QStringLiteral("host:com.apple.screensaver"))
-                                       ->values.value(QStringLiteral("moduleDict"))
-                                       .toMap();
+    await(manager.setScreensaverEverywhere(u"Flurry"_s));
+    const QVariantMap moduleDict
+        = preferences->entry(u"host:com.apple.screensaver"_s)->values.value(u"moduleDict"_s).toMap();
     EXPECT_EQ(moduleDict,
-        (QVariantMap { { QStringLiteral("moduleName"), QStringLiteral("Flurry") },
-            { QStringLiteral("path"), modulesDir() + QStringLiteral("/Flurry.saver") },
-            { QStringLiteral("type"), qint64(0) } }));
+        (QVariantMap { { u"moduleName"_s, u"Flurry"_s }, { u"path"_s, modulesDir() + u"/Flurry.saver"_s },
+            { u"type"_s, qint64(0) } }));
     QFile modern(modernStore);
     ASSERT_TRUE(modern.open(QIODevice::ReadOnly));
     EXPECT_EQ(modern.readAll(), original);
-    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { QStringLiteral("Flurry") });
-    EXPECT_TRUE(env->paths->wallpaperIndexPath().endsWith(QStringLiteral("com.apple.desktop.plist")));
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("../Screen Savers/Flurry"))); }),
-        QStringLiteral("Screensaver not found: ../Screen Savers/Flurry"));
-    preferences->entry(QStringLiteral("host:com.apple.screensaver"))->failSynchronize = true;
-    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"))); }),
-        QStringLiteral("Invalid configuration: Failed to save screensaver preference"));
-    EXPECT_EQ(errorOf([&] { manager.setIdleTime(300); }),
-        QStringLiteral("Invalid configuration: Failed to save idle time preference"));
+    EXPECT_EQ(manager.getActiveScreensavers(), QStringList { u"Flurry"_s });
+    EXPECT_TRUE(env->paths->wallpaperIndexPath().endsWith(u"com.apple.desktop.plist"_s));
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(u"../Screen Savers/Flurry"_s)); }),
+        u"Screensaver not found: ../Screen Savers/Flurry"_s);
+    preferences->entry(u"host:com.apple.screensaver"_s)->failSynchronize = true;
+    EXPECT_EQ(errorOf([&] { await(manager.setScreensaverEverywhere(u"Flurry"_s)); }),
+        u"Invalid configuration: Failed to save screensaver preference"_s);
+    EXPECT_EQ(
+        errorOf([&] { manager.setIdleTime(300); }), u"Invalid configuration: Failed to save idle time preference"_s);
 }
 
 namespace {
@@ -176,10 +171,9 @@ TEST_F(GuardedWrite, AStoreGoneRightAfterTheWriteFailsQuietOrNot)
         arrange({ 1 });
         env->plist = std::make_shared<VanishingPlist>();
         EXPECT_EQ(errorOf([&] {
-            await(
-                manager.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, WriteOptions { .enableDebug = verbose }));
+            await(manager.setScreensaverForDisplay(u"Flurry"_s, 1, WriteOptions { .enableDebug = verbose }));
         }),
-            QStringLiteral("File not found: ") + storePath());
+            u"File not found: "_s + storePath());
         EXPECT_TRUE(runner->detached.empty());
         EXPECT_TRUE(sleeper->waits.empty());
         QDir(storePath()).removeRecursively();

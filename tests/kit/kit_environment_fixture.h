@@ -7,6 +7,7 @@
 #include "kit_fixtures.h"
 #include "support/coro.h"
 #include "support/fake_platform.h"
+#include "support/files.h"
 #include "support/manual_clock.h"
 #include "support/memory_preferences.h"
 
@@ -18,6 +19,8 @@
 #include <functional>
 
 namespace quorvel::kit::fixtures {
+
+using namespace Qt::StringLiterals;
 
 using quorvel::testing::await;
 
@@ -45,11 +48,11 @@ public:
     bool yield = false;
 };
 
-inline const QString kMain = QStringLiteral("37D8832A-2D66-02CA-B9F7-8F30A301B230");
-inline const QString kSecond = QStringLiteral("9C1E2A77-8B3D-4C5E-A1F2-0D3E4F5A6B7C");
+inline const QString kMain = u"37D8832A-2D66-02CA-B9F7-8F30A301B230"_s;
+inline const QString kSecond = u"9C1E2A77-8B3D-4C5E-A1F2-0D3E4F5A6B7C"_s;
 inline QString spaceUUID(int n)
 {
-    return QStringLiteral("0B9E5D0A-1F35-4F43-9B5A-6A3E7C1F%1").arg(n, 4, 10, QLatin1Char('0'));
+    return u"0B9E5D0A-1F35-4F43-9B5A-6A3E7C1F%1"_s.arg(n, 4, 10, QLatin1Char('0'));
 }
 
 struct KitFixture {
@@ -69,24 +72,22 @@ struct KitFixture {
         env->plist = std::make_shared<PlistManager>();
         env->paths = std::make_shared<SystemPaths>(os, home.path(), QStringList {});
         env->spaces = std::make_shared<SpacesConfiguration>(preferences, screens);
-        env->pluginkit = std::make_shared<PluginkitManager>(runner, QStringLiteral("/opt/quorvel-pluginkit"));
+        env->pluginkit = std::make_shared<PluginkitManager>(runner, u"/opt/quorvel-pluginkit"_s);
         env->preferences = preferences;
         env->runner = runner;
         env->sleeper = sleeper;
         env->clock = clock;
-        env->killallPath = QStringLiteral("/usr/bin/killall");
+        env->killallPath = u"/usr/bin/killall"_s;
         env->print = [this](const QString& line) { printed.append(line); };
-        QDir().mkpath(modulesDir() + QStringLiteral("/Flurry.saver"));
-        QDir().mkpath(modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
+        QDir().mkpath(modulesDir() + u"/Flurry.saver"_s);
+        QDir().mkpath(modulesDir() + u"/QuorvelExtension.appex"_s);
     }
 
-    QString modulesDir() const { return home.path() + QStringLiteral("/Library/Screen Savers"); }
+    QString modulesDir() const { return home.path() + u"/Library/Screen Savers"_s; }
     QString storePath() const { return env->paths->wallpaperIndexPath(); }
     static QString display(int i)
     {
-        return i == 0 ? kMain
-            : i == 1  ? kSecond
-                      : QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0'));
+        return i == 0 ? kMain : i == 1 ? kSecond : u"00000000-0000-0000-0000-%1"_s.arg(i, 12, 10, QLatin1Char('0'));
     }
 
     // One monitor per entry, each with `counts[i]` spaces numbered on from the previous ones; the
@@ -101,37 +102,25 @@ struct KitFixture {
             QVariantList spaces;
             specs.append({ display(i), {} });
             for (int s = 0; s < counts[i]; ++s, ++n) {
-                spaces.append(QVariantMap { { QStringLiteral("ManagedSpaceID"), qint64(n + 1) },
-                    { QStringLiteral("id64"), qint64(n + 1) }, { QStringLiteral("uuid"), spaceUUID(n + 1) } });
+                spaces.append(QVariantMap { { u"ManagedSpaceID"_s, qint64(n + 1) }, { u"id64"_s, qint64(n + 1) },
+                    { u"uuid"_s, spaceUUID(n + 1) } });
                 specs.last().spaceUUIDs.append(spaceUUID(n + 1));
             }
-            monitors.append(
-                QVariantMap { { QStringLiteral("Display Identifier"), i == 0 ? QStringLiteral("Main") : display(i) },
-                    { QStringLiteral("Current Space"), spaces.isEmpty() ? QVariant(QVariantMap {}) : spaces.first() },
-                    { QStringLiteral("Spaces"), spaces } });
+            monitors.append(QVariantMap { { u"Display Identifier"_s, i == 0 ? u"Main"_s : display(i) },
+                { u"Current Space"_s, spaces.isEmpty() ? QVariant(QVariantMap {}) : spaces.first() },
+                { u"Spaces"_s, spaces } });
         }
-        preferences->suite(QStringLiteral("com.apple.spaces"))
-            ->setValue(QStringLiteral("SpacesDisplayConfiguration"),
-                QVariantMap {
-                    { QStringLiteral("Management Data"), QVariantMap { { QStringLiteral("Monitors"), monitors } } } });
+        preferences->suite(u"com.apple.spaces"_s)
+            ->setValue(u"SpacesDisplayConfiguration"_s,
+                QVariantMap { { u"Management Data"_s, QVariantMap { { u"Monitors"_s, monitors } } } });
         initial = realisticStore(specs);
         if (store)
             writeStore(initial);
     }
 
     void writeStore(const QVariantMap& store) { writeBytes(binary(store)); }
-    void writeBytes(const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(storePath()).absolutePath());
-        QFile f(storePath());
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-    }
-    QByteArray storeBytes() const
-    {
-        QFile f(storePath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void writeBytes(const QByteArray& bytes) { quorvel::testing::writeFile(storePath(), bytes); }
+    QByteArray storeBytes() const { return quorvel::testing::readFile(storePath()); }
     QVariantMap store() const { return env->plist->read(storePath()); }
 
     QVariantMap initial; // the store arrange() made

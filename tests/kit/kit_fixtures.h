@@ -16,9 +16,20 @@
 
 namespace quorvel::kit::fixtures {
 
+using namespace Qt::StringLiterals;
+
 inline QDateTime fixedDate(int seconds = 0)
 {
     return QDateTime(QDate(2024, 5, 17), QTime(9, 30, 12), QTimeZone::utc()).addSecs(seconds);
+}
+
+// The value at `path` inside nested maps (a text step) and lists (a number step); invalid when absent.
+inline QVariant dig(QVariant value, const QVariantList& path)
+{
+    for (const QVariant& step : path)
+        value = step.typeId() == QMetaType::Int ? value.toList().value(step.toInt())
+                                                : value.toMap().value(step.toString());
+    return value;
 }
 
 inline QByteArray binary(const QVariantMap& map)
@@ -29,33 +40,30 @@ inline QByteArray binary(const QVariantMap& map)
 // A wallpaper choice as the system writes it: configuration bytes, dates, keys this kit never reads.
 inline QVariantMap choice(const QString& provider, const QByteArray& configuration, QVariantMap content, int age)
 {
-    const QVariantMap c { { QStringLiteral("Configuration"), configuration },
-        { QStringLiteral("Files"), QVariantList {} }, { QStringLiteral("Provider"), provider } };
-    content.insert(QStringLiteral("Choices"), QVariantList { c });
-    return { { QStringLiteral("Content"), content }, { QStringLiteral("LastSet"), fixedDate(-age) },
-        { QStringLiteral("LastUse"), fixedDate(60 - age) } };
+    const QVariantMap c { { u"Configuration"_s, configuration }, { u"Files"_s, QVariantList {} },
+        { u"Provider"_s, provider } };
+    content.insert(u"Choices"_s, QVariantList { c });
+    return { { u"Content"_s, content }, { u"LastSet"_s, fixedDate(-age) }, { u"LastUse"_s, fixedDate(60 - age) } };
 }
 
 // A screensaver choice with the given configuration bytes (by default, ones naming `moduleUrl`).
 inline QVariantMap screensaverChoice(const QString& moduleUrl, std::optional<QByteArray> configuration = {})
 {
-    return choice(QStringLiteral("com.apple.wallpaper.choice.screen-saver"),
-        configuration.value_or(
-            binary({ { QStringLiteral("module"), QVariantMap { { QStringLiteral("relative"), moduleUrl } } } })),
-        { { QStringLiteral("Shuffle"), QStringLiteral("$null") } }, 0);
+    return choice(u"com.apple.wallpaper.choice.screen-saver"_s,
+        configuration.value_or(binary({ { u"module"_s, QVariantMap { { u"relative"_s, moduleUrl } } } })),
+        { { u"Shuffle"_s, u"$null"_s } }, 0);
 }
 
 inline QVariantMap desktopChoice(const QString& imageUrl)
 {
-    return choice(QStringLiteral("com.apple.wallpaper.choice.image"),
-        binary({ { QStringLiteral("type"), QStringLiteral("imageFile") },
-            { QStringLiteral("url"), QVariantMap { { QStringLiteral("relative"), imageUrl } } } }),
-        { { QStringLiteral("EncodedOptionValues"), QByteArray("\x62\x70\x6c\x69\x73\x74opaque", 14) } }, 3600);
+    return choice(u"com.apple.wallpaper.choice.image"_s,
+        binary({ { u"type"_s, u"imageFile"_s }, { u"url"_s, QVariantMap { { u"relative"_s, imageUrl } } } }),
+        { { u"EncodedOptionValues"_s, QByteArray("\x62\x70\x6c\x69\x73\x74opaque", 14) } }, 3600);
 }
 
 inline QVariantMap slot(QVariantMap s)
 {
-    s.insert(QStringLiteral("Type"), QStringLiteral("individual"));
+    s.insert(u"Type"_s, u"individual"_s);
     return s;
 }
 
@@ -68,30 +76,26 @@ struct MonitorSpec {
 // (and, given a module, a screensaver), plus keys this kit never reads, at every level.
 inline QVariantMap realisticStore(const QList<MonitorSpec>& monitors, const QString& idleModuleUrl = {})
 {
-    const QVariantMap sonoma { { QStringLiteral("Desktop"),
-        desktopChoice(QStringLiteral("file:///Library/Desktop%20Pictures/Sonoma.heic")) } };
+    const QVariantMap sonoma { { u"Desktop"_s, desktopChoice(u"file:///Library/Desktop%20Pictures/Sonoma.heic"_s) } };
     QVariantMap spaces;
     for (const MonitorSpec& monitor : monitors)
         for (const QString& space : monitor.spaceUUIDs) {
             QVariantMap def = slot(sonoma);
             if (!idleModuleUrl.isEmpty())
-                def.insert(QStringLiteral("Idle"), screensaverChoice(idleModuleUrl));
-            const QString picture
-                = QStringLiteral("file:///Users/me/Pictures/") + space.left(4) + QStringLiteral(".heic");
+                def.insert(u"Idle"_s, screensaverChoice(idleModuleUrl));
+            const QString picture = u"file:///Users/me/Pictures/"_s + space.left(4) + u".heic"_s;
             spaces.insert(space,
-                QVariantMap { { QStringLiteral("Default"), def },
-                    { QStringLiteral("Displays"),
-                        QVariantMap { { monitor.displayUUID,
-                            slot({ { QStringLiteral("Desktop"), desktopChoice(picture) } }) } } },
-                    { QStringLiteral("FutureSpaceKey"), QVariantList { qint64(-7), 2.5, true } } });
+                QVariantMap { { u"Default"_s, def },
+                    { u"Displays"_s,
+                        QVariantMap { { monitor.displayUUID, slot({ { u"Desktop"_s, desktopChoice(picture) } }) } } },
+                    { u"FutureSpaceKey"_s, QVariantList { qint64(-7), 2.5, true } } });
         }
-    return { { QStringLiteral("AllSpacesAndDisplays"), slot(sonoma) },
-        { QStringLiteral("SystemDefault"),
-            slot({ { QStringLiteral("Linked"), desktopChoice(QStringLiteral("file:///System/Default.heic")) },
-                { QStringLiteral("UnknownSlotKey"), qint64(4294967296) } }) },
-        { QStringLiteral("Spaces"), spaces }, { QStringLiteral("StoreVersion"), qint64(3) },
-        { QStringLiteral("UnknownRootDate"), fixedDate(123) },
-        { QStringLiteral("UnknownRootData"), QByteArray("\x00\x01\x02\xff", 4) } };
+    return { { u"AllSpacesAndDisplays"_s, slot(sonoma) },
+        { u"SystemDefault"_s,
+            slot({ { u"Linked"_s, desktopChoice(u"file:///System/Default.heic"_s) },
+                { u"UnknownSlotKey"_s, qint64(4294967296) } }) },
+        { u"Spaces"_s, spaces }, { u"StoreVersion"_s, qint64(3) }, { u"UnknownRootDate"_s, fixedDate(123) },
+        { u"UnknownRootData"_s, QByteArray("\x00\x01\x02\xff", 4) } };
 }
 
 class FakeScreens final : public platform::Screens {
@@ -105,7 +109,7 @@ public:
         s.uuid = uuid;
         s.isMain = main;
         s.frame = QRectF(main ? 0 : 1920, 0, 1920, 1080);
-        s.localizedName = name.isEmpty() ? QStringLiteral("Screen %1").arg(number) : name;
+        s.localizedName = name.isEmpty() ? u"Screen %1"_s.arg(number) : name;
         return s;
     }
 };
@@ -154,7 +158,7 @@ template <typename F> QString errorOf(F&& f)
     } catch (const std::exception& e) {
         return describeError(e);
     }
-    return QStringLiteral("<no error>");
+    return u"<no error>"_s;
 }
 
 } // namespace quorvel::kit::fixtures

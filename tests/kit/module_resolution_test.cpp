@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel::kit;
+using namespace Qt::StringLiterals;
 using namespace quorvel::kit::fixtures;
 
 namespace {
@@ -18,7 +19,7 @@ struct Resolution : ::testing::Test, KitFixture {
     {
         const ModuleResolution r = await(resolver.resolve(screen));
         if (const auto* error = std::get_if<ModuleResolutionError>(&r))
-            return QStringLiteral("error: ") + error->message();
+            return u"error: "_s + error->message();
         return std::get<QString>(r);
     }
 };
@@ -30,11 +31,11 @@ TEST_F(Resolution, MinimalStoreIsWrittenOnlyWhenNoneExists)
     arrange({ 1, 1 }, false);
     ASSERT_TRUE(resolver.ensureStore());
     const QVariantMap written = store();
-    const QVariantMap individual { { QStringLiteral("Type"), QStringLiteral("individual") } };
-    EXPECT_EQ(written.value(QStringLiteral("AllSpacesAndDisplays")).toMap(), individual);
-    EXPECT_EQ(written.value(QStringLiteral("SystemDefault")).toMap(), individual);
-    EXPECT_EQ(written.value(QStringLiteral("Spaces")).toMap().keys(), (QStringList { spaceUUID(1), spaceUUID(2) }));
-    EXPECT_EQ(resolved(kMain), QStringLiteral("error: no screensaver module is selected in the wallpaper store"));
+    const QVariantMap individual { { u"Type"_s, u"individual"_s } };
+    EXPECT_EQ(written.value(u"AllSpacesAndDisplays"_s).toMap(), individual);
+    EXPECT_EQ(written.value(u"SystemDefault"_s).toMap(), individual);
+    EXPECT_EQ(written.value(u"Spaces"_s).toMap().keys(), (QStringList { spaceUUID(1), spaceUUID(2) }));
+    EXPECT_EQ(resolved(kMain), u"error: no screensaver module is selected in the wallpaper store"_s);
 
     writeStore(initial);
     const QByteArray existing = storeBytes();
@@ -46,13 +47,13 @@ TEST_F(Resolution, EachScreenTakesItsDisplaySlotThenTheWiderSlots)
 {
     arrange({ 1, 1 }, false);
     resolver.ensureStore();
-    await(manager.setScreensaverEverywhere(QStringLiteral("Flurry"), WriteOptions { .restartAgent = false }));
-    await(manager.setScreensaverForSpace(QStringLiteral("QuorvelExtension"), spaceUUID(2), ScreenIdentifier { 2 },
-        WriteOptions { .restartAgent = false }));
-    EXPECT_EQ(resolved(kMain), modulesDir() + QStringLiteral("/Flurry.saver"));
-    EXPECT_EQ(resolved(kSecond), modulesDir() + QStringLiteral("/QuorvelExtension.appex"));
+    await(manager.setScreensaverEverywhere(u"Flurry"_s, WriteOptions { .restartAgent = false }));
+    await(manager.setScreensaverForSpace(
+        u"QuorvelExtension"_s, spaceUUID(2), ScreenIdentifier { 2 }, WriteOptions { .restartAgent = false }));
+    EXPECT_EQ(resolved(kMain), modulesDir() + u"/Flurry.saver"_s);
+    EXPECT_EQ(resolved(kSecond), modulesDir() + u"/QuorvelExtension.appex"_s);
     const ModuleResolution main = await(resolver.resolveMain());
-    EXPECT_EQ(std::get<QString>(main), modulesDir() + QStringLiteral("/Flurry.saver"));
+    EXPECT_EQ(std::get<QString>(main), modulesDir() + u"/Flurry.saver"_s);
 }
 
 TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
@@ -62,37 +63,34 @@ TEST_F(Resolution, ModulesOutsideTheFoldersAreFoundThroughTheRegistry)
     runner->results.push_back(ScriptedProcessRunner::finished(0,
         "+    com.quorvel.Quorvel.Extension(1)\tU\t2024-01-01 00:00:00 +0000\t/Apps/My "
         "Quorvel.app/Contents/PlugIns/QuorvelExtension.appex\n"));
-    await(manager.setScreensaverEverywhere(QStringLiteral("QuorvelExtension"), WriteOptions { .restartAgent = false }));
-    QDir(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).removeRecursively();
-    EXPECT_EQ(resolved(kMain), QStringLiteral("/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex"));
+    await(manager.setScreensaverEverywhere(u"QuorvelExtension"_s, WriteOptions { .restartAgent = false }));
+    QDir(modulesDir() + u"/QuorvelExtension.appex"_s).removeRecursively();
+    EXPECT_EQ(resolved(kMain), u"/Apps/My Quorvel.app/Contents/PlugIns/QuorvelExtension.appex"_s);
     EXPECT_EQ(runner->runs.back().arguments, (QStringList { "-m", "-v", "-p", "com.apple.screensaver" }));
     // Unregistered and not in the folders: said so by name.
-    EXPECT_EQ(resolved(kMain), QStringLiteral("error: the selected screensaver \"QuorvelExtension\" is not installed"));
+    EXPECT_EQ(resolved(kMain), u"error: the selected screensaver \"QuorvelExtension\" is not installed"_s);
 }
 
 TEST_F(Resolution, UnusableStoresAndChoicesAreTypedReasons)
 {
     arrange({ 1 }, false);
     writeBytes("bplist00 truncated");
-    EXPECT_EQ(resolved(kMain),
-        QStringLiteral("error: the wallpaper store ") + storePath() + QStringLiteral(" cannot be read"));
+    EXPECT_EQ(resolved(kMain), u"error: the wallpaper store "_s + storePath() + u" cannot be read"_s);
 
     // A choice whose configuration is not a module (a video screensaver).
-    const QByteArray video
-        = manager.createScreensaverConfiguration(QStringLiteral("/v"), ScreensaverType::sequoiaVideo);
-    initial.insert(
-        QStringLiteral("SystemDefault"), QVariantMap { { QStringLiteral("Idle"), screensaverChoice({}, video) } });
+    const QByteArray video = manager.createScreensaverConfiguration(u"/v"_s, ScreensaverType::sequoiaVideo);
+    initial.insert(u"SystemDefault"_s, QVariantMap { { u"Idle"_s, screensaverChoice({}, video) } });
     writeStore(initial);
-    EXPECT_EQ(resolved(kMain), QStringLiteral("error: the selected screensaver choice names no module"));
+    EXPECT_EQ(resolved(kMain), u"error: the selected screensaver choice names no module"_s);
 }
 
 // After the module is set everywhere, every narrower choice takes (no rollback), the other screen
 // keeps the module set everywhere, and the saver plays on each screen what the kit reports there.
 TEST_F(Resolution, NarrowerChoicesAfterEverywhereShowOnTheirScreenOnly)
 {
-    const QString flurry = modulesDir() + QStringLiteral("/Flurry.saver");
-    const QString quorvel = modulesDir() + QStringLiteral("/QuorvelExtension.appex");
-    const QString extension = QStringLiteral("QuorvelExtension");
+    const QString flurry = modulesDir() + u"/Flurry.saver"_s;
+    const QString quorvel = modulesDir() + u"/QuorvelExtension.appex"_s;
+    const QString extension = u"QuorvelExtension"_s;
     const std::vector<std::pair<const char*, std::function<QCoro::Task<>()>>> rows = {
         { "display", [&] { return manager.setScreensaverForDisplay(extension, 2); } },
         { "display and space", [&] { return manager.setScreensaverForDisplaySpace(extension, 2, 2); } },
@@ -103,15 +101,15 @@ TEST_F(Resolution, NarrowerChoicesAfterEverywhereShowOnTheirScreenOnly)
     };
     for (const auto& [name, narrower] : rows) {
         arrange({ 1, 1 });
-        await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
-        EXPECT_EQ(errorOf([&] { await(narrower()); }), QStringLiteral("<no error>")) << name;
+        await(manager.setScreensaverEverywhere(u"Flurry"_s));
+        EXPECT_EQ(errorOf([&] { await(narrower()); }), u"<no error>"_s) << name;
         EXPECT_TRUE(printed.isEmpty()) << name << ": " << printed.join('\n').toStdString();
-        EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 1 })->name, QStringLiteral("Flurry")) << name;
+        EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 1 })->name, u"Flurry"_s) << name;
         EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 2 })->name, extension) << name;
         EXPECT_EQ(resolved(kMain), flurry) << name;
         EXPECT_EQ(resolved(kSecond), quorvel) << name;
         // Set everywhere again: it applies to both screens once more.
-        await(manager.setScreensaverEverywhere(QStringLiteral("Flurry")));
+        await(manager.setScreensaverEverywhere(u"Flurry"_s));
         EXPECT_EQ(resolved(kSecond), flurry) << name;
         printed.clear();
     }
@@ -122,19 +120,18 @@ TEST_F(Resolution, NarrowerChoicesAfterEverywhereShowOnTheirScreenOnly)
 TEST_F(Resolution, TheSaverPlaysWhatTheKitReports)
 {
     arrange({ 1, 1 }, false);
-    QVariantMap spaces = initial.value(QStringLiteral("Spaces")).toMap();
+    QVariantMap spaces = initial.value(u"Spaces"_s).toMap();
     QVariantMap entry = spaces.value(spaceUUID(1)).toMap();
-    entry.insert(QStringLiteral("Default"),
-        slot({ { QStringLiteral("Idle"),
-            screensaverChoice(QUrl::fromLocalFile(modulesDir() + QStringLiteral("/Flurry.saver")).toString()) } }));
-    entry.insert(QStringLiteral("Displays"),
+    entry.insert(u"Default"_s,
+        slot({ { u"Idle"_s, screensaverChoice(QUrl::fromLocalFile(modulesDir() + u"/Flurry.saver"_s).toString()) } }));
+    entry.insert(u"Displays"_s,
         QVariantMap { { kMain,
-            slot({ { QStringLiteral("Idle"),
+            slot({ { u"Idle"_s,
                 screensaverChoice(
-                    QUrl::fromLocalFile(modulesDir() + QStringLiteral("/QuorvelExtension.appex")).toString()) } }) } });
+                    QUrl::fromLocalFile(modulesDir() + u"/QuorvelExtension.appex"_s).toString()) } }) } });
     spaces.insert(spaceUUID(1), entry);
-    initial.insert(QStringLiteral("Spaces"), spaces);
+    initial.insert(u"Spaces"_s, spaces);
     writeStore(initial);
-    EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 1 })->name, QStringLiteral("Flurry"));
-    EXPECT_EQ(resolved(kMain), modulesDir() + QStringLiteral("/Flurry.saver"));
+    EXPECT_EQ(manager.getActiveScreensaver(ScreenIdentifier { 1 })->name, u"Flurry"_s);
+    EXPECT_EQ(resolved(kMain), modulesDir() + u"/Flurry.saver"_s);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel::kit;
+using namespace Qt::StringLiterals;
 
 // Designated initializers leave every unnamed optional empty on purpose.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -25,10 +26,10 @@ QVariantMap viaJson(const QVariantMap& map)
 TEST(KitErrors, WhatIsTheMessageInUtf8)
 {
     EXPECT_STREQ(TessaryError::spaceNotFoundOnDisplay(2, 5).what(), "Space 5 not found on Display 2");
-    const TessaryError error = TessaryError::fileNotFound(QStringLiteral("/a/ü"));
+    const TessaryError error = TessaryError::fileNotFound(u"/a/ü"_s);
     const char* what = error.what();
     EXPECT_EQ(QString::fromUtf8(what), error.errorDescription());
-    EXPECT_EQ(QString::fromUtf8(error.what()), QStringLiteral("File not found: /a/ü"));
+    EXPECT_EQ(QString::fromUtf8(error.what()), u"File not found: /a/ü"_s);
 }
 
 TEST(ScreensaverTypeTest, KindComesFromTheLowerCasedExtensionAndRawValuesRoundTrip)
@@ -44,38 +45,36 @@ TEST(ScreensaverTypeTest, KindComesFromTheLowerCasedExtensionAndRawValuesRoundTr
         EXPECT_EQ(screensaver_type::fromPath(QString::fromUtf8(path)), type) << path;
     for (const auto type : screensaver_type::allCases)
         EXPECT_EQ(screensaver_type::fromRawValue(screensaver_type::rawValue(type)), type);
-    EXPECT_FALSE(screensaver_type::fromRawValue(QStringLiteral("screensaver")).has_value());
+    EXPECT_FALSE(screensaver_type::fromRawValue(u"screensaver"_s).has_value());
 }
 
 TEST(KitRecords, RecordsRoundTripAndAbsentOptionalsStayAbsent)
 {
-    const auto bare = ScreensaverInfo::decode(viaJson({ { QStringLiteral("name"), QStringLiteral("Quorvel") },
-        { QStringLiteral("identifier"), QStringLiteral("Q.appex") } }));
+    const auto bare
+        = ScreensaverInfo::decode(viaJson({ { u"name"_s, u"Quorvel"_s }, { u"identifier"_s, u"Q.appex"_s } }));
     ASSERT_TRUE(bare);
-    EXPECT_EQ(*bare, (ScreensaverInfo { QStringLiteral("Quorvel"), QStringLiteral("Q.appex"), {}, {} }));
-    EXPECT_NE(*bare, (ScreensaverInfo { QStringLiteral("Quorvel"), QStringLiteral("Q.appex"), QString(), {} }));
-    EXPECT_FALSE(ScreensaverInfo::decode({ { QStringLiteral("name"), QStringLiteral("Quorvel") } }));
+    EXPECT_EQ(*bare, (ScreensaverInfo { u"Quorvel"_s, u"Q.appex"_s, {}, {} }));
+    EXPECT_NE(*bare, (ScreensaverInfo { u"Quorvel"_s, u"Q.appex"_s, QString(), {} }));
+    EXPECT_FALSE(ScreensaverInfo::decode({ { u"name"_s, u"Quorvel"_s } }));
 
-    const ScreensaverInfo info { QStringLiteral("A"), QStringLiteral("A.saver"), QStringLiteral("/L/A.saver"),
-        ScreenIdentifier { 42 } };
+    const ScreensaverInfo info { u"A"_s, u"A.saver"_s, u"/L/A.saver"_s, ScreenIdentifier { 42 } };
     EXPECT_EQ(ScreensaverInfo::decode(viaJson(info.encode())), info);
-    const DisplayInfo display { .uuid = QStringLiteral("ABC"),
+    const DisplayInfo display { .uuid = u"ABC"_s,
         .displayID = 7,
         .frame = QRectF(0, 0, 1920, 1080),
         .isMain = true,
         .isConnected = true,
         .refreshRate = 60,
-        .displayName = QStringLiteral("Studio") };
+        .displayName = u"Studio"_s };
     EXPECT_EQ(DisplayInfo::decode(viaJson(display.encode())), display);
-    const PluginkitExtension extension { QStringLiteral("com.x"), QStringLiteral("1"), QStringLiteral("U"),
-        QStringLiteral("/p/X.appex") };
+    const PluginkitExtension extension { u"com.x"_s, u"1"_s, u"U"_s, u"/p/X.appex"_s };
     EXPECT_EQ(PluginkitExtension::decode(extension.encode()), extension);
 }
 
 TEST(KitRecords, ScreenIdentifierNeedsAnUnsigned32BitScreenNumber)
 {
-    const QString key = QStringLiteral("NSScreenNumber");
-    for (const QVariantMap& bad : { QVariantMap {}, QVariantMap { { key, QStringLiteral("1") } },
+    const QString key = u"NSScreenNumber"_s;
+    for (const QVariantMap& bad : { QVariantMap {}, QVariantMap { { key, u"1"_s } },
              QVariantMap { { key, qint64(-1) } }, QVariantMap { { key, qint64(1) << 33 } } })
         EXPECT_FALSE(ScreenIdentifier::fromDeviceDescription(bad));
     EXPECT_EQ(ScreenIdentifier::fromDeviceDescription({ { key, 69734208u } }), ScreenIdentifier { 69734208u });
@@ -83,14 +82,14 @@ TEST(KitRecords, ScreenIdentifierNeedsAnUnsigned32BitScreenNumber)
 
 TEST(KitRecords, DisplayTextsForListings)
 {
-    const QString uuid = QStringLiteral("1234ABCD-0000-0000-0000-000000000000");
+    const QString uuid = u"1234ABCD-0000-0000-0000-000000000000"_s;
     const std::vector<std::tuple<DisplayInfo, const char*, const char*>> rows = {
         { { .uuid = uuid, .isMain = true, .isConnected = true }, "Main Display 1234ABCD...", "Unknown resolution" },
         { { .uuid = uuid,
               .frame = QRectF(0, 0, 1512.4, 982),
               .isMain = true,
               .isConnected = true,
-              .displayName = QStringLiteral("Built-in") },
+              .displayName = u"Built-in"_s },
             "Built-in (Main)", "1512x982" },
         { { .uuid = uuid, .resolution = QSizeF(2560, 1440), .refreshRate = 144, .scale = 1, .configVersion = 12 },
             "Display 1234ABCD... (last seen: Config 12)", "2560x1440 @ 144Hz" },

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace quorvel::kit;
+using namespace Qt::StringLiterals;
 using namespace quorvel::kit::fixtures;
 
 namespace {
@@ -21,13 +22,12 @@ struct Facade : ::testing::Test, KitFixture {
 TEST_F(Facade, SetsTheModuleEverywhereAndTheStoreProvesIt)
 {
     EXPECT_FALSE(tessary.getBackupInfo().exists);
-    EXPECT_EQ(errorOf([&] { tessary.restoreFromBackup(); }),
-        QStringLiteral("File not found: ") + storePath() + QStringLiteral(".backup"));
+    EXPECT_EQ(errorOf([&] { tessary.restoreFromBackup(); }), u"File not found: "_s + storePath() + u".backup"_s);
     arrange({ 2, 3 });
-    EXPECT_FALSE(tessary.getActiveScreensavers().contains(QStringLiteral("QuorvelExtension")));
-    await(tessary.setScreensaverEverywhere(QStringLiteral("QuorvelExtension")));
-    EXPECT_EQ(tessary.getActiveScreensavers(), QStringList { QStringLiteral("QuorvelExtension") });
-    EXPECT_EQ(tessary.getActiveScreensaver(ScreenIdentifier { 2 })->name, QStringLiteral("QuorvelExtension"));
+    EXPECT_FALSE(tessary.getActiveScreensavers().contains(u"QuorvelExtension"_s));
+    await(tessary.setScreensaverEverywhere(u"QuorvelExtension"_s));
+    EXPECT_EQ(tessary.getActiveScreensavers(), QStringList { u"QuorvelExtension"_s });
+    EXPECT_EQ(tessary.getActiveScreensaver(ScreenIdentifier { 2 })->name, u"QuorvelExtension"_s);
     EXPECT_EQ(tessary.getActiveSpace()->uuid, spaceUUID(1)); // the current space of the main display
 
     const BackupInfo backup = tessary.getBackupInfo();
@@ -40,50 +40,32 @@ TEST_F(Facade, SetsTheModuleEverywhereAndTheStoreProvesIt)
 TEST_F(Facade, WallpaperKeepsTheScreensaverAndStoresItsStyle)
 {
     arrange({ 2 });
-    await(tessary.setScreensaverForDisplay(QStringLiteral("Flurry"), 1, WriteOptions { .restartAgent = false }));
-    const QString image = home.filePath(QStringLiteral("sea.png"));
+    await(tessary.setScreensaverForDisplay(u"Flurry"_s, 1, WriteOptions { .restartAgent = false }));
+    const QString image = home.filePath(u"sea.png"_s);
     QImage(4, 4, QImage::Format_RGB32).save(image);
     await(tessary.setWallpaperForDisplay(image, 1, WallpaperOptions { WallpaperStyle::fit }));
 
-    const QVariantMap entry = store().value(QStringLiteral("Spaces")).toMap().value(spaceUUID(1)).toMap();
-    const QVariantMap slot = entry.value(QStringLiteral("Default")).toMap();
-    EXPECT_TRUE(slot.contains(QStringLiteral("Idle"))); // the screensaver stays
-    const QByteArray options = slot.value(QStringLiteral("Desktop"))
-                                   .toMap()
-                                   .value(QStringLiteral("Content"))
-                                   .toMap()
-                                   .value(QStringLiteral("EncodedOptionValues"))
-                                   .toByteArray();
-    EXPECT_EQ(parsePlist(options)
-                  .value->toMap()
-                  .value(QStringLiteral("values"))
-                  .toMap()
-                  .value(QStringLiteral("style"))
-                  .toMap()
-                  .value(QStringLiteral("picker"))
-                  .toMap()
-                  .value(QStringLiteral("_0"))
-                  .toMap()
-                  .value(QStringLiteral("id"))
-                  .toString(),
-        QStringLiteral("fit"));
+    const QVariantMap entry = store().value(u"Spaces"_s).toMap().value(spaceUUID(1)).toMap();
+    const QVariantMap slot = entry.value(u"Default"_s).toMap();
+    EXPECT_TRUE(slot.contains(u"Idle"_s)); // the screensaver stays
+    const QByteArray options = dig(slot, { "Desktop", "Content", "EncodedOptionValues" }).toByteArray();
+    EXPECT_EQ(dig(*parsePlist(options).value, { "values", "style", "picker", "_0", "id" }).toString(), u"fit"_s);
     const auto current = tessary.getCurrentWallpaper(std::nullopt);
     ASSERT_TRUE(current);
     EXPECT_EQ(current->style, WallpaperStyle::fit);
     EXPECT_EQ(current->imageURL, QUrl::fromLocalFile(image).toString(QUrl::FullyEncoded));
     EXPECT_EQ(runner->detached.size(), 1u); // the wallpaper write restarted the agent; the screensaver one skipped it
 
-    EXPECT_EQ(
-        errorOf([&] { await(tessary.setWallpaperOnAllDisplays(home.filePath(QStringLiteral("missing.png")), {})); }),
-        QStringLiteral("File not found: ") + home.filePath(QStringLiteral("missing.png")));
+    EXPECT_EQ(errorOf([&] { await(tessary.setWallpaperOnAllDisplays(home.filePath(u"missing.png"_s), {})); }),
+        u"File not found: "_s + home.filePath(u"missing.png"_s));
     arrange({}, false);
     EXPECT_EQ(errorOf([&] { await(tessary.setWallpaperOnAllDisplays(image, {})); }),
-        QStringLiteral("Invalid configuration: No displays found"));
+        u"Invalid configuration: No displays found"_s);
     EXPECT_EQ(errorOf([&] { await(tessary.setWallpaperForSpace(image, QString(), {})); }),
-        QStringLiteral("Invalid configuration: Space UUID cannot be empty"));
+        u"Invalid configuration: Space UUID cannot be empty"_s);
     os->current = { 13, 6, 0 };
-    EXPECT_EQ(errorOf([&] { await(tessary.setWallpaper(image)); }),
-        QStringLiteral("This feature requires macOS 14.0 (Sonoma) or later"));
+    EXPECT_EQ(
+        errorOf([&] { await(tessary.setWallpaper(image)); }), u"This feature requires macOS 14.0 (Sonoma) or later"_s);
 }
 
 // A picture named relative to the working folder is stored as the absolute file URL the agent can
@@ -91,13 +73,13 @@ TEST_F(Facade, WallpaperKeepsTheScreensaverAndStoresItsStyle)
 TEST_F(Facade, ARelativeImagePathIsStoredAbsolute)
 {
     arrange({ 1 });
-    QImage(4, 4, QImage::Format_RGB32).save(home.filePath(QStringLiteral("sea.png")));
+    QImage(4, 4, QImage::Format_RGB32).save(home.filePath(u"sea.png"_s));
     const QString previous = QDir::currentPath();
     QDir::setCurrent(home.path());
-    await(tessary.setWallpaperForDisplay(QStringLiteral("sea.png"), 1, WallpaperOptions {}));
+    await(tessary.setWallpaperForDisplay(u"sea.png"_s, 1, WallpaperOptions {}));
     QDir::setCurrent(previous);
     EXPECT_EQ(tessary.getCurrentWallpaper(std::nullopt)->imageURL,
-        QUrl::fromLocalFile(home.filePath(QStringLiteral("sea.png"))).toString(QUrl::FullyEncoded));
+        QUrl::fromLocalFile(home.filePath(u"sea.png"_s)).toString(QUrl::FullyEncoded));
 }
 
 namespace {
@@ -110,7 +92,7 @@ public:
     {
         return std::nullopt;
     }
-    QStringList getActiveScreensavers() const override { return { QStringLiteral("Recorded") }; }
+    QStringList getActiveScreensavers() const override { return { u"Recorded"_s }; }
     void setIdleTime(qint64) override { }
     std::optional<qint64> getIdleTime() const override { return 42; }
     QCoro::Task<QList<ScreensaverModule>> listAvailableScreensavers() const override { co_return {}; }
@@ -147,10 +129,10 @@ TEST_F(Facade, SubstitutedManagerWithoutSpaceQueriesGivesEmptySpaceAnswers)
     // The default facade answers them from the same arrangement.
     EXPECT_EQ(tessary.listDisplays().size(), 1);
 
-    await(substituted.setScreensaverEverywhere(QStringLiteral("Q"), WriteOptions { .restartAgent = false }));
+    await(substituted.setScreensaverEverywhere(u"Q"_s, WriteOptions { .restartAgent = false }));
     ASSERT_EQ(recording->everywhere.size(), 1u);
     EXPECT_FALSE(recording->everywhere[0].second.restartAgent);
     EXPECT_FALSE(recording->everywhere[0].second.enableDebug);
-    EXPECT_EQ(substituted.getActiveScreensavers(), QStringList { QStringLiteral("Recorded") });
+    EXPECT_EQ(substituted.getActiveScreensavers(), QStringList { u"Recorded"_s });
     EXPECT_EQ(substituted.getIdleTime(), 42);
 }

@@ -2,6 +2,7 @@
 #include "platform/operating_system.h"
 #include "platform/plist_reader.h"
 #include "support/environment_guard.h"
+#include "support/files.h"
 #include "support/plist_samples.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,7 @@ QString makeBundle(const QTemporaryDir& dir, const QString& name, const QByteArr
 {
     const QString bundle = dir.filePath(name);
     QDir().mkpath(bundle + "/Contents/MacOS");
-    QFile file(bundle + "/Contents/Info.plist");
-    file.open(QIODevice::WriteOnly);
-    file.write(info);
+    quorvel::testing::writeFile(bundle + "/Contents/Info.plist", info);
     return bundle;
 }
 

@@ -10,18 +10,16 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using quorvel::platform::FilePreferences;
 
-const QString kApp = QStringLiteral("com.quorvel.Quorvel");
-const QString kShared = QStringLiteral("group.com.quorvel.shared");
+const QString kApp = u"com.quorvel.Quorvel"_s;
+const QString kShared = u"group.com.quorvel.shared"_s;
 
 class FilePreferencesTest : public ::testing::Test {
 protected:
     // A second holder of the same folder, as another process would be.
-    FilePreferences other(const QString& app = QStringLiteral("com.quorvel.Quorvel.Extension"))
-    {
-        return { app, dir.path() };
-    }
+    FilePreferences other(const QString& app = u"com.quorvel.Quorvel.Extension"_s) { return { app, dir.path() }; }
     QTemporaryDir dir;
     FilePreferences preferences { kApp, dir.path() };
 };
@@ -29,11 +27,10 @@ protected:
 TEST_F(FilePreferencesTest, ValuesKeepTheirTypesAcrossInstances)
 {
     const QVariantMap values { { "volume", 0.3 }, { "count", 7 }, { "big", qint64(1) << 40 }, { "on", true },
-        { "handle", QStringLiteral("wümble") },
-        { "when", QDateTime(QDate(2025, 3, 7), QTime(12, 30, 15, 250), Qt::UTC) },
+        { "handle", u"wümble"_s }, { "when", QDateTime(QDate(2025, 3, 7), QTime(12, 30, 15, 250), Qt::UTC) },
         { "bytes", QByteArray("\0\x01\xff", 3) },
-        { "record", QVariantMap { { "days", QVariantList { QStringLiteral("2025-03-07"), 2 } } } },
-        { "list", QVariantList { 1, 2.5, QStringLiteral("three") } } };
+        { "record", QVariantMap { { "days", QVariantList { u"2025-03-07"_s, 2 } } } },
+        { "list", QVariantList { 1, 2.5, u"three"_s } } };
     auto suite = preferences.suite(kShared);
     for (auto it = values.begin(); it != values.end(); ++it)
         suite->setValue(it.key(), it.value());
@@ -68,7 +65,7 @@ TEST_F(FilePreferencesTest, TwoHoldersSeeEachOthersWritesAndRemovals)
 
 TEST_F(FilePreferencesTest, SuitesDomainsAndHostsAreSeparateFiles)
 {
-    const QString saver = QStringLiteral("com.apple.screensaver");
+    const QString saver = u"com.apple.screensaver"_s;
     preferences.standard()->setValue("hasOnboarded", true);
     preferences.domain(saver, true)->setValue("moduleDict", QVariantMap { { "moduleName", "X" } });
     preferences.suite(saver)->setValue("idleTime", 300);
@@ -131,7 +128,7 @@ TEST(PreferenceFileCodec, RejectsTruncatedAndForeignBytes)
 {
     using quorvel::platform::detail::decodePreferenceFile;
     const QByteArray good
-        = quorvel::platform::detail::encodePreferenceFile({ { "k", QVariantList { 1, QStringLiteral("x") } } }).value();
+        = quorvel::platform::detail::encodePreferenceFile({ { "k", QVariantList { 1, u"x"_s } } }).value();
     ASSERT_TRUE(decodePreferenceFile(good).has_value());
     for (qsizetype cut = 0; cut < good.size(); ++cut)
         EXPECT_FALSE(decodePreferenceFile(good.left(cut)).has_value()) << "cut at " << cut;
@@ -162,11 +159,9 @@ public:
 TEST_F(FilePreferencesTest, SpacesDomainsComeFromTheInjectedSpacesAndRefuseWrites)
 {
     FilePreferences withSpaces(kApp, dir.path(), std::make_shared<FixedSpaces>());
-    auto domain = withSpaces.domain(QStringLiteral("com.apple.spaces"), false);
+    auto domain = withSpaces.domain(u"com.apple.spaces"_s, false);
     EXPECT_EQ(domain->value("SpacesDisplayConfiguration").toMap().value("Monitors").toInt(), 0);
-    EXPECT_TRUE(withSpaces.domain(QStringLiteral("com.apple.windowserver.displays"), true)
-                    ->value("DisplayAnyUserSets")
-                    .isValid());
+    EXPECT_TRUE(withSpaces.domain(u"com.apple.windowserver.displays"_s, true)->value("DisplayAnyUserSets").isValid());
 
     domain->setValue("SpacesDisplayConfiguration", 1);
     EXPECT_FALSE(domain->synchronize()); // the write was not kept, and says so

@@ -1,4 +1,5 @@
 #include "platform/workspace.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 namespace {
 
 using quorvel::platform::DesktopWorkspace;
+using quorvel::testing::writeFile;
+using quorvel::testing::writeScript;
 
 const QString kNoSaver = QStringLiteral("/nonexistent");
 
@@ -77,17 +80,10 @@ TEST(DesktopWorkspace, OpensTheSaverForItsUrlsAndApplicationsThroughTheirInfoPli
     QTemporaryDir dir;
     const QString marker = dir.filePath("args");
     const QString bundle = dir.filePath("Quorvel.app");
-    QDir().mkpath(bundle + "/Contents/MacOS");
-    for (const QString& path : { dir.filePath("quorvel-saver"), bundle + "/Contents/MacOS/Quorvel" }) {
-        QFile script(path);
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1.tmp'; mv '%1.tmp' '%1'\n").arg(marker).toUtf8());
-        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    QFile info(bundle + "/Contents/Info.plist");
-    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
-    info.write("<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>Quorvel</string></dict></plist>");
-    info.close();
+    for (const QString& path : { dir.filePath("quorvel-saver"), bundle + "/Contents/MacOS/Quorvel" })
+        writeScript(path, QStringLiteral("echo \"$@\" > '%1.tmp'; mv '%1.tmp' '%1'\n").arg(marker).toUtf8());
+    writeFile(bundle + "/Contents/Info.plist",
+        "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>Quorvel</string></dict></plist>");
     const auto argumentsSeen = [&] {
         for (int waited = 0; waited < 5000 && !QFile::exists(marker); waited += 10)
             QThread::msleep(10);

@@ -3,6 +3,7 @@
 #include "service/clip_renderer.h"
 #include "service/recipe_look.h"
 #include "service/vocabulary.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <memory>
 
 using namespace quorvel::service;
+using quorvel::testing::readFile;
 
 namespace {
 
@@ -173,22 +175,10 @@ protected:
     // Stands in for the encoder: keeps its arguments and the prompt file it was given.
     QString recordingEncoder()
     {
-        const QString path = dir.path() + "/recording-encoder";
-        QFile script(path);
-        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\n"
-                     "for arg in \"$@\"; do printf '%s\\n' \"$arg\"; done >> \"$0.args\"\n"
-                     "cp prompt.txt \"$0.prompt\"\n"
-                     "for last in \"$@\"; do :; done\necho clip > \"$last\"\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return path;
-    }
-
-    static QByteArray read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return quorvel::testing::writeScript(dir.path() + "/recording-encoder",
+            "for arg in \"$@\"; do printf '%s\\n' \"$arg\"; done >> \"$0.args\"\n"
+            "cp prompt.txt \"$0.prompt\"\n"
+            "for last in \"$@\"; do :; done\necho clip > \"$last\"\n");
     }
 
     QTemporaryDir dir;
@@ -204,11 +194,11 @@ TEST_F(ClipRendererTest, AHostilePromptIsDrawnFromAFileAndLeavesTheGraphAsItWas)
     const RecipeKeys recipe { "vaporwave", "orbit", "wild", true };
 
     ASSERT_EQ(run(renderer, { "plain", "a fox", recipe }), std::pair(true, QString()));
-    const QByteArray plainArguments = read(encoder + ".args");
+    const QByteArray plainArguments = readFile(encoder + ".args");
     QFile::remove(encoder + ".args");
     ASSERT_EQ(run(renderer, { "plain", hostile, recipe }), std::pair(true, QString()));
-    EXPECT_EQ(read(encoder + ".args"), plainArguments) << "the prompt changed the command line";
-    EXPECT_EQ(read(encoder + ".prompt"), wrapForClip(hostile).toUtf8());
+    EXPECT_EQ(readFile(encoder + ".args"), plainArguments) << "the prompt changed the command line";
+    EXPECT_EQ(readFile(encoder + ".prompt"), wrapForClip(hostile).toUtf8());
     EXPECT_FALSE(plainArguments.contains("fox"));
 
     // Drawn by the real encoder from the same file, it is plain text: were directives expanded,

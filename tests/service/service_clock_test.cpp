@@ -2,6 +2,7 @@
 // only with a clip, throttling lifts after its window, and paid credits come back a month later.
 #include "service/clip_renderer.h"
 #include "service/service_api.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +27,8 @@ protected:
     void SetUp() override
     {
         // Stands in for the encoder: writes something where the clip goes, at once.
-        QFile script(dir.path() + "/fake-encoder");
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nfor last in \"$@\"; do :; done\necho clip > \"$last\"\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        quorvel::testing::writeScript(
+            dir.path() + "/fake-encoder", "for last in \"$@\"; do :; done\necho clip > \"$last\"\n");
         QObject::connect(&renderer, &ClipRenderer::finished, [this] { ++renders; });
         ServiceConfig config;
         config.publicUrl = "http://127.0.0.1:1";

@@ -166,7 +166,8 @@ TEST_F(ServiceApiTest, DebugAccessAllowsOnlyTheConfiguredPair)
     EXPECT_EQ(client->json("POST", "/debug-access", { { "machine", kDebugMachine } }, token).status, 400);
 }
 
-TEST_F(ServiceApiTest, VetPromptRefusesWordsAndThrottlesBursts)
+// Throttling is timed on the service clock, where a test can move time.
+TEST_F(ServiceApiTest, VetPromptRefusesWordsAndBadBodies)
 {
     const auto vet = [&](const QString& prompt) {
         return client->json("POST", "/vet-prompt",
@@ -179,11 +180,6 @@ TEST_F(ServiceApiTest, VetPromptRefusesWordsAndThrottlesBursts)
     const QJsonObject refused = vet("a naked blade").json();
     EXPECT_TRUE(refused.value("checked").toBool());
     EXPECT_FALSE(refused.value("ok").toBool(true));
-    vet("third");
-    const HttpResult throttled = vet("fourth in the same second");
-    ASSERT_EQ(throttled.status, 429);
-    const double retryAfter = throttled.json().value("retry_after").toDouble(-1);
-    EXPECT_TRUE(retryAfter > 0.0 && retryAfter <= 1.0) << retryAfter;
     EXPECT_EQ(client->json("POST", "/vet-prompt", { { "prompt", 3 } }, token).status, 400);
 }
 

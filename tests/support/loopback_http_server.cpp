@@ -13,38 +13,6 @@ namespace {
 
 constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 206:
-        return "Partial Content";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 426:
-        return "Upgrade Required";
-    case 429:
-        return "Too Many Requests";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
 // A complete request once the head and Content-Length bytes of body are in.
 std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
 {
@@ -71,7 +39,8 @@ std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
 
 void send(QTcpSocket* socket, const CannedReply& reply)
 {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    // Clients read the status code, never the phrase after it.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Canned\r\n";
     for (const auto& [name, value] : reply.headers)
         head += name + ": " + value + "\r\n";
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";

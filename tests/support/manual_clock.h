@@ -42,7 +42,7 @@ public:
     {
         sleeps.push_back(duration);
         clock_.advance(duration);
-        co_return !interruptSleeps;
+        co_return true;
     }
 
     void schedule(std::chrono::milliseconds delay, QObject* context, std::function<void()> action) override
@@ -83,7 +83,6 @@ public:
     size_t pendingCount() const { return scheduled_.size(); }
 
     std::vector<std::chrono::milliseconds> sleeps;
-    bool interruptSleeps = false;
 
 private:
     struct Pending {

@@ -16,7 +16,6 @@ class MemorySecretStore final : public platform::SecretStore {
 public:
     QCoro::Task<platform::SecretReadResult> read(QString service, QString account) override
     {
-        ++reads;
         co_await settle();
         if (failEverything)
             co_return platform::SecretReadResult { platform::secret_status::unavailable, {} };
@@ -55,7 +54,6 @@ public:
     QMap<QPair<QString, QString>, QByteArray> items;
     bool failEverything = false;
     bool failAdds = false;
-    int reads = 0;
     // When set, every step above completes this much later on the event loop, so that
     // overlapping operations interleave as they do against the real asynchronous store.
     // Unset, every operation completes before it returns.

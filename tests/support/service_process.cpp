@@ -95,23 +95,12 @@ QString ServiceProcess::cdnUrl() const
     return baseUrl() + QStringLiteral("/cdn/");
 }
 
-QString ServiceProcess::dataDir() const
-{
-    return data_ ? data_->path() : QString();
-}
-
 QString ServiceProcess::errorText() const
 {
     QString text = error_;
     if (process_)
         text += QString::fromUtf8(process_->readAllStandardError());
     return text;
-}
-
-void ServiceProcess::exportUrls() const
-{
-    qputenv("QUORVEL_SERVICE_URL", baseUrl().toUtf8());
-    qputenv("QUORVEL_CDN_URL", cdnUrl().toUtf8());
 }
 
 } // namespace quorvel::testing

@@ -35,11 +35,8 @@ public:
     QString baseUrl() const;
     // "http://127.0.0.1:PORT/cdn/".
     QString cdnUrl() const;
-    QString dataDir() const;
     // What the service wrote to stderr, and why start() failed.
     QString errorText() const;
-    // Points both deliverables of this process at the service (QUORVEL_SERVICE_URL, QUORVEL_CDN_URL).
-    void exportUrls() const;
 
 private:
     std::unique_ptr<QTemporaryDir> data_;

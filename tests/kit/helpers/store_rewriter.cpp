@@ -64,16 +64,9 @@ int spaceOf(const QString& stateDirectory, const QString& displayUUID, const QSt
     say(QStringLiteral("ready"));
     while (!QFileInfo::exists(goFile))
         QThread::usleep(200);
-    const QVariantMap monitor = spaces.spacesDocument()
-                                    .value(QStringLiteral("SpacesDisplayConfiguration"))
-                                    .toMap()
-                                    .value(QStringLiteral("Management Data"))
-                                    .toMap()
-                                    .value(QStringLiteral("Monitors"))
-                                    .toList()
-                                    .value(0)
-                                    .toMap();
-    say(monitor.value(QStringLiteral("Current Space")).toMap().value(QStringLiteral("uuid")).toString());
+    say(quorvel::kit::fixtures::dig(spaces.spacesDocument(),
+        { "SpacesDisplayConfiguration", "Management Data", "Monitors", 0, "Current Space", "uuid" })
+            .toString());
     return 0;
 }
 
