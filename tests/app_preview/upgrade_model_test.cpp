@@ -94,25 +94,6 @@ TEST_F(UpgradeTest, AnUnusableOrFailedReadShowsNoLineAndKeepsTheOneShown)
     EXPECT_TRUE(log.contains(QStringLiteral("Upgrade balance read failed: ") + texts::cannotEnroll));
 }
 
-TEST_F(UpgradeTest, ARejectedTokenIsReplacedOnceBeforeTheBalanceIsShown)
-{
-    secrets.items.insert(apiTokenItem, "stale");
-    server.queue("/balance", json(401, "{}"));
-    server.serve("/balance", json(200, R"({"credits":8,"paid":true})"));
-    library::UpgradeModel model(auth, workspace);
-    await(model.loadBalance());
-    EXPECT_EQ(model.balanceLine()->text, "8 wumble credits loaded");
-    ASSERT_EQ(server.requestsTo("/balance").size(), 2);
-    EXPECT_EQ(server.requestsTo("/enroll").size(), 1);
-    EXPECT_EQ(server.requestsTo("/balance")[1].headers.value("authorization"), "Bearer tok");
-
-    server.serve("/balance", json(401, "{}"));
-    library::UpgradeModel again(auth, workspace);
-    await(again.loadBalance());
-    EXPECT_FALSE(again.balanceLoaded()) << "a second 401 gives up silently";
-    EXPECT_EQ(server.requestsTo("/balance").size(), 4) << "at most one retry per read";
-}
-
 TEST_F(UpgradeTest, AnOlderReadThatAnswersLastDoesNotOverwriteTheNewerBalance)
 {
     secrets.items.insert(apiTokenItem, "tok");
