@@ -121,18 +121,6 @@ TEST_F(Registering, OnlyACopyElsewhereIsReplacedByTheEmbeddedOne)
     EXPECT_FALSE(gone->isLoading());
 }
 
-TEST_F(Registering, TurnedOffInTheRegistryShowsAsTurnedOff)
-{
-    writeExtension(embedded(), QStringLiteral("1.0.0"));
-    registerCopy(embedded());
-    QProcess::execute(kTool, { QStringLiteral("-e"), QStringLiteral("ignore"), QStringLiteral("-i"), kExtensionId });
-    auto m = manager();
-    settle(*m);
-    EXPECT_TRUE(m->isInstalled());
-    EXPECT_TRUE(m->isTurnedOff());
-    EXPECT_EQ(m->installedElection(), PluginElection::ignored);
-}
-
 // Registry tools that misbehave: the state shows what happened, and nothing foreign counts as ours.
 TEST_F(Registering, ToolsThatFailPrintGarbageOrForgeLines)
 {
