@@ -31,17 +31,14 @@ TEST_F(UpgradeTest, BalanceLineFollowsCreditsAndPlan)
         QByteArray body;
         SymbolLine line;
     };
+    // Mistyped fields are read once for every screen (readBalance); these rows are what this line makes of them.
     const Row rows[] = {
         { "one paid credit is singular", R"({"credits":1,"paid":true})", { "1 wumble credit loaded", "bolt.circle" } },
         { "a full month", R"({"credits":8,"paid":true,"resets":"2026-12-01"})",
             { "8 wumble credits loaded", "bolt.circle" } },
-        { "a whole number written as a float", R"({"credits":12.0,"paid":true})",
-            { "12 wumble credits loaded", "bolt.circle" } },
         { "the free credit", R"({"credits":1,"paid":false})", unspent },
         { "paid missing counts as free", R"({"credits":3})", unspent },
-        { "paid of the wrong type counts as free", R"({"credits":3,"paid":"true"})", unspent },
         { "no credits field on a plan", R"({"paid":true})", outPaid },
-        { "credits of the wrong type count as none", R"({"credits":"5","paid":true})", outPaid },
         { "zero on a plan", R"({"credits":0,"paid":true})", outPaid },
         { "a negative balance", R"({"credits":-2,"paid":true})", outPaid },
         { "zero and free", R"({"credits":0,"paid":false})", outFree },
