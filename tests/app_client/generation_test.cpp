@@ -47,6 +47,7 @@ TEST_F(GenerationTest, StartRefusesWhatCannotBeSentCountingCharactersAsTheUserDo
     }
     server.serve("/generate", silent);
     ASSERT_TRUE(store.start(recipe()));
+    EXPECT_EQ(store.stage(), texts::stageSending);
     EXPECT_FALSE(store.start(recipe(QStringLiteral("another"))));
     EXPECT_EQ(store.error(), texts::alreadyGenerating);
     EXPECT_EQ(store.submission()->prompt, "a lighthouse in fog");
@@ -126,6 +127,8 @@ TEST_F(GenerationTest, JobRepliesEndInTheRightState)
             "Render crashed", texts::stageFailed, 1 },
         { "failed with a log of the wrong type", { json(200, R"({"done":true,"ok":false,"log":["x"]})") },
             texts::generationFailedRetry, texts::stageFailed, 1 },
+        { "failed without a log", { json(200, R"({"done":true,"ok":false})") }, texts::generationFailedRetry,
+            texts::stageFailed, 1 },
         { "rejected as inappropriate", { json(200, R"({"done":true,"ok":false,"log":"vetting: INAPPROPRIATE"})") },
             texts::notAllAges, texts::stageStopped, 1 },
         { "a megabyte log is read whole", { json(200, R"({"done":true,"ok":false,"log":")" + megabyte + "No GPU\"}") },

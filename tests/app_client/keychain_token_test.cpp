@@ -32,27 +32,5 @@ TEST(KeychainToken, StoreReplaceReadAndDeleteThroughTheSessionKeyring)
         platform::secret_status::itemNotFound);
 }
 
-TEST(KeychainToken, OverlappingFirstLaunchCallersShareOneEnrollment)
-{
-    platform::KeychainSecretStore keychain;
-    LoopbackHttpServer server;
-    server.serve("/enroll", json(200, tokenReply("only-token")));
-    server.serve("/balance", json(200, "{}"));
-    QNetworkAccessManager session;
-    FakeMachineIdentity identity;
-    FakeOperatingSystem system;
-    app::AuthStore auth(session, keychain, identity, system, app::ServiceConfig { server.url().toString() });
-
-    await(auth.deleteToken());
-    QCoro::Task<bool> window = auth.ensureEnrolled();
-    QCoro::Task<app::AuthorizedResult> balance = auth.balance();
-    EXPECT_TRUE(await(std::move(window)));
-    EXPECT_EQ(await(std::move(balance)), app::AuthorizedResult::response(200, "{}"));
-    EXPECT_EQ(auth.enrollmentError(), std::nullopt);
-    EXPECT_EQ(server.requestsTo("/enroll").size(), 1);
-    EXPECT_EQ(await(auth.readToken()), "only-token");
-    await(auth.deleteToken());
-}
-
 } // namespace
 } // namespace quorvel::testing

@@ -89,23 +89,6 @@ TEST_F(CreateViewTest, EachPreCheckOutcomeEndsInExactlyOneVisibleResult)
     }
 }
 
-// The service's delay is clamped before the screen adds its quarter second.
-TEST_F(CreateViewTest, ThrottledWaitFollowsTheClampedDelay)
-{
-    using std::chrono::milliseconds;
-    for (const auto& [reply, wait] : { std::pair { QByteArray(R"({"retry_after":120})"), milliseconds(30250) },
-             std::pair { QByteArray(R"({})"), milliseconds(5250) },
-             std::pair { QByteArray(R"({"retry_after":-4})"), milliseconds(250) } }) {
-        SCOPED_TRACE(reply.toStdString());
-        server.queue("/vet-prompt", json(429, reply));
-        server.queue("/vet-prompt", json(200, R"({"checked":true,"ok":true})"));
-        screen.sleeper.sleeps.clear();
-        ASSERT_TRUE(screen.generate());
-        EXPECT_EQ(screen.sleeper.sleeps, std::vector { wait });
-        screen.generation->cancel();
-    }
-}
-
 TEST_F(CreateViewTest, TheSubmissionCarriesTheRecipeUntrimmedAndNeverAnEmptyHandle)
 {
     server.serve("/vet-prompt", json(200, R"({"checked":true,"ok":true})"));
@@ -363,16 +346,6 @@ TEST_F(AgainstTheService, RefusedThenApprovedStartsAJobAndClosesTheWindow)
     EXPECT_TRUE(screen.generation->isRunning());
     EXPECT_EQ(screen.closes, 1);
     screen.generation->cancel();
-}
-
-TEST_F(AgainstTheService, NoCreditsShowsTheCard)
-{
-    ASSERT_TRUE(service.start({ "--instant", "--free-credits", "0" })) << service.errorText().toStdString();
-    Screen screen(service.baseUrl());
-    testing::await(screen.view->appear());
-    EXPECT_EQ(screen.view->credits(), 0);
-    EXPECT_TRUE(screen.view->showsOutOfCredits());
-    EXPECT_EQ(screen.view->outOfCreditsBody(), createTexts::outOfCreditsFree);
 }
 
 // The service refuses old builds only at the job itself, after the window has closed: the run

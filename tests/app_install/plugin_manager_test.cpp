@@ -121,18 +121,6 @@ TEST_F(Registering, OnlyACopyElsewhereIsReplacedByTheEmbeddedOne)
     EXPECT_FALSE(gone->isLoading());
 }
 
-TEST_F(Registering, TurnedOffInTheRegistryShowsAsTurnedOff)
-{
-    writeExtension(embedded(), QStringLiteral("1.0.0"));
-    registerCopy(embedded());
-    QProcess::execute(kTool, { QStringLiteral("-e"), QStringLiteral("ignore"), QStringLiteral("-i"), kExtensionId });
-    auto m = manager();
-    settle(*m);
-    EXPECT_TRUE(m->isInstalled());
-    EXPECT_TRUE(m->isTurnedOff());
-    EXPECT_EQ(m->installedElection(), PluginElection::ignored);
-}
-
 // Registry tools that misbehave: the state shows what happened, and nothing foreign counts as ours.
 TEST_F(Registering, ToolsThatFailPrintGarbageOrForgeLines)
 {
@@ -205,25 +193,6 @@ TEST_F(Registering, FailedRegistrationIsThrownAndPublished)
     EXPECT_TRUE(unlocated->lastError().value_or(QString()).contains(QStringLiteral("quorvel-pluginkit")));
 }
 
-// A tool that never ends is stopped and reported, not read as "nothing registered".
-TEST(RegisteringWithATimedOutTool, ReportsAFailedCommand)
-{
-    quorvel::kit::fixtures::KitFixture kit;
-    auto runner = std::make_shared<quorvel::kit::fixtures::ScriptedProcessRunner>();
-    quorvel::platform::ProcessResult hung = quorvel::kit::fixtures::ScriptedProcessRunner::finished(
-        -1, "+    com.quorvel.Quorvel.Extension(1)\tU\tD\t/A");
-    hung.timedOut = true;
-    hung.errorText = QStringLiteral("did not finish within 30000 ms and was killed.");
-    runner->results = { hung, hung };
-    BundleSystem system;
-    PluginManager m(PluginManagerServices { runner, QStringLiteral("/opt/tool"), system, kit.env });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.isLoading(); }, 5000));
-    EXPECT_FALSE(m.isInstalled());
-    EXPECT_EQ(m.lastError(),
-        QStringLiteral("tool -m -A -D -v -p com.apple.screensaver exited with status -1: +    "
-                       "com.quorvel.Quorvel.Extension(1)\tU\tD\t/A\ndid not finish within 30000 ms and was killed."));
-}
-
 namespace {
 
 struct Enabling : ::testing::Test, InstallFixture {
@@ -237,28 +206,6 @@ struct Enabling : ::testing::Test, InstallFixture {
 };
 
 } // namespace
-
-TEST_F(Enabling, FromAFreshHomeToTheActiveScreensaver)
-{
-    auto m = manager();
-    settle(*m);
-    EXPECT_FALSE(m->isActiveScreensaver());
-    await(m->install());
-    await(m->enableScreensaver());
-    EXPECT_EQ(m->screensaverError(), std::nullopt);
-    EXPECT_TRUE(m->isActiveScreensaver());
-    EXPECT_FALSE(m->isCheckingScreensaver());
-    EXPECT_EQ(m->tessary().getActiveScreensavers(), QStringList { QStringLiteral("QuorvelExtension") });
-    // The agent was restarted and the settle wait went through the injected sleeper.
-    ASSERT_EQ(runner->detached.size(), 1u);
-    EXPECT_EQ(runner->detached[0].arguments, QStringList { QStringLiteral("WallpaperAgent") });
-    EXPECT_NE(
-        std::find(sleeper->waits.begin(), sleeper->waits.end(), std::chrono::milliseconds(3000)), sleeper->waits.end());
-    // The user's earlier store is the backup.
-    EXPECT_EQ(env->plist->read(storePath() + QStringLiteral(".backup")), initial);
-    // A fresh manager sees it at once.
-    EXPECT_TRUE(manager()->isActiveScreensaver());
-}
 
 TEST_F(Enabling, ARolledBackWriteKeepsTheUsersChoiceAndTellsWhy)
 {
@@ -277,41 +224,6 @@ TEST_F(Enabling, ARolledBackWriteKeepsTheUsersChoiceAndTellsWhy)
     EXPECT_EQ(m->screensaverError(), kRollback);
     m->checkActiveScreensaver();
     EXPECT_EQ(m->screensaverError(), std::nullopt);
-}
-
-TEST_F(Enabling, AModuleTheKitCannotFindIsReported)
-{
-    auto m = manager();
-    settle(*m);
-    await(m->enableScreensaver()); // never registered
-    EXPECT_EQ(m->screensaverError(), QStringLiteral("Screensaver not found: QuorvelExtension"));
-    EXPECT_FALSE(m->isActiveScreensaver());
-    EXPECT_EQ(store(), initial);
-}
-
-namespace {
-QCoro::Task<> enableThenMark(PluginManager& m, bool* done)
-{
-    co_await m.enableScreensaver();
-    *done = true;
-}
-} // namespace
-
-TEST_F(Enabling, ASecondEnableWhileOneRunsDoesNothing)
-{
-    auto m = manager();
-    settle(*m);
-    await(m->install());
-    sleeper->yield = true;
-    bool firstDone = false;
-    QCoro::Task<> first = enableThenMark(*m, &firstDone);
-    ASSERT_TRUE(m->isCheckingScreensaver());
-    await(m->enableScreensaver()); // returns at once
-    EXPECT_FALSE(firstDone);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return firstDone; }, 10000));
-    EXPECT_TRUE(m->isActiveScreensaver());
-    EXPECT_EQ(runner->detached.size(), 1u);
-    EXPECT_EQ(env->plist->read(storePath() + QStringLiteral(".backup")), initial);
 }
 
 TEST_F(Enabling, TheCheckMatchesTheModuleNameExactly)

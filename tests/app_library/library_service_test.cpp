@@ -1,88 +1,27 @@
 // The library against the reference service over real HTTP: a generated clip is listed, titled,
 // published, and then the community feed lists it with its title; its first frame decodes.
-#include "app/client/auth_store.h"
-#include "app/client/generation_store.h"
-#include "app/client/service_json.h"
 #include "app/library/library_view.h"
 #include "app/library/player_view.h"
 #include "app/library/thumbnail_cache.h"
+#include "app_client/service_session.h"
 #include "platform/linux/frame_grabber_qt.h"
 #include "platform/linux/media_player_qt.h"
-#include "support/coro.h"
-#include "support/fake_platform.h"
-#include "support/manual_clock.h"
-#include "support/memory_secret_store.h"
-#include "support/service_process.h"
 
-#include <QCoroNetworkReply>
-#include <QDateTime>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace quorvel::testing {
 namespace {
 
-QCoro::Task<QByteArray> fetch(QNetworkAccessManager& session, QUrl url)
-{
-    QNetworkRequest request(url);
-    request.setTransferTimeout(10000);
-    std::unique_ptr<QNetworkReply> reply(session.get(request));
-    co_await qCoro(reply.get()).waitForFinished();
-    co_return reply->readAll();
-}
-
-// The title the feed gives the clip; none when the feed does not list it.
-std::optional<QString> feedTitle(const QByteArray& feed, const QString& clip)
-{
-    for (const QJsonValue& entry : app::json::object(feed).value_or(QJsonObject()).value("videos").toArray())
-        if (entry["url"].toString() == clip)
-            return entry["title"].toString();
-    return std::nullopt;
-}
-
-class LibraryService : public ::testing::Test {
+class LibraryService : public ServiceSession {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QFileInfo::exists(QUORVEL_BIN_DIR "/quorvel-service")) << "the reference service is not built";
-        ASSERT_TRUE(service.start()) << service.errorText().toStdString();
-        auth = std::make_unique<app::AuthStore>(
-            session, secrets, identity, system, app::ServiceConfig { service.baseUrl() });
-        ASSERT_TRUE(await(auth->ensureEnrolled()));
-    }
-
-    // Generates one clip with the instant service and returns its address.
     QString generateClip()
     {
-        ManualClock clock;
-        ManualSleeper sleeper(clock);
         app::GenerationStore store(*auth, app::DebugSources { identity, secrets }, sleeper);
-        const app::GenerationSubmission submission { "a ferry crossing at dawn", "noir", "push-in", "dreamy", true,
-            "none", "@ferry", auth->machineIdentifier() };
-        if (!store.start(submission))
-            return {};
-        QEventLoop loop;
-        QObject::connect(&store, &app::GenerationStore::isRunningChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        if (store.isRunning())
-            loop.exec();
-        return store.clipURL().value_or(QString());
+        return generate(store,
+            { "a ferry crossing at dawn", "noir", "push-in", "dreamy", true, "none", "@ferry",
+                auth->machineIdentifier() });
     }
-
-    ServiceProcess service;
-    QNetworkAccessManager session;
-    MemorySecretStore secrets;
-    FakeMachineIdentity identity;
-    FakeOperatingSystem system;
-    std::unique_ptr<app::AuthStore> auth;
 };
 
 TEST_F(LibraryService, ListTitlePublishAndTheFeedShowsTheTitle)
@@ -113,9 +52,7 @@ TEST_F(LibraryService, ListTitlePublishAndTheFeedShowsTheTitle)
     await(view.loadHistory());
     EXPECT_TRUE(view.item(clip)->approved);
     EXPECT_EQ(view.item(clip)->title, title) << "the title was not stored exactly as typed";
-    const QUrl feed(service.baseUrl() + "/feed?t=" + QString::number(QDateTime::currentSecsSinceEpoch())
-        + "&user=" + auth->machineIdentifier());
-    EXPECT_EQ(feedTitle(await(fetch(session, feed)), clip), title);
+    EXPECT_EQ(feedEntry(clip).value_or(QJsonObject())["title"].toString(), title);
 }
 
 TEST_F(LibraryService, TooLongATitleIsRefusedAndNothingIsPublished)

@@ -31,17 +31,14 @@ TEST_F(UpgradeTest, BalanceLineFollowsCreditsAndPlan)
         QByteArray body;
         SymbolLine line;
     };
+    // Mistyped fields are read once for every screen (readBalance); these rows are what this line makes of them.
     const Row rows[] = {
         { "one paid credit is singular", R"({"credits":1,"paid":true})", { "1 wumble credit loaded", "bolt.circle" } },
         { "a full month", R"({"credits":8,"paid":true,"resets":"2026-12-01"})",
             { "8 wumble credits loaded", "bolt.circle" } },
-        { "a whole number written as a float", R"({"credits":12.0,"paid":true})",
-            { "12 wumble credits loaded", "bolt.circle" } },
         { "the free credit", R"({"credits":1,"paid":false})", unspent },
         { "paid missing counts as free", R"({"credits":3})", unspent },
-        { "paid of the wrong type counts as free", R"({"credits":3,"paid":"true"})", unspent },
         { "no credits field on a plan", R"({"paid":true})", outPaid },
-        { "credits of the wrong type count as none", R"({"credits":"5","paid":true})", outPaid },
         { "zero on a plan", R"({"credits":0,"paid":true})", outPaid },
         { "a negative balance", R"({"credits":-2,"paid":true})", outPaid },
         { "zero and free", R"({"credits":0,"paid":false})", outFree },
@@ -92,25 +89,6 @@ TEST_F(UpgradeTest, AnUnusableOrFailedReadShowsNoLineAndKeepsTheOneShown)
     await(model.loadBalance());
     EXPECT_FALSE(model.balanceLoaded());
     EXPECT_TRUE(log.contains(QStringLiteral("Upgrade balance read failed: ") + texts::cannotEnroll));
-}
-
-TEST_F(UpgradeTest, ARejectedTokenIsReplacedOnceBeforeTheBalanceIsShown)
-{
-    secrets.items.insert(apiTokenItem, "stale");
-    server.queue("/balance", json(401, "{}"));
-    server.serve("/balance", json(200, R"({"credits":8,"paid":true})"));
-    library::UpgradeModel model(auth, workspace);
-    await(model.loadBalance());
-    EXPECT_EQ(model.balanceLine()->text, "8 wumble credits loaded");
-    ASSERT_EQ(server.requestsTo("/balance").size(), 2);
-    EXPECT_EQ(server.requestsTo("/enroll").size(), 1);
-    EXPECT_EQ(server.requestsTo("/balance")[1].headers.value("authorization"), "Bearer tok");
-
-    server.serve("/balance", json(401, "{}"));
-    library::UpgradeModel again(auth, workspace);
-    await(again.loadBalance());
-    EXPECT_FALSE(again.balanceLoaded()) << "a second 401 gives up silently";
-    EXPECT_EQ(server.requestsTo("/balance").size(), 4) << "at most one retry per read";
 }
 
 TEST_F(UpgradeTest, AnOlderReadThatAnswersLastDoesNotOverwriteTheNewerBalance)

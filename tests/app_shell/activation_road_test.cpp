@@ -4,7 +4,7 @@
 // very module the store names. The user's earlier choice is the backup and comes back on a rollback.
 #include "app/shell/content_view.h"
 #include "app/shell/quorvel_app.h"
-#include "app_install/install_fixture.h"
+#include "content_fixture.h"
 #include "kit/kit_environment.h"
 #include "kit/kit_environment_fixture.h"
 #include "kit/tessary.h"
@@ -27,11 +27,6 @@
 
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace quorvel::app {
 namespace {
 
@@ -46,12 +41,6 @@ QByteArray bytesOf(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-class NoDaemon final : public platform::ScreensaverDaemon {
-public:
-    QString configurationName() const override { return QStringLiteral("~/.xscreensaver"); }
-    platform::DaemonEntryResult addSaverEntry() override { return {}; }
-};
 
 class ActivationRoad : public ::testing::Test {
 protected:
@@ -140,7 +129,7 @@ protected:
     std::shared_ptr<kit::fixtures::HookSleeper> sleeper = std::make_shared<kit::fixtures::HookSleeper>();
     quorvel::testing::AppDoubles doubles;
     quorvel::testing::MemoryPreferenceSuite defaults;
-    NoDaemon daemon;
+    contentTesting::RecordingDaemon daemon;
     std::unique_ptr<QuorvelApp> app;
 };
 

@@ -58,6 +58,11 @@ TEST_F(ContentViewTest, FromFirstLaunchToAnActiveScreensaverWithAJobRunning)
     EXPECT_EQ(view->statusMessage(), QStringLiteral("Ready")) << "the enable action leaves the install message alone";
     EXPECT_EQ(env->plist->read(storePath() + QStringLiteral(".backup")), initial) << "the user's store is the backup";
     EXPECT_EQ(view->pluginManager().tessary().getActiveScreensavers(), QStringList { "QuorvelExtension" });
+    ASSERT_EQ(runner->detached.size(), 1u);
+    EXPECT_EQ(runner->detached[0].arguments, QStringList { QStringLiteral("WallpaperAgent") });
+    EXPECT_NE(
+        std::find(sleeper->waits.begin(), sleeper->waits.end(), std::chrono::milliseconds(3000)), sleeper->waits.end())
+        << "the write waited for the agent before verifying";
 
     // "Make your first wumble - it's free" ends onboarding for good and opens the create window.
     view->finishOnboarding();
@@ -82,13 +87,6 @@ TEST_F(ContentViewTest, FromFirstLaunchToAnActiveScreensaverWithAJobRunning)
     opened.clear();
     view->openCreate();
     EXPECT_TRUE(opened.isEmpty());
-
-    // The developer's console shows the raw log.
-    EXPECT_FALSE(view->showsDebugConsole());
-    defaults.values.insert(QStringLiteral("debugMode"), true);
-    EXPECT_TRUE(view->showsDebugConsole());
-    EXPECT_EQ(view->creditCaption(), QStringLiteral("Debug · Unlimited wumble credits"));
-    EXPECT_EQ(view->debugLogText(), QString::fromUtf8(job.log));
 
     // The clip arrives: the preview opens once and the balance is read again.
     server.serve("/balance", json(200, R"({"credits":2})"));
@@ -196,10 +194,7 @@ TEST_F(ContentViewTest, PlansRowAndCreditCaptionFollowTheBalance)
         { "none left", json(200, R"({"credits":0})"), true, out, QStringLiteral("0 wumble credits") },
         { "overdrawn", json(200, R"({"credits":-2})"), true, out, QStringLiteral("-2 wumble credits") },
         { "credits as text count as unknown", json(200, R"({"credits":"3"})"), true, unknown, std::nullopt },
-        { "a fraction is not a count", json(200, R"({"credits":2.5})"), true, unknown, std::nullopt },
         { "paid never sees the plans", json(200, R"({"credits":8,"paid":true})"), false, left,
-            QStringLiteral("8 wumble credits") },
-        { "paid as text is not paid", json(200, R"({"credits":8,"paid":"yes"})"), true, left,
             QStringLiteral("8 wumble credits") },
         { "a server error changes nothing", json(500, R"({"credits":5,"paid":true})"), true, unknown, std::nullopt },
         { "garbage changes nothing", json(200, "credits=5"), true, unknown, std::nullopt },
@@ -216,24 +211,6 @@ TEST_F(ContentViewTest, PlansRowAndCreditCaptionFollowTheBalance)
         EXPECT_EQ(view->creditCaption(), row.caption);
         EXPECT_EQ(view->enrollmentError(), std::nullopt);
     }
-}
-
-TEST_F(ContentViewTest, AServiceThatIsDownShowsTheReconnectBannerAndRetryTriesAgain)
-{
-    onboarded();
-    server.serve("/enroll", CannedReply { 200, {}, {}, CannedReply::Mode::CutMidBody });
-    make();
-    view->mainScreenAppeared();
-    ASSERT_TRUE(waitFor([&] { return view->enrollmentError().has_value(); }));
-    EXPECT_EQ(view->creditCaption(), std::nullopt);
-    EXPECT_TRUE(view->showsPlans());
-    EXPECT_EQ(view->statusText(), QStringLiteral("Screensaver not installed")) << "everything else stays usable";
-
-    server.serve("/enroll", json(200, R"({"token":"t"})"));
-    view->retry();
-    EXPECT_EQ(view->enrollmentError(), std::nullopt) << "Retry clears the banner at once";
-    ASSERT_TRUE(waitFor([&] { return view->credits() == 3; }));
-    EXPECT_EQ(view->enrollmentError(), std::nullopt);
 }
 
 TEST_F(ContentViewTest, ThePreviewOpensOncePerNewClip)
@@ -293,16 +270,8 @@ TEST_F(ContentViewTest, ButtonsReachTheirWindowsAndTheWorkspace)
     EXPECT_EQ(doubles.workspace.openedUrls[3], doubles.workspace.openedUrls[0]);
 }
 
-TEST_F(ContentViewTest, TheInstallButtonReportsWhatHappened)
+TEST_F(ContentViewTest, AFailedInstallReportsWhatHappened)
 {
-    make();
-    await(view->install());
-    EXPECT_EQ(view->statusMessage(), QStringLiteral("Extension installed successfully"));
-    EXPECT_TRUE(view->showsStatusMessage());
-    EXPECT_EQ(view->statusText(), QStringLiteral("Installed — not your active screensaver"));
-    EXPECT_EQ(view->errorText(), std::nullopt);
-
-    QDir(home.filePath(QStringLiteral("data"))).removeRecursively();
     const QString tool = writeScript(home.filePath(QStringLiteral("failing-tool")),
         "case \"$1\" in -a) echo 'pluginkit: the registry is locked'; exit 1;; esac");
     make({}, tool);
@@ -385,13 +354,16 @@ TEST_F(ContentViewTest, AFailedEnableShowsWhyAndKeepsTheUsersScreensaver)
 TEST_F(ContentViewTest, AHangingRegistryToolIsReportedNotReadAsNothingRegistered)
 {
     auto runner = std::make_shared<kit::fixtures::ScriptedProcessRunner>();
-    platform::ProcessResult hung = kit::fixtures::ScriptedProcessRunner::finished(-1, "");
+    // What it printed before it was killed is no listing to believe.
+    platform::ProcessResult hung
+        = kit::fixtures::ScriptedProcessRunner::finished(-1, "+    com.quorvel.Quorvel.Extension(1)\tU\tD\t/A");
     hung.timedOut = true;
     hung.errorText = QStringLiteral("did not finish within 30000 ms and was killed.");
     runner->results = { hung, hung, hung, hung };
     make({}, QStringLiteral("/opt/quorvel-pluginkit"), runner);
     const QString expected = QStringLiteral("quorvel-pluginkit -m -A -D -v -p com.apple.screensaver exited with status "
-                                            "-1: did not finish within 30000 ms and was killed.");
+                                            "-1: +    com.quorvel.Quorvel.Extension(1)\tU\tD\t/A\ndid not finish "
+                                            "within 30000 ms and was killed.");
     EXPECT_EQ(view->errorText(), expected);
     EXPECT_EQ(view->onboardingCaption(), expected);
     EXPECT_EQ(view->statusText(), QStringLiteral("Screensaver not installed"));

@@ -191,11 +191,15 @@ TEST_F(ContentWidgetTest, AServiceThatIsDownShowsTheBannerWithRetry)
     EXPECT_TRUE(texts().contains("Quorvel needs to reconnect"));
     EXPECT_TRUE(texts().contains(*model().enrollmentError()));
     EXPECT_TRUE(buttons().contains("Create Wumble")) << "everything else stays usable";
+    EXPECT_EQ(labelNamed("Screensaver status")->text(), QStringLiteral("Screensaver not installed"));
+    EXPECT_EQ(model().creditCaption(), std::nullopt);
+    EXPECT_TRUE(model().showsPlans());
 
     server.serve("/enroll", json(200, R"({"token":"t"})"));
     for (auto* b : w.findChildren<QAbstractButton*>())
         if (b->accessibleName() == contentTexts::retry)
             b->click();
+    EXPECT_EQ(model().enrollmentError(), std::nullopt) << "Retry clears the banner at once";
     ASSERT_TRUE(waitFor([&] { return model().credits() == 3; }));
     EXPECT_FALSE(buttons().contains("Retry"));
 }

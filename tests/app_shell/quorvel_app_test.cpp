@@ -7,7 +7,6 @@
 
 namespace {
 
-using quorvel::app::MenuCommand;
 using quorvel::app::QuorvelApp;
 using quorvel::app::WindowDirectory;
 
@@ -63,19 +62,6 @@ TEST_F(QuorvelAppTest, OpeningAWindowTwiceGivesOneWindowBroughtToTheFront)
     }
     EXPECT_EQ(host.owned.size(), 4) << "one window per id";
     EXPECT_FALSE(windows.openWindow("settings"));
-}
-
-TEST_F(QuorvelAppTest, AWindowClosedByItsOwnButtonOpensAgain)
-{
-    const auto app = makeApp();
-    app->windows().openWindow("create");
-    QObject* window = app->windows().window("create");
-    host.owned.removeAll(window);
-    delete window; // the user closed it
-    EXPECT_FALSE(app->windows().isOpen("create"));
-    host.journal.clear();
-    app->windows().openWindow("create");
-    EXPECT_EQ(host.journal, QStringList { "create create" });
 }
 
 TEST_F(QuorvelAppTest, StoresOutliveEveryWindow)
@@ -137,15 +123,6 @@ TEST_F(QuorvelAppTest, ScenesHaveTheirTitlesAndSizes)
         EXPECT_EQ(scenes[i].defaultSize, rows[i].size);
         EXPECT_EQ(scenes[i].stores, rows[i].stores) << rows[i].id;
     }
-}
-
-TEST_F(QuorvelAppTest, CheckForUpdatesComesRightAfterAbout)
-{
-    const auto menu = QuorvelApp::applicationMenu();
-    ASSERT_GE(menu.size(), 2);
-    EXPECT_EQ(menu[0].command, MenuCommand::about);
-    EXPECT_EQ(menu[1].command, MenuCommand::checkForUpdates);
-    EXPECT_EQ(menu[1].text, QStringLiteral("Check for Updates\u2026"));
 }
 
 TEST_F(QuorvelAppTest, VersionTextFallsBackWhenTheBundleSaysNothing)
