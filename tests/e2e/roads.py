@@ -522,10 +522,12 @@ def library_tile(app, library):
     return None
 
 
-def library_shows_published(run, app, step, clips=1):
-    """The library window shows one tile per clip of the history (`clips`), and the new clip's tile
-    carries its title and reads "Published", with no "Add to Community" left on it."""
+def open_library(run, app, step, clips=1):
+    """"Your Wumbles" from the main window: the window loads the history anew and shows one tile per
+    clip (`clips`); the new clip's tile carries its title and reads "Published", with no "Add to
+    Community" left on it."""
     asked = len(run.relay.seen("GET", "/history"))
+    press_required(app, "library")
     library = app.wait_window(APP_ROAD_NAMES["library"][1])
     wait_until("the app to load the history",
                lambda: any(e[2] == 200 for e in run.relay.seen("GET", "/history")[asked:]), 30, 0.1)
@@ -547,12 +549,6 @@ def library_shows_published(run, app, step, clips=1):
     app.assert_no_error_dialog(step)
 
 
-def open_library(run, app):
-    run.begin("the library lists the published clip")
-    press_required(app, "library")
-    library_shows_published(run, app, "library")
-
-
 def service_stops_mid_generation(run, app, clip):
     run.begin("the service stops mid-generation")
     press_required(app, "create")
@@ -571,8 +567,7 @@ def service_stops_mid_generation(run, app, clip):
     check_feed_lists(run, clip)
     check_history_lists(run, clip)
     resumed_job_clip(run, job)
-    press_required(app, "library")  # a fresh window loads the history anew
-    library_shows_published(run, app, "library-after-restart", clips=2)
+    open_library(run, app, "library-after-restart", clips=2)
 
 
 def history_of(run):
@@ -615,7 +610,8 @@ def app_road(run):
     check_submission(run, job)
     clip = follow_job(run, job)
     title_and_publish_in_preview(run, app, clip)
-    open_library(run, app)
+    run.begin("the library lists the published clip")
+    open_library(run, app, "library")
     service_stops_mid_generation(run, app, clip)
     quit_app(run, app)
 
