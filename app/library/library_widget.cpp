@@ -112,6 +112,7 @@ LibraryTile::LibraryTile(
 void LibraryTile::present(const LibraryItem& item, bool titleSaved)
 {
     item_ = item;
+    setAccessibleName(item.title.isEmpty() ? item.prompt : item.title); // which clip a screen reader is in
     style_->setText(QStringLiteral("Style: ") + item.style);
     quality_->setText(QStringLiteral("Quality: ") + item.tier);
     sound_->setText(QStringLiteral("Sound: ") + recipe::soundLabel(item.soundscape));

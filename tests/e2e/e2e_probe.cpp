@@ -7,8 +7,8 @@
 //                                    point, as a window manager's click-to-focus does (the private
 //                                    display has no window manager, so a click alone moves no focus
 //                                    once a program has set it)
-//   e2e_probe raise TITLE            raises the top-level window titled TITLE and gives it the focus,
-//                                    as a click on its title bar does under a window manager
+//   e2e_probe close TITLE            asks the top-level window titled TITLE to close (WM_DELETE_WINDOW),
+//                                    as its title bar's close button does under a window manager
 //   e2e_probe agent-store            writes the minimal wallpaper store when there is none, as the
 //                                    wallpaper agent of a desktop (here the saver) does before anyone
 //                                    enables a screensaver
@@ -37,6 +37,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -177,9 +178,8 @@ QString titleOf(xcb_connection_t* connection, xcb_window_t window)
     return title;
 }
 
-// Runs `pick` over the viewable top-levels from the top down; the first it accepts is raised (when
-// asked) and focused.
-template <typename Pick> int focusWindow(bool raise, const QString& what, Pick pick)
+// Runs `pick` over the viewable top-levels from the top down; the first it accepts gets the focus.
+template <typename Pick> int focusWindow(const QString& what, Pick pick)
 {
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection)) {
@@ -192,10 +192,6 @@ template <typename Pick> int focusWindow(bool raise, const QString& what, Pick p
         if (viewable(connection, *it) && pick(connection, *it))
             target = *it;
     if (target != XCB_NONE) {
-        if (raise) {
-            const uint32_t above = XCB_STACK_MODE_ABOVE;
-            xcb_configure_window(connection, target, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-        }
         xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
         xcb_flush(connection);
     }
@@ -203,10 +199,47 @@ template <typename Pick> int focusWindow(bool raise, const QString& what, Pick p
     return target != XCB_NONE ? 0 : fail(QStringLiteral("no window %1").arg(what));
 }
 
+xcb_atom_t atom(xcb_connection_t* connection, const char* name)
+{
+    auto* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t found = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return found;
+}
+
+int closeWindow(const QString& title)
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return fail(QStringLiteral("no X display"));
+    }
+    xcb_window_t target = XCB_NONE;
+    for (xcb_window_t window : topLevels(connection))
+        if (viewable(connection, window) && titleOf(connection, window) == title)
+            target = window;
+    if (target != XCB_NONE) {
+        xcb_client_message_event_t event {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = target;
+        event.type = atom(connection, "WM_PROTOCOLS");
+        event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection, 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        // A round trip: the request is carried out before this client goes.
+        free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
+    xcb_disconnect(connection);
+    return target != XCB_NONE ? 0 : fail(QStringLiteral("no window titled %1").arg(title));
+}
+
 int usage()
 {
     std::fprintf(stderr,
-        "usage: e2e_probe shot FILE.png | watch SECONDS | focus-at X Y | raise TITLE | agent-store | select-module "
+        "usage: e2e_probe shot FILE.png | watch SECONDS | focus-at X Y | close TITLE | agent-store | "
+        "select-module "
         "NAME\n");
     return 2;
 }
@@ -222,16 +255,11 @@ int main(int argc, char** argv)
     if (args.size() == 3 && args[0] == QLatin1String("focus-at")) {
         const int x = args[1].toInt();
         const int y = args[2].toInt();
-        return focusWindow(false, QStringLiteral("at %1,%2").arg(x).arg(y),
+        return focusWindow(QStringLiteral("at %1,%2").arg(x).arg(y),
             [x, y](xcb_connection_t* connection, xcb_window_t window) { return holds(connection, window, x, y); });
     }
-    if (args.size() == 2 && args[0] == QLatin1String("raise")) {
-        const QString title = args[1];
-        return focusWindow(
-            true, QStringLiteral("titled %1").arg(title), [&title](xcb_connection_t* connection, xcb_window_t window) {
-                return titleOf(connection, window) == title;
-            });
-    }
+    if (args.size() == 2 && args[0] == QLatin1String("close"))
+        return closeWindow(args[1]);
     if (args.size() != 2)
         return usage();
     const QString& command = args[0];

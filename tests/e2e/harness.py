@@ -8,6 +8,7 @@ import os
 import select
 import sqlite3
 import subprocess
+import sys
 import threading
 import time
 import urllib.request
@@ -160,7 +161,14 @@ class Relay:
 
             do_GET = do_POST = do_PATCH = do_HEAD = do_PUT = do_DELETE = relay
 
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        class Server(http.server.ThreadingHTTPServer):
+            def handle_error(self, request, client_address):
+                # A client that hangs up on its connection (the app quitting, a stalled feed given
+                # up) is what the relay exists to meet; anything else is printed.
+                if not isinstance(sys.exc_info()[1], ConnectionError):
+                    super().handle_error(request, client_address)
+
+        self.server = Server(("127.0.0.1", 0), Handler)
         self.server.daemon_threads = True
         self.port = self.server.server_address[1]
         threading.Thread(target=self.server.serve_forever, daemon=True).start()

@@ -26,6 +26,7 @@ APP_ROAD_NAMES = {
     "title field": ("preview window", "Optional title"),
     "save title": ("preview window", "Save Title"),
     "publish": ("preview window", "Add to Community"),
+    "library": ("main screen", "Your Wumbles"),
 }
 ALL_SET = "You're all set - Quorvel is your screensaver."
 LOST_CONTACT = "Lost contact with Quorvel. Please try again."
@@ -68,10 +69,19 @@ class Run:
         self.client_env = dict(env, QUORVEL_SERVICE_URL=self.relay.base, QUORVEL_CDN_URL=self.relay.base + "/cdn/",
                                PATH=bin_dir + os.pathsep + env.get("PATH", "/usr/bin:/bin"))
 
-    def raise_window(self, title):
-        raised = subprocess.run([self.probe, "raise", title], env=self.env, capture_output=True, text=True, timeout=10)
-        if raised.returncode != 0:
-            raise Failure(f'no window titled "{title}" to bring forward: {raised.stderr}')
+    def close_window(self, app, title):
+        """Closes the window titled `title` as its title bar's close button does, clicked again
+        when the first click went unheard (a busy program can drop the request)."""
+        for _ in range(3):
+            closed = subprocess.run([self.probe, "close", title], env=self.env, capture_output=True, text=True,
+                                    timeout=10)
+            if closed.returncode != 0:
+                raise Failure(f'no window titled "{title}" to close: {closed.stderr}')
+            try:
+                return app.wait_window_gone(title, 3)
+            except Failure:
+                print(f'e2e: the window "{title}" is still open; closing it again', flush=True)
+        raise Failure(f'the window "{title}" does not close')
 
     def begin(self, step):
         self.step = step
@@ -498,19 +508,93 @@ def title_and_publish_in_preview(run, app, clip):
     check_feed_lists(run, clip)
 
 
-def service_stops_mid_generation(run, app):
+def title_fields(library):
+    """The title field of every tile in the library window, in order."""
+    return [n for n in ui.walk(library) if ui.name_of(n) == "Title" and ui.is_editable(n)]
+
+
+def library_tile(app, library):
+    """The library's tile of the clip titled TITLE: named so, as a screen reader announces it, and
+    holding the title in its title field."""
+    for tile in app.find_all(TITLE, within=library):
+        if any(app.text_of(field) == TITLE for field in title_fields(tile)):
+            return tile
+    return None
+
+
+def open_library(run, app, step, clips=1):
+    """"Your Wumbles" from the main window: the window loads the history anew and shows one tile per
+    clip (`clips`); the new clip's tile carries its title and reads "Published", with no "Add to
+    Community" left on it."""
+    asked = len(run.relay.seen("GET", "/history"))
+    press_required(app, "library")
+    library = app.wait_window(APP_ROAD_NAMES["library"][1])
+    wait_until("the app to load the history",
+               lambda: any(e[2] == 200 for e in run.relay.seen("GET", "/history")[asked:]), 30, 0.1)
+
+    def published_tile():
+        tile = library_tile(app, library)
+        listed = len(title_fields(library)) == clips
+        return tile if listed and tile is not None and app.find("Published", within=tile) else None
+
+    try:
+        tile = wait_until(f'a tile titled "{TITLE}" reading "Published"', published_tile, 20, 0.1)
+    except Failure as failure:
+        shown = [t for t in app.texts(library) if len(t) < 200]
+        raise Failure(f"{failure}; the library shows {shown}") from None
+    if app.find(APP_ROAD_NAMES["publish"][1], within=tile):
+        raise Failure(f'the tile of "{TITLE}" offers "Add to Community" beside "Published"')
+    ui.settle(0.5)
+    run.shot(step)
+    app.assert_no_error_dialog(step)
+
+
+def service_stops_mid_generation(run, app, clip):
     run.begin("the service stops mid-generation")
     press_required(app, "create")
     job = fill_in_and_generate(run, app, prompt="A paper boat crossing a puddle at dawn")
     run.service.stop()
     run.begin("the main window says it lost contact")
-    run.raise_window("Quorvel")  # from under the preview window, as a user clicks it forward
+    for title in (APP_ROAD_NAMES["library"][1], "Wumble Preview"):  # a user closes them to see the main window
+        run.close_window(app, title)
     app.wait_text(LOST_CONTACT, timeout=60)  # five failed polls, one every five seconds
     ui.settle()
     run.shot("lost-contact")
     app.assert_no_error_dialog("the lost service")
-    run.service.start()  # same port and data: what was published is still there
-    return job
+
+    run.begin("the service is back: nothing published is lost")
+    run.service.start()  # same port and data
+    check_feed_lists(run, clip)
+    check_history_lists(run, clip)
+    resumed_job_clip(run, job)
+    open_library(run, app, "library-after-restart", clips=2)
+
+
+def history_of(run):
+    machine, token = machine_token(run)
+    status, history = run.service.call("GET", f"/history?user={machine}", token=token)
+    if status != 200 or not isinstance(history, dict):
+        raise Failure(f"the history answered {status} {history}")
+    return history.get("videos", [])
+
+
+def check_history_lists(run, clip):
+    """The service's own history of this machine still holds the clip, titled and published."""
+    entries = [v for v in history_of(run) if v.get("url") == clip]
+    if not entries or entries[0].get("title") != TITLE or not entries[0].get("approved"):
+        raise Failure(f"the history does not list {clip} titled {TITLE!r} and published: {history_of(run)}")
+
+
+def resumed_job_clip(run, job):
+    """The job the outage interrupted is finished by the service once it is back, and its clip
+    joins the history: the credit it took is not lost."""
+    def done():
+        status, reply = run.service.call("GET", f"/jobs/{job}")
+        return reply if status == 200 and isinstance(reply, dict) and reply.get("done") is True else None
+
+    reply = wait_until(f"the interrupted job {job} to finish after the restart", done, 30, 0.2)
+    if reply.get("ok") is not True or not any(v.get("url") == reply.get("clip") for v in history_of(run)):
+        raise Failure(f"the interrupted job ended as {reply}, not as a clip in the history: {history_of(run)}")
 
 
 def app_road(run):
@@ -526,7 +610,9 @@ def app_road(run):
     check_submission(run, job)
     clip = follow_job(run, job)
     title_and_publish_in_preview(run, app, clip)
-    service_stops_mid_generation(run, app)
+    run.begin("the library lists the published clip")
+    open_library(run, app, "library")
+    service_stops_mid_generation(run, app, clip)
     quit_app(run, app)
 
     run.begin("the saver plays the new clip")

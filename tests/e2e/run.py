@@ -13,8 +13,9 @@ saver_road: the create window (opened with --open create) filled in and submitte
   API as the app's preview window does, the module chosen in the store, then quorvel-saver with no
   arguments plays that clip; then the saver's failure runs: the feed answering garbage, the network
   stalled at start, and a first start with nothing cached and no feed.
-app_road: the whole road through the main window and the preview window, and the app's failure runs
-  (the service stopped mid-generation, the store unwritable before enabling). It needs the windows
+app_road: the whole road through the main window, the preview window and the library, and the app's
+  failure runs (the service stopped mid-generation and started again: what was published and the
+  interrupted job are still there; the store unwritable before enabling). It needs the windows
   that carry the names listed in roads.APP_ROAD_NAMES and fails loudly, naming the missing one.
 """
 import argparse

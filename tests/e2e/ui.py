@@ -48,6 +48,10 @@ def children(node):
     return [c for c in (_safe(lambda i=i: node.get_child_at_index(i)) for i in range(count)) if c is not None]
 
 
+def is_editable(node):
+    return "EditableText" in (_safe(node.get_interfaces, []) or [])
+
+
 def walk(node):
     stack = [node]
     while stack:
@@ -78,6 +82,15 @@ class App:
     def windows(self):
         return [w for w in children(self.root) if has_state(w, SHOWING)]
 
+    def wait_window(self, title, timeout=20):
+        """The program's window titled `title` once it shows (a button may carry the same name)."""
+        return wait_until(f'a window "{title}" of {self.application_name}',
+                          lambda: next((w for w in self.windows() if name_of(w) == title), None), timeout, 0.1)
+
+    def wait_window_gone(self, title, timeout=10):
+        wait_until(f'the window "{title}" of {self.application_name} to close',
+                   lambda: not any(name_of(w) == title for w in self.windows()), timeout, 0.1)
+
     def find_all(self, name, role=None, within=None, showing=True):
         found = []
         for node in walk(within or self.root):
@@ -106,11 +119,12 @@ class App:
             raise Failure(f'{self.application_name} shows no widget named "{name}"' + (f" ({why})" if why else ""))
         return node
 
-    def texts(self):
-        """Every text the program shows to assistive technology: names, and the descriptions that
-        carry a labelled widget's state ("Screensaver status": "Screensaver active")."""
+    def texts(self, within=None):
+        """Every text the program (or the window `within`) shows to assistive technology: names, and
+        the descriptions that carry a labelled widget's state ("Screensaver status": "Screensaver
+        active")."""
         shown = []
-        for node in walk(self.root):
+        for node in walk(within or self.root):
             if has_state(node, SHOWING):
                 shown.extend(t for t in (name_of(node), _safe(node.get_description, "")) if t)
         return shown
@@ -181,7 +195,7 @@ class App:
     def editable(self, name):
         """The editable text field named `name` (its label carries the same name)."""
         for node in self.find_all(name):
-            if "EditableText" in (_safe(node.get_interfaces, []) or []):
+            if is_editable(node):
                 return node
         return None
 
