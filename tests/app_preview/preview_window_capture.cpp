@@ -68,6 +68,11 @@ int main(int argc, char** argv)
         std::printf("poster after %lld ms\n", sinceClip.elapsed());
         std::fflush(stdout);
     });
+    QObject::connect(&model->player(), &platform::MediaPlayer::statusChanged, view, [model] {
+        if (model->player().status() == platform::MediaPlayer::ItemStatus::Failed)
+            std::printf("player failed: %s\n", qPrintable(model->player().errorText()));
+        std::fflush(stdout);
+    });
     QObject::connect(&generation, &app::GenerationStore::clipURLChanged, view, [&, model, publish] {
         if (!generation.clipURL())
             return;
