@@ -34,6 +34,12 @@ bool GenerationPreviewModel::hasClip() const
     return generation_.clipURL().has_value();
 }
 
+std::optional<QUrl> GenerationPreviewModel::clipAddress() const
+{
+    const std::optional<QString> clip = generation_.clipURL();
+    return clip ? playableAddress(*clip) : std::nullopt;
+}
+
 std::optional<app::GenerationSubmission> GenerationPreviewModel::submission() const
 {
     return generation_.submission();

@@ -55,6 +55,8 @@ public:
 
     // False shows the empty label; true shows the clip, its recipe and the title area.
     bool hasClip() const;
+    // The clip's address when it is playable.
+    std::optional<QUrl> clipAddress() const;
     std::optional<app::GenerationSubmission> submission() const;
     QString title() const { return title_; }
     // Kept as typed: whatever the outcome of a save or publish, the field keeps it.

@@ -2,6 +2,7 @@
 
 #include "app/library/generation_recipe_view.h"
 #include "app/library/player_view.h"
+#include "app/library/thumbnail_cache.h"
 #include "app/library/upgrade_symbols.h"
 
 #include <QGroupBox>
@@ -54,9 +55,10 @@ QWidget* symbolRow(const QString& symbol, const QColor& color, QLabel*& text, QW
 
 } // namespace
 
-GenerationPreviewView::GenerationPreviewView(GenerationPreviewModel* model, QWidget* parent)
+GenerationPreviewView::GenerationPreviewView(GenerationPreviewModel* model, ThumbnailCache* posters, QWidget* parent)
     : QWidget(parent)
     , model_(model)
+    , posters_(posters)
 {
     model_->setParent(this);
     auto* layout = new QVBoxLayout(this);
@@ -68,6 +70,11 @@ GenerationPreviewView::GenerationPreviewView(GenerationPreviewModel* model, QWid
     pages_->addWidget(clip_);
     layout->addWidget(pages_);
     connect(model_, &GenerationPreviewModel::changed, this, &GenerationPreviewView::refresh);
+    if (posters_)
+        connect(posters_, &ThumbnailCache::ready, this, [this](const QUrl& clip, const QImage& image) {
+            if (posterClip_ == clip)
+                player_->setPoster(image);
+        });
     refresh();
 }
 
@@ -184,6 +191,22 @@ void GenerationPreviewView::refresh()
     const std::optional<SymbolLine> error = model_->errorLine();
     error_->setVisible(error.has_value());
     errorText_->setText(error ? error->text : QString());
+    refreshPoster();
+}
+
+void GenerationPreviewView::refreshPoster()
+{
+    // The player shows no picture before it plays, so the clip's first frame stands in for it. It
+    // is decoded only for a window on screen, once: the library later reads the stored picture.
+    if (!model_->isShown())
+        return;
+    const std::optional<QUrl> clip = model_->clipAddress();
+    if (clip == posterClip_)
+        return;
+    posterClip_ = clip;
+    player_->setPoster(QImage());
+    if (clip && posters_)
+        posters_->request(*clip);
 }
 
 void GenerationPreviewView::showEvent(QShowEvent* event)
@@ -192,6 +215,7 @@ void GenerationPreviewView::showEvent(QShowEvent* event)
     // A window restored from the dock was never gone: its clip keeps its place.
     if (!event->spontaneous())
         model_->appear();
+    refreshPoster();
 }
 
 void GenerationPreviewView::hideEvent(QHideEvent* event)

@@ -16,12 +16,15 @@ namespace quorvel::library {
 
 class GenerationRecipeView;
 class PlayerView;
+class ThumbnailCache;
 
 class GenerationPreviewView final : public QWidget {
     Q_OBJECT
 public:
-    // `model` becomes the view's child; the player view shows the model's player.
-    explicit GenerationPreviewView(GenerationPreviewModel* model, QWidget* parent = nullptr);
+    // `model` becomes the view's child; the player view shows the model's player. Until the clip
+    // plays, its first frame from `posters` (when given; it must outlive the view) stands in for it.
+    explicit GenerationPreviewView(
+        GenerationPreviewModel* model, ThumbnailCache* posters = nullptr, QWidget* parent = nullptr);
 
     GenerationPreviewModel& model() { return *model_; }
     // For tests.
@@ -43,8 +46,12 @@ private:
     QWidget* buildClip();
     QWidget* buildTitleArea(QWidget* parent);
     void refresh();
+    void refreshPoster();
 
     GenerationPreviewModel* model_;
+    ThumbnailCache* posters_;
+    // The clip whose poster is shown or awaited.
+    std::optional<QUrl> posterClip_;
     QStackedWidget* pages_ = nullptr;
     QWidget* empty_ = nullptr;
     QWidget* clip_ = nullptr;

@@ -134,6 +134,13 @@ void PlayerView::setPoster(const QImage& poster)
     surface_->update();
 }
 
+QImage PlayerView::displayedImage() const
+{
+    const auto* player = binding_.player();
+    const bool current = !frame_.isNull() && player && player->currentSource() == frameSource_;
+    return current ? frame_ : poster_;
+}
+
 void PlayerView::togglePlayback()
 {
     if (!binding_.player() && !lent_)
@@ -224,6 +231,7 @@ void PlayerView::onFrame(const QVideoFrame& frame)
     if (!frame.isValid())
         return;
     frame_ = frame.toImage();
+    frameSource_ = binding_.player() ? binding_.player()->currentSource() : QUrl();
     surface_->update();
 }
 

@@ -34,11 +34,12 @@ public:
     platform::MediaPlayer* player() const { return binding_.player(); }
     // When on, setUrl waits for the play button before it makes a player. Off by default.
     void setLoadOnDemand(bool onDemand);
-    // Drawn while no frame has arrived (a first-frame thumbnail, for instance).
+    // Drawn while no frame of the current item has arrived (a first-frame thumbnail, for instance).
     void setPoster(const QImage& poster);
     QImage poster() const { return poster_; }
-    // The picture on screen now: the last frame, else the poster (null when neither).
-    QImage displayedImage() const { return frame_.isNull() ? poster_ : frame_; }
+    // The picture on screen now: the last frame of the current item, else the poster (null when
+    // neither).
+    QImage displayedImage() const;
 
     PlayerBinding& binding() { return binding_; }
     QVideoSink* videoSink() { return &sink_; }
@@ -68,6 +69,8 @@ private:
     bool ended_ = false;
     QImage poster_;
     QImage frame_;
+    // The item `frame_` belongs to: a player given a new item keeps no frame of it until it plays.
+    QUrl frameSource_;
     QWidget* surface_ = nullptr;
     QToolButton* playButton_ = nullptr;
     QSlider* position_ = nullptr;

@@ -4,17 +4,49 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QThreadPool>
+
+#include <algorithm>
 
 namespace quorvel::library {
 
-ThumbnailCache::ThumbnailCache(std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent)
+ThumbnailCache::ThumbnailCache(
+    std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent, Bounds bounds)
     : QObject(parent)
     , grabber_(std::move(grabber))
     , directory_(std::move(directory))
 {
+    // The job holds copies only, so it may outlive the cache. A thumbnail stored meanwhile is the
+    // newest file and survives it.
+    QThreadPool::globalInstance()->start([directory = directory_, bounds] { prune(directory, bounds); });
+}
+
+int ThumbnailCache::prune(const QString& directory, Bounds bounds)
+{
+    static const QRegularExpression name(QStringLiteral("^[0-9a-f]{64}\\.jpg$"));
+    QFileInfoList files;
+    for (const QFileInfo& file : QDir(directory).entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
+        if (name.match(file.fileName()).hasMatch())
+            files.append(file);
+    // Most recently used first; names break ties so the outcome never depends on listing order.
+    std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        const QDateTime left = a.lastModified(), right = b.lastModified();
+        return left != right ? left > right : a.fileName() < b.fileName();
+    });
+    int removed = 0;
+    qint64 bytes = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        bytes += files[i].size();
+        if (i >= bounds.files || bytes > bounds.bytes)
+            removed += QFile::remove(files[i].filePath()) ? 1 : 0;
+    }
+    return removed;
 }
 
 QString ThumbnailCache::pathFor(const QUrl& clip) const
@@ -30,9 +62,13 @@ QImage ThumbnailCache::cached(const QUrl& clip)
     if (const auto found = memory_.constFind(clip); found != memory_.constEnd())
         return *found;
     QImage image;
-    if (!image.load(pathFor(clip), "JPG"))
+    const QString path = pathFor(clip);
+    if (!image.load(path, "JPG"))
         return {};
     memory_.insert(clip, image);
+    // Pruning goes by modification time, so reading a thumbnail renews it.
+    if (QFile file(path); file.open(QIODevice::ReadOnly))
+        file.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
     return image;
 }
 

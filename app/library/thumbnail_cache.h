@@ -16,16 +16,32 @@
 
 namespace quorvel::library {
 
+// How much the thumbnail folder may hold. A thumbnail is about 20 KB, so the defaults keep a few
+// months of a busy library while the folder stays small.
+struct ThumbnailBounds {
+    int files = 600;
+    qint64 bytes = 32 * 1024 * 1024;
+};
+
 class ThumbnailCache final : public QObject {
     Q_OBJECT
 public:
     // Pictures are kept no wider than this.
     static constexpr int maxWidth = 480;
 
-    // `directory` is created when the first thumbnail is stored.
-    ThumbnailCache(std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent = nullptr);
+    using Bounds = ThumbnailBounds;
 
-    // The thumbnail when it is in memory or on disk; a null image otherwise. Never decodes.
+    // `directory` is created when the first thumbnail is stored. The folder is brought within
+    // `bounds` on a pool thread, so a large folder never holds up the window that made the cache.
+    ThumbnailCache(std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent = nullptr,
+        Bounds bounds = {});
+
+    // Deletes the thumbnails used longest ago until `directory` is within `bounds`; files that are
+    // not thumbnails are left alone. Returns how many were deleted.
+    static int prune(const QString& directory, Bounds bounds);
+
+    // The thumbnail when it is in memory or on disk; a null image otherwise. Never decodes. A file
+    // read here counts as used now, so pruning keeps it.
     QImage cached(const QUrl& clip);
     // Makes sure `ready` follows with the clip's thumbnail: from disk at once, else after one
     // decode. Decodes run one at a time, the most recently requested first; a clip is decoded at

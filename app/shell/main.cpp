@@ -120,20 +120,18 @@ int main(int argc, char** argv)
                 [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
     });
-    // The library window. Its thumbnail cache belongs to the host, so a clip decoded for one
-    // opening of the window is not decoded again for the next.
-    {
-        auto* thumbnails = new library::ThumbnailCache(
-            std::make_shared<platform::QtFrameGrabber>(), platform::thumbnailCacheDirectory(), &host);
-        host.setContent(app::windowIds::library, [thumbnails](app::QuorvelApp& shell) -> QWidget* {
-            return new library::LibraryWidget(new library::LibraryView(shell.auth()),
-                { platform::QtMediaPlayer::factory(), thumbnails,
-                    [&shell] { shell.windows().openWindow(app::windowIds::create); } });
-        });
-    }
-    host.setContent(app::windowIds::preview, [&](app::QuorvelApp& shell) -> QWidget* {
+    // The library and preview windows share a thumbnail cache that belongs to the host, so a clip
+    // decoded for one window or opening is not decoded again for the next.
+    auto* thumbnails = new library::ThumbnailCache(
+        std::make_shared<platform::QtFrameGrabber>(), platform::thumbnailCacheDirectory(), &host);
+    host.setContent(app::windowIds::library, [thumbnails](app::QuorvelApp& shell) -> QWidget* {
+        return new library::LibraryWidget(new library::LibraryView(shell.auth()),
+            { platform::QtMediaPlayer::factory(), thumbnails,
+                [&shell] { shell.windows().openWindow(app::windowIds::create); } });
+    });
+    host.setContent(app::windowIds::preview, [thumbnails](app::QuorvelApp& shell) -> QWidget* {
         return new library::GenerationPreviewView(
-            new library::GenerationPreviewModel(shell.generation(), platform::QtMediaPlayer::factory()));
+            new library::GenerationPreviewModel(shell.generation(), platform::QtMediaPlayer::factory()), thumbnails);
     });
     host.setContent(app::windowIds::upgrade, [&](app::QuorvelApp& shell) -> QWidget* {
         return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));

@@ -68,7 +68,10 @@ private:
         finished_ = true;
         timer_.stop();
         disconnect(&sink_, nullptr, this, nullptr);
-        player_.stop();
+        // Paused, not stopped: a stop rewinds with a flushing seek that asks the server for the clip
+        // again, and a grab ending that way beside a clip that has just started playing broke that
+        // clip's stream ("Internal data stream error.") in 3 of 10 tries. Deleting the player ends it.
+        player_.pause();
         if (context_ && done_)
             done_(std::move(result));
         deleteLater();

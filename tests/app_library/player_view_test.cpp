@@ -103,7 +103,7 @@ TEST_F(PlayerViewTest, LentPlayerIsShownAndLeftAliveWithTheView)
     EXPECT_EQ(journal->alive, 1);
 }
 
-TEST_F(PlayerViewTest, PosterShowsUntilAFrameArrives)
+TEST_F(PlayerViewTest, PosterShowsUntilAFrameOfTheCurrentItemArrives)
 {
     QImage poster(16, 9, QImage::Format_RGB32);
     poster.fill(Qt::red);
@@ -117,6 +117,10 @@ TEST_F(PlayerViewTest, PosterShowsUntilAFrameArrives)
     view.videoSink()->setVideoFrame(frame);
     EXPECT_NE(view.displayedImage(), poster);
     EXPECT_EQ(view.displayedImage().size(), QSize(16, 9));
+
+    // A new item in the same player (the preview's next clip) shows no frame of the clip before.
+    current()->setItem(QUrl("http://127.0.0.1:9/b.mp4"));
+    EXPECT_EQ(view.displayedImage(), poster);
 }
 
 TEST(PlayerViewTime, FormatsMinutesHoursAndNonsense)

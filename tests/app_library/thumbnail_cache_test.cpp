@@ -1,6 +1,7 @@
 #include "app/library/thumbnail_cache.h"
 #include "fake_frame_grabber.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -95,6 +96,75 @@ TEST_F(ThumbnailCacheTest, AnUnreadableFileIsTreatedAsMissing)
     cache.request(kClip);
     ASSERT_TRUE(ready.wait(1000));
     EXPECT_FALSE(ThumbnailCache(grabbing, folder()).cached(kClip).isNull()) << "the junk was not replaced";
+}
+
+// Writes a thumbnail-named file of `bytes` bytes, last modified `age` seconds ago.
+QString plantThumbnail(const QString& folder, char tag, int bytes, int age)
+{
+    QDir().mkpath(folder);
+    QFile file(QDir(folder).filePath(QString(64, QLatin1Char(tag)) + QStringLiteral(".jpg")));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(bytes, 'x'));
+    file.flush();
+    file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-age), QFileDevice::FileModificationTime);
+    return file.fileName();
+}
+
+TEST_F(ThumbnailCacheTest, PruningKeepsTheMostRecentlyUsedWithinBothBounds)
+{
+    struct Case {
+        ThumbnailCache::Bounds bounds;
+        QString kept; // tags of the files left, newest first
+    };
+    // Ages: a newest, then b, c, d; d is 300 bytes, the others 100.
+    for (const Case& c : { Case { { 10, 10000 }, "abcd" }, Case { { 2, 10000 }, "ab" }, Case { { 10, 250 }, "ab" },
+             Case { { 10, 300 }, "abc" }, Case { { 0, 10000 }, "" } }) {
+        QTemporaryDir scratch;
+        const QString folder = scratch.filePath("thumbnails");
+        int age = 0;
+        for (char tag : QByteArray("abcd"))
+            plantThumbnail(folder, tag, tag == 'd' ? 300 : 100, age += 60);
+        const auto kept = [&folder] {
+            QString tags;
+            for (char tag : QByteArray("abcd"))
+                tags += QFileInfo::exists(QDir(folder).filePath(QString(64, QLatin1Char(tag)) + ".jpg"))
+                    ? QString(QLatin1Char(tag))
+                    : QString();
+            return tags;
+        };
+        ASSERT_EQ(kept(), "abcd");
+        EXPECT_EQ(ThumbnailCache::prune(folder, c.bounds), 4 - c.kept.size());
+        EXPECT_EQ(kept(), c.kept) << c.bounds.files << " files, " << c.bounds.bytes << " bytes";
+    }
+}
+
+TEST_F(ThumbnailCacheTest, AThumbnailReadCountsAsUsedAndOtherFilesAreNotPruned)
+{
+    ThumbnailCache cache(grabbing, folder(), nullptr, { 1000, 1 << 20 });
+    QImage picture(16, 9, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QDir().mkpath(folder());
+    ASSERT_TRUE(picture.save(cache.pathFor(kClip), "JPG"));
+    QFile old(cache.pathFor(kClip));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    old.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30), QFileDevice::FileModificationTime);
+    old.close();
+    plantThumbnail(folder(), 'e', 100, 3600);
+    const QString foreign = QDir(folder()).filePath("notes.txt");
+    QFile(foreign).open(QIODevice::WriteOnly);
+
+    ASSERT_FALSE(cache.cached(kClip).isNull());
+    EXPECT_EQ(ThumbnailCache::prune(folder(), { 1, 1 << 20 }), 1);
+    EXPECT_TRUE(QFileInfo::exists(cache.pathFor(kClip))) << "the thumbnail just read was pruned";
+    EXPECT_TRUE(QFileInfo::exists(foreign));
+}
+
+TEST_F(ThumbnailCacheTest, ANewCacheBringsItsFolderWithinBounds)
+{
+    for (char tag : QByteArray("abc"))
+        plantThumbnail(folder(), tag, 100, 60);
+    ThumbnailCache cache(grabbing, folder(), nullptr, { 1, 1 << 20 });
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(folder()).entryList(QDir::Files).size(), 1, 2000);
 }
 
 } // namespace

@@ -2,13 +2,16 @@
 #include "app/library/generation_preview_view.h"
 #include "app/library/generation_recipe_view.h"
 #include "app/library/player_view.h"
+#include "app/library/thumbnail_cache.h"
 #include "app/library/upgrade_view.h"
+#include "app_library/fake_frame_grabber.h"
 #include "preview_fixture.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 namespace quorvel::testing {
 namespace {
@@ -114,6 +117,31 @@ TEST_F(WindowsTest, PreviewWindowPlaysTheClipBesideItsRecipeAndKeepsTheTitleOnFa
     maker.made[0]->play();
     view.hide();
     EXPECT_FALSE(maker.made[0]->playing) << "a hidden window pauses its clip";
+}
+
+TEST_F(WindowsTest, PreviewWindowShowsEachClipsFirstFrameAndLengthWithoutPlaying)
+{
+    PlayerMaker maker;
+    QTemporaryDir folder;
+    auto grabber = std::make_shared<CountingFrameGrabber>();
+    library::ThumbnailCache posters(grabber, folder.path());
+    library::GenerationPreviewView view(new library::GenerationPreviewModel(store, maker.factory()), &posters);
+    view.show();
+    const auto* time = view.playerView()->findChild<QLabel*>();
+    for (const char* clip : { "https://cdn.example/one.mp4", "https://cdn.example/two.mp4" }) {
+        server.serve("/generate", json(200, R"({"job":"j"})"));
+        server.serve("/jobs/j", json(200, QByteArray(R"({"done":true,"ok":true,"clip":")") + clip + R"("})"));
+        ASSERT_TRUE(store.start(recipe()));
+        ASSERT_TRUE(finishes(store));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view.playerView()->displayedImage().isNull(); }, 2000)) << clip;
+        EXPECT_EQ(view.playerView()->displayedImage(), posters.cached(QUrl(clip))) << "the poster of another clip";
+        EXPECT_EQ(grabber->grabbed.last(), clip);
+        EXPECT_EQ(time->text(), "0:00 / 0:03");
+        EXPECT_FALSE(maker.made[0]->playing);
+    }
+    view.hide();
+    view.show();
+    EXPECT_EQ(grabber->decodes, 2) << "showing the window again decoded its clip again";
 }
 
 } // namespace
