@@ -6,14 +6,16 @@
 //   -e use|ignore|default -i identifier             elect (turn on or off)
 #include "pluginkit/registry.h"
 
+#include "platform/file_lock.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 using namespace quorvel::pluginkit;
 
@@ -133,10 +135,23 @@ int main(int argc, char** argv)
         return fail(error);
 
     Registry registry(Registry::defaultFilePath());
-    QDir().mkpath(QFileInfo(registry.filePath()).absolutePath());
-    QLockFile lock(registry.filePath() + QStringLiteral(".lock"));
-    if (!lock.tryLock(10000))
-        return fail(QStringLiteral("the registry is locked by another process"));
+    // Listing only reads: every save replaces the file whole by a rename, so a reader sees one
+    // complete version without the lock, and a registry never written (its folder perhaps not
+    // even creatable yet) is simply empty.
+    std::optional<quorvel::platform::FileLock> lock;
+    if (options.mode != Mode::match) {
+        if (!QDir().mkpath(QFileInfo(registry.filePath()).absolutePath()))
+            return fail(QStringLiteral("cannot create the folder of %1").arg(registry.filePath()));
+        lock.emplace(registry.filePath() + QStringLiteral(".lock"));
+        switch (lock->lock(std::chrono::seconds(10))) {
+        case quorvel::platform::FileLock::Result::acquired:
+            break;
+        case quorvel::platform::FileLock::Result::busy:
+            return fail(QStringLiteral("the registry is locked by another process"));
+        case quorvel::platform::FileLock::Result::failed:
+            return fail(QStringLiteral("cannot lock the registry: %1").arg(lock->errorString()));
+        }
+    }
     if (!registry.load(&error))
         return fail(error);
 

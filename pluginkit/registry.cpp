@@ -126,7 +126,7 @@ bool Registry::load(QString* error)
     if (!file.exists())
         return true;
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+        *error = QStringLiteral("cannot read the registry file %1 (%2)").arg(filePath_, file.errorString());
         return false;
     }
     QJsonParseError parseError;

@@ -1,11 +1,11 @@
 #include "platform/linux/preference_file_suite.h"
 
+#include "platform/file_lock.h"
 #include "platform/preference_codec.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSaveFile>
 
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 namespace quorvel::platform::detail {
 
 namespace {
-constexpr int kLockWaitMs = 5000;
+constexpr std::chrono::milliseconds kLockWait { 5000 };
 } // namespace
 
 PreferenceFileSuite::PreferenceFileSuite(QString path)
@@ -119,9 +119,10 @@ bool PreferenceFileSuite::flush()
 {
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
         return false;
-    // Serialises the read-merge-write with other processes, so no one's keys are lost.
-    QLockFile lock(path_ + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs))
+    // Serialises the read-merge-write with other processes, so no one's keys are lost. Every holder
+    // of this file takes this one kind of lock: two kinds never exclude each other reliably.
+    FileLock lock(path_ + QStringLiteral(".lock"));
+    if (lock.lock(kLockWait) != FileLock::Result::acquired)
         return false;
 
     QVariantMap merged = readFile();

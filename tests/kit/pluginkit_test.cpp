@@ -2,15 +2,18 @@
 #include "kit/kit_environment.h"
 #include "kit/pluginkit_manager.h"
 #include "kit_fixtures.h"
+#include "platform/file_lock.h"
 #include "support/coro.h"
 #include "support/files.h"
 #include "support/plist_samples.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -228,6 +231,70 @@ TEST(PluginkitTool, RefusesBundlesItCannotReadSafelyOrListFaithfully)
     const QString output = await(manager.runPluginkit(PluginkitManager::queryArguments));
     EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << output.toStdString();
     EXPECT_FALSE(output.contains(u"Evil"_s));
+}
+
+// A registry never written lists nothing and succeeds, even where its folder cannot be made yet;
+// one that cannot be read or parsed fails with why, and so does a change that has nowhere to go.
+TEST(PluginkitTool, ANeverWrittenRegistryIsEmptyAndABrokenOneFailsWithItsReason)
+{
+    QTemporaryDir dir;
+    quorvel::testing::writeFile(dir.filePath(u"plain-file"_s), "x");
+    quorvel::testing::writeFile(dir.filePath(u"damaged/quorvel/pluginkit/registrations.json"_s), "{ not json");
+    QDir().mkpath(dir.filePath(u"unreadable/quorvel/pluginkit/registrations.json"_s)); // a folder in its place
+    const struct {
+        const char* name;
+        const char* dataHome;
+        QStringList arguments;
+        int exitCode;
+        const char* output; // contained in the tool's output
+    } rows[] = {
+        { "fresh data folder", "fresh", { "-m", "-A", "-D", "-vv", "-i", "com.example.X" }, 0, "" },
+        { "data folder under a plain file", "plain-file/data", { "-m", "-v", "-p", "com.apple.screensaver" }, 0, "" },
+        { "damaged file", "damaged", { "-m", "-v" }, 1, "registrations.json is damaged" },
+        { "unreadable file", "unreadable", { "-m", "-v" }, 1, "cannot read the registry file" },
+        { "electing with no folder to write to", "plain-file/data", { "-e", "use", "-i", "com.example.X" }, 1,
+            "cannot create the folder of" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_DATA_HOME"_s, dir.filePath(QString::fromUtf8(row.dataHome)));
+        tool.setProcessEnvironment(environment);
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(QStringLiteral(QUORVEL_BIN_DIR "/quorvel-pluginkit"), row.arguments);
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        const QString output = QString::fromUtf8(tool.readAll());
+        EXPECT_EQ(tool.exitCode(), row.exitCode) << output.toStdString();
+        if (row.exitCode == 0)
+            EXPECT_EQ(output.toStdString(), "");
+        else
+            EXPECT_TRUE(output.contains(QString::fromUtf8(row.output))) << output.toStdString();
+    }
+}
+
+// A change waits for whoever holds the registry's lock (the same lock the other programs take) and
+// lands once they let go, so no one's read-change-write is lost under another's.
+TEST(PluginkitTool, AChangeWaitsForTheHolderOfTheRegistryLock)
+{
+    QTemporaryDir dir;
+    const QString registryFile = dir.filePath(u"data/quorvel/pluginkit/registrations.json"_s);
+    QDir().mkpath(QFileInfo(registryFile).absolutePath());
+    quorvel::platform::FileLock held(registryFile + u".lock"_s);
+    ASSERT_EQ(held.tryLock(), quorvel::platform::FileLock::Result::acquired);
+
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, dir.filePath(u"data"_s));
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral(QUORVEL_BIN_DIR "/quorvel-pluginkit"),
+        { u"-a"_s, makeBundle(dir.filePath(u"Waiting.appex"_s), u"com.example.Waiting"_s, u"1"_s) });
+    EXPECT_FALSE(tool.waitForFinished(300)) << "the tool did not wait for the lock";
+    EXPECT_FALSE(QFile::exists(registryFile));
+    held.unlock();
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_TRUE(readFile(registryFile).contains("com.example.Waiting"));
 }
 
 // The kit's own wiring finds the registry tool the way the app does: here beside the running

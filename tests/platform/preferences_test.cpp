@@ -1,3 +1,4 @@
+#include "platform/file_lock.h"
 #include "platform/linux/preference_file_suite.h"
 #include "platform/preferences.h"
 #include "platform/spaces.h"
@@ -7,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <thread>
 
 namespace {
 
@@ -61,6 +65,22 @@ TEST_F(FilePreferencesTest, TwoHoldersSeeEachOthersWritesAndRemovals)
     ASSERT_TRUE(theirs->synchronize());
     ASSERT_TRUE(mine->synchronize());
     EXPECT_FALSE(mine->value("volume").isValid());
+}
+
+// A write waits for whoever holds the file's lock, another process's merge for instance, and lands
+// once they let go; writing under their feet would drop what they merge in.
+TEST_F(FilePreferencesTest, AWriteWaitsForTheHolderOfTheFileLock)
+{
+    const QString file = dir.filePath("com.quorvel.Quorvel.prefs");
+    quorvel::platform::FileLock held(file + ".lock");
+    ASSERT_EQ(held.tryLock(), quorvel::platform::FileLock::Result::acquired);
+    auto suite = preferences.standard();
+    std::thread writer([&] { suite->setValue("volume", 0.6); });
+    QThread::msleep(150);
+    EXPECT_FALSE(QFile::exists(file)) << "written while another held the lock";
+    held.unlock();
+    writer.join();
+    EXPECT_EQ(other(kApp).standard()->value("volume").toDouble(), 0.6);
 }
 
 TEST_F(FilePreferencesTest, SuitesDomainsAndHostsAreSeparateFiles)
