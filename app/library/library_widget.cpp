@@ -106,6 +106,9 @@ LibraryTile::LibraryTile(
     layout->addWidget(hint);
     layout->addLayout(buttons);
     layout->addWidget(saved_);
+    // A tile taller than its content (a tall window, a taller neighbour in its row) keeps its
+    // controls together and leaves the room below them.
+    layout->addStretch(1);
     present(item, false);
 }
 
@@ -189,8 +192,11 @@ LibraryWidget::LibraryWidget(LibraryView* view, LibraryWidgetServices services, 
     emptyLayout->addStretch(1);
 
     grid_ = new QWidget;
-    gridLayout_ = new QGridLayout(grid_);
-    gridLayout_->setAlignment(Qt::AlignTop);
+    gridLayout_ = new QGridLayout;
+    // Rows keep to their content in a tall window; the room left over goes below the last one.
+    auto* gridColumn = new QVBoxLayout(grid_);
+    gridColumn->addLayout(gridLayout_);
+    gridColumn->addStretch(1);
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);

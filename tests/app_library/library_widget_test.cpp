@@ -20,6 +20,7 @@
 namespace quorvel::testing {
 namespace {
 
+using library::LibraryTile;
 using library::LibraryWidget;
 
 const QString kA = QStringLiteral("https://cdn.example/a.mp4");
@@ -99,6 +100,16 @@ TEST_F(LibraryWidgetTest, TilesCarryEveryControlAndNoPlayerUntilStarted)
     EXPECT_EQ(fields[0]->placeholderText(), "Optional title");
     EXPECT_EQ(fields[0]->text(), "Harbor");
     EXPECT_EQ(players->made, 0) << "tiles made players before anyone pressed play";
+
+    // Stretched far beyond its content, a tile still keeps its title, hint and buttons together.
+    widget->resize(1600, 1400);
+    QCoreApplication::processEvents();
+    for (LibraryTile* tile : widget->tiles()) {
+        auto* title = tile->findChild<QLineEdit*>();
+        auto* save = shown<QPushButton>(*tile, "Save Title").value(0);
+        ASSERT_NE(save, nullptr);
+        EXPECT_LT(save->y() - title->geometry().bottom(), 3 * title->height()) << "a gap opened inside a tile";
+    }
 
     widget->tiles()[1]->playerView()->togglePlayback();
     EXPECT_EQ(players->made, 1);
