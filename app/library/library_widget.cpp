@@ -301,15 +301,11 @@ void LibraryWidget::presentPreview()
     }
     if (preview_)
         return;
-    QImage poster;
-    for (LibraryTile* tile : std::as_const(tiles_)) {
-        if (tile->url() == item->url && tile->hasPoster())
-            poster = tile->playerView()->poster();
-        // The large clip gets the user's attention (and the speakers) alone.
+    // The large clip gets the user's attention (and the speakers) alone.
+    for (LibraryTile* tile : std::as_const(tiles_))
         if (platform::MediaPlayer* player = tile->playerView()->player())
             player->pause();
-    }
-    preview_ = new HistoryVideoPreview(*item, services_.players, poster, this);
+    preview_ = new HistoryVideoPreview(*item, services_.players, services_.thumbnails, this);
     preview_->setAttribute(Qt::WA_DeleteOnClose);
     connect(preview_, &QDialog::finished, this, [this] { view_->setPreviewItem(std::nullopt); });
     preview_->open();

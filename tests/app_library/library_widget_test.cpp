@@ -220,6 +220,32 @@ TEST_F(LibraryWidgetTest, EachShowingGivesThePreviewAFreshItemAndHidingPauses)
     EXPECT_EQ(players->events, (QStringList { "1: item " + kA }));
 }
 
+TEST_F(LibraryWidgetTest, APreviewOpenedBeforeItsThumbnailShowsItOnceDecodedWithoutPlaying)
+{
+    QTemporaryDir cacheDir;
+    auto grabbing = std::make_shared<CountingFrameGrabber>();
+    library::ThumbnailCache thumbnails(grabbing, cacheDir.filePath("thumbnails"));
+    // Another clip's thumbnail is on its way and must not land on this sheet.
+    thumbnails.request(QUrl(kB));
+    library::LibraryItem item;
+    item.url = kA;
+    library::HistoryVideoPreview preview(item, recordingFactory(players), &thumbnails);
+    preview.show();
+    bool otherLanded = false;
+    QObject::connect(&thumbnails, &library::ThumbnailCache::ready, &preview, [&](const QUrl& clip) {
+        otherLanded = otherLanded || (clip == QUrl(kB) && !preview.playerView()->poster().isNull());
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grabbing->decodes == 2 && !thumbnails.cached(QUrl(kA)).isNull(); }));
+    EXPECT_FALSE(otherLanded) << "another clip's thumbnail showed on the sheet";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview.playerView()->poster(), thumbnails.cached(QUrl(kA)));
+    EXPECT_FALSE(preview.player()->isPlaying());
+
+    library::HistoryVideoPreview again(item, recordingFactory(players), &thumbnails);
+    EXPECT_EQ(again.playerView()->poster(), thumbnails.cached(QUrl(kA)));
+    EXPECT_EQ(grabbing->decodes, 2) << "the clip was decoded again";
+}
+
 TEST_F(LibraryWidgetTest, TwoHundredClipsOpenWithoutTwoHundredDecodesOrPlayers)
 {
     QList<QByteArray> entries;
