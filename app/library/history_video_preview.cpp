@@ -2,6 +2,7 @@
 
 #include "app/library/elided_label.h"
 #include "app/library/player_view.h"
+#include "app/library/thumbnail_cache.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,7 +13,7 @@
 namespace quorvel::library {
 
 HistoryVideoPreview::HistoryVideoPreview(
-    LibraryItem item, const platform::MediaPlayerFactory& players, const QImage& poster, QWidget* parent)
+    LibraryItem item, const platform::MediaPlayerFactory& players, ThumbnailCache* thumbnails, QWidget* parent)
     : QDialog(parent)
     , item_(std::move(item))
     , player_(players ? players() : nullptr)
@@ -35,7 +36,6 @@ HistoryVideoPreview::HistoryVideoPreview(
     // The sheet feeds its own player, so the view never makes one from an address.
     playerView_ = new PlayerView(platform::MediaPlayerFactory(), this);
     playerView_->setPlayer(player_.get());
-    playerView_->setPoster(poster);
     playerView_->setMinimumHeight(300);
 
     auto* promptGroup = new QGroupBox(QStringLiteral("Prompt"), this);
@@ -56,6 +56,16 @@ HistoryVideoPreview::HistoryVideoPreview(
     layout->addWidget(playerView_, 1);
     layout->addWidget(promptGroup);
     layout->addWidget(recipe_);
+
+    // Connected before asking: a thumbnail already cached arrives within request().
+    const QUrl clip(item_.url, QUrl::StrictMode);
+    if (thumbnails && clip.isValid() && !clip.isRelative()) {
+        connect(thumbnails, &ThumbnailCache::ready, this, [this, clip](const QUrl& done, const QImage& image) {
+            if (done == clip)
+                playerView_->setPoster(image);
+        });
+        thumbnails->request(clip);
+    }
 }
 
 HistoryVideoPreview::~HistoryVideoPreview()

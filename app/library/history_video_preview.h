@@ -15,14 +15,16 @@ namespace quorvel::library {
 
 class ElidedLabel;
 class PlayerView;
+class ThumbnailCache;
 
 class HistoryVideoPreview final : public QDialog {
     Q_OBJECT
 public:
-    // Each preview starts with a new, empty player from `players`; `poster` (the clip's thumbnail,
-    // if any) shows until the first frame.
-    HistoryVideoPreview(LibraryItem item, const platform::MediaPlayerFactory& players, const QImage& poster = {},
-        QWidget* parent = nullptr);
+    // Each preview starts with a new, empty player from `players`. The clip's thumbnail from
+    // `thumbnails` (if given) shows until the first frame, also when it is decoded only after the
+    // sheet opened.
+    HistoryVideoPreview(LibraryItem item, const platform::MediaPlayerFactory& players,
+        ThumbnailCache* thumbnails = nullptr, QWidget* parent = nullptr);
     ~HistoryVideoPreview() override;
 
     const LibraryItem& item() const { return item_; }

@@ -106,6 +106,9 @@ LibraryTile::LibraryTile(
     layout->addWidget(hint);
     layout->addLayout(buttons);
     layout->addWidget(saved_);
+    // A tile taller than its content (a tall window, a taller neighbour in its row) keeps its
+    // controls together and leaves the room below them.
+    layout->addStretch(1);
     present(item, false);
 }
 
@@ -189,8 +192,11 @@ LibraryWidget::LibraryWidget(LibraryView* view, LibraryWidgetServices services, 
     emptyLayout->addStretch(1);
 
     grid_ = new QWidget;
-    gridLayout_ = new QGridLayout(grid_);
-    gridLayout_->setAlignment(Qt::AlignTop);
+    gridLayout_ = new QGridLayout;
+    // Rows keep to their content in a tall window; the room left over goes below the last one.
+    auto* gridColumn = new QVBoxLayout(grid_);
+    gridColumn->addLayout(gridLayout_);
+    gridColumn->addStretch(1);
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -295,15 +301,11 @@ void LibraryWidget::presentPreview()
     }
     if (preview_)
         return;
-    QImage poster;
-    for (LibraryTile* tile : std::as_const(tiles_)) {
-        if (tile->url() == item->url && tile->hasPoster())
-            poster = tile->playerView()->poster();
-        // The large clip gets the user's attention (and the speakers) alone.
+    // The large clip gets the user's attention (and the speakers) alone.
+    for (LibraryTile* tile : std::as_const(tiles_))
         if (platform::MediaPlayer* player = tile->playerView()->player())
             player->pause();
-    }
-    preview_ = new HistoryVideoPreview(*item, services_.players, poster, this);
+    preview_ = new HistoryVideoPreview(*item, services_.players, services_.thumbnails, this);
     preview_->setAttribute(Qt::WA_DeleteOnClose);
     connect(preview_, &QDialog::finished, this, [this] { view_->setPreviewItem(std::nullopt); });
     preview_->open();

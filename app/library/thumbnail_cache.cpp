@@ -30,16 +30,23 @@ ThumbnailCache::ThumbnailCache(
 int ThumbnailCache::prune(const QString& directory, Bounds bounds)
 {
     static const QRegularExpression name(QStringLiteral("^[0-9a-f]{64}\\.jpg$"));
+    // What a save cut short leaves behind: the thumbnail's name and a six-character suffix. A
+    // young one may still be being written by another window, so only old ones go.
+    static const QRegularExpression partial(QStringLiteral("^[0-9a-f]{64}\\.jpg\\.[A-Za-z0-9]{6}$"));
+    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-staleSaveSeconds);
+    int removed = 0;
     QFileInfoList files;
-    for (const QFileInfo& file : QDir(directory).entryInfoList(QDir::Files | QDir::NoDotAndDotDot))
+    for (const QFileInfo& file : QDir(directory).entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {
         if (name.match(file.fileName()).hasMatch())
             files.append(file);
+        else if (partial.match(file.fileName()).hasMatch() && file.lastModified() < abandoned)
+            removed += QFile::remove(file.filePath()) ? 1 : 0;
+    }
     // Most recently used first; names break ties so the outcome never depends on listing order.
     std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
         const QDateTime left = a.lastModified(), right = b.lastModified();
         return left != right ? left > right : a.fileName() < b.fileName();
     });
-    int removed = 0;
     qint64 bytes = 0;
     for (int i = 0; i < files.size(); ++i) {
         bytes += files[i].size();

@@ -36,8 +36,12 @@ public:
     ThumbnailCache(std::shared_ptr<platform::FrameGrabber> grabber, QString directory, QObject* parent = nullptr,
         Bounds bounds = {});
 
-    // Deletes the thumbnails used longest ago until `directory` is within `bounds`; files that are
-    // not thumbnails are left alone. Returns how many were deleted.
+    // A half-written thumbnail older than this belongs to a save that will never finish.
+    static constexpr int staleSaveSeconds = 5 * 60;
+
+    // Deletes the thumbnails used longest ago until `directory` is within `bounds`, and the
+    // leftovers of interrupted saves older than `staleSaveSeconds`; other files are left alone.
+    // Returns how many were deleted.
     static int prune(const QString& directory, Bounds bounds);
 
     // The thumbnail when it is in memory or on disk; a null image otherwise. Never decodes. A file

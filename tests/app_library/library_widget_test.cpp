@@ -20,6 +20,7 @@
 namespace quorvel::testing {
 namespace {
 
+using library::LibraryTile;
 using library::LibraryWidget;
 
 const QString kA = QStringLiteral("https://cdn.example/a.mp4");
@@ -99,6 +100,16 @@ TEST_F(LibraryWidgetTest, TilesCarryEveryControlAndNoPlayerUntilStarted)
     EXPECT_EQ(fields[0]->placeholderText(), "Optional title");
     EXPECT_EQ(fields[0]->text(), "Harbor");
     EXPECT_EQ(players->made, 0) << "tiles made players before anyone pressed play";
+
+    // Stretched far beyond its content, a tile still keeps its title, hint and buttons together.
+    widget->resize(1600, 1400);
+    QCoreApplication::processEvents();
+    for (LibraryTile* tile : widget->tiles()) {
+        auto* title = tile->findChild<QLineEdit*>();
+        auto* save = shown<QPushButton>(*tile, "Save Title").value(0);
+        ASSERT_NE(save, nullptr);
+        EXPECT_LT(save->y() - title->geometry().bottom(), 3 * title->height()) << "a gap opened inside a tile";
+    }
 
     widget->tiles()[1]->playerView()->togglePlayback();
     EXPECT_EQ(players->made, 1);
@@ -207,6 +218,32 @@ TEST_F(LibraryWidgetTest, EachShowingGivesThePreviewAFreshItemAndHidingPauses)
     players->events.clear();
     preview.show();
     EXPECT_EQ(players->events, (QStringList { "1: item " + kA }));
+}
+
+TEST_F(LibraryWidgetTest, APreviewOpenedBeforeItsThumbnailShowsItOnceDecodedWithoutPlaying)
+{
+    QTemporaryDir cacheDir;
+    auto grabbing = std::make_shared<CountingFrameGrabber>();
+    library::ThumbnailCache thumbnails(grabbing, cacheDir.filePath("thumbnails"));
+    // Another clip's thumbnail is on its way and must not land on this sheet.
+    thumbnails.request(QUrl(kB));
+    library::LibraryItem item;
+    item.url = kA;
+    library::HistoryVideoPreview preview(item, recordingFactory(players), &thumbnails);
+    preview.show();
+    bool otherLanded = false;
+    QObject::connect(&thumbnails, &library::ThumbnailCache::ready, &preview, [&](const QUrl& clip) {
+        otherLanded = otherLanded || (clip == QUrl(kB) && !preview.playerView()->poster().isNull());
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grabbing->decodes == 2 && !thumbnails.cached(QUrl(kA)).isNull(); }));
+    EXPECT_FALSE(otherLanded) << "another clip's thumbnail showed on the sheet";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview.playerView()->poster(), thumbnails.cached(QUrl(kA)));
+    EXPECT_FALSE(preview.player()->isPlaying());
+
+    library::HistoryVideoPreview again(item, recordingFactory(players), &thumbnails);
+    EXPECT_EQ(again.playerView()->poster(), thumbnails.cached(QUrl(kA)));
+    EXPECT_EQ(grabbing->decodes, 2) << "the clip was decoded again";
 }
 
 TEST_F(LibraryWidgetTest, TwoHundredClipsOpenWithoutTwoHundredDecodesOrPlayers)

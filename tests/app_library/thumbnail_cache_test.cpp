@@ -98,11 +98,11 @@ TEST_F(ThumbnailCacheTest, AnUnreadableFileIsTreatedAsMissing)
     EXPECT_FALSE(ThumbnailCache(grabbing, folder()).cached(kClip).isNull()) << "the junk was not replaced";
 }
 
-// Writes a thumbnail-named file of `bytes` bytes, last modified `age` seconds ago.
-QString plantThumbnail(const QString& folder, char tag, int bytes, int age)
+// Writes a thumbnail-named file (plus `suffix`) of `bytes` bytes, last modified `age` seconds ago.
+QString plantThumbnail(const QString& folder, char tag, int bytes, int age, const QString& suffix = {})
 {
     QDir().mkpath(folder);
-    QFile file(QDir(folder).filePath(QString(64, QLatin1Char(tag)) + QStringLiteral(".jpg")));
+    QFile file(QDir(folder).filePath(QString(64, QLatin1Char(tag)) + QStringLiteral(".jpg") + suffix));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(bytes, 'x'));
     file.flush();
@@ -138,7 +138,7 @@ TEST_F(ThumbnailCacheTest, PruningKeepsTheMostRecentlyUsedWithinBothBounds)
     }
 }
 
-TEST_F(ThumbnailCacheTest, AThumbnailReadCountsAsUsedAndOtherFilesAreNotPruned)
+TEST_F(ThumbnailCacheTest, AThumbnailReadCountsAsUsedAndOnlyAbandonedSavesGoWithIt)
 {
     ThumbnailCache cache(grabbing, folder(), nullptr, { 1000, 1 << 20 });
     QImage picture(16, 9, QImage::Format_RGB32);
@@ -152,11 +152,17 @@ TEST_F(ThumbnailCacheTest, AThumbnailReadCountsAsUsedAndOtherFilesAreNotPruned)
     plantThumbnail(folder(), 'e', 100, 3600);
     const QString foreign = QDir(folder()).filePath("notes.txt");
     QFile(foreign).open(QIODevice::WriteOnly);
+    const QString abandoned = plantThumbnail(folder(), 'f', 100, 3600, ".xQzTwA");
+    const QString saving = plantThumbnail(folder(), 'f', 100, 10, ".bKcR7p");
+    const QString backup = plantThumbnail(folder(), 'f', 100, 3600, ".bak");
 
     ASSERT_FALSE(cache.cached(kClip).isNull());
-    EXPECT_EQ(ThumbnailCache::prune(folder(), { 1, 1 << 20 }), 1);
+    EXPECT_EQ(ThumbnailCache::prune(folder(), { 1, 1 << 20 }), 2);
     EXPECT_TRUE(QFileInfo::exists(cache.pathFor(kClip))) << "the thumbnail just read was pruned";
     EXPECT_TRUE(QFileInfo::exists(foreign));
+    EXPECT_FALSE(QFileInfo::exists(abandoned)) << "an interrupted save was kept";
+    EXPECT_TRUE(QFileInfo::exists(saving)) << "a save in progress was removed";
+    EXPECT_TRUE(QFileInfo::exists(backup));
 }
 
 TEST_F(ThumbnailCacheTest, ANewCacheBringsItsFolderWithinBounds)
