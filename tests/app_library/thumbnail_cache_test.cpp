@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,9 @@ TEST_F(ThumbnailCacheTest, PruningKeepsTheMostRecentlyUsedWithinBothBounds)
 TEST_F(ThumbnailCacheTest, AThumbnailReadCountsAsUsedAndOnlyAbandonedSavesGoWithIt)
 {
     ThumbnailCache cache(grabbing, folder(), nullptr, { 1000, 1 << 20 });
+    // The cache's own prune at start must be over before the files below are planted, or it
+    // takes the abandoned save first.
+    QThreadPool::globalInstance()->waitForDone();
     QImage picture(16, 9, QImage::Format_RGB32);
     picture.fill(Qt::red);
     QDir().mkpath(folder());
