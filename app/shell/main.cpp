@@ -106,18 +106,26 @@ int main(int argc, char** argv)
     // What the create window reads besides the app's stores; made before the host so that every
     // window goes first.
     platform::SystemClock clock;
-    platform::FilePreferences preferences(QStringLiteral("com.quorvel.Quorvel"));
-    const std::shared_ptr<platform::PreferenceSuite> defaults = preferences.standard();
+    // One view of the app's settings; the kit also reads the store per display and space from it,
+    // synthesised from this desktop's screens.
+    const auto screens = std::make_shared<platform::QtScreens>();
+    const auto preferences = std::make_shared<platform::FilePreferences>(
+        QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
+    const std::shared_ptr<platform::PreferenceSuite> defaults = preferences->standard();
+    // The developer-mode check each window starts for itself.
+    const auto debugAccess = [&identity, &secrets, defaults](app::QuorvelApp& shell) {
+        return [&shell, &identity, &secrets, defaults] {
+            return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
+        };
+    };
     create::SystemRandomIndexSource random;
     app::WidgetWindowHost host(quorvel);
 
     host.setContent(app::windowIds::create, [&](app::QuorvelApp& shell) -> QWidget* {
-        auto* view = new create::CreateView({ shell.auth(), shell.generation(), *defaults, identity, sleeper, random,
-            [&shell, &identity, &secrets, defaults] {
-                return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
-            },
-            { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
-                [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
+        auto* view = new create::CreateView(
+            { shell.auth(), shell.generation(), *defaults, identity, sleeper, random, debugAccess(shell),
+                { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
+                    [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
     });
     // The library and preview windows share a thumbnail cache that belongs to the host, so a clip
@@ -137,17 +145,10 @@ int main(int argc, char** argv)
         return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));
     });
     // The main window's content: onboarding, the main screen and the screensaver's installation.
-    // The kit reads the store per display and space, synthesised from this desktop's screens.
-    const auto screens = std::make_shared<platform::QtScreens>();
-    const auto kitPreferences = std::make_shared<platform::FilePreferences>(
-        QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
     platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
     host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
         auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
-            screensaverDaemon, app::systemPluginManagerServices(system, kitPreferences, screens),
-            [&shell, &identity, &secrets, defaults] {
-                return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
-            },
+            screensaverDaemon, app::systemPluginManagerServices(system, preferences, screens), debugAccess(shell),
             [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl() });
         return new app::ContentWidget(view, network);
     });
