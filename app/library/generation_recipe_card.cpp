@@ -1,13 +1,11 @@
 #include "app/library/generation_recipe_card.h"
+#include "app/create/recipe_vocabulary.h"
 
 namespace quorvel::library {
 
 QString qualityText(bool lite, bool debug)
 {
-    const QString tier = lite ? QStringLiteral("Lite") : QStringLiteral("Standard");
-    if (debug)
-        return tier + QStringLiteral(" · Debug");
-    return tier + (lite ? QStringLiteral(" · 1 wumble credit") : QStringLiteral(" · 5 wumble credits"));
+    return create::vocabulary::tier(lite).recipeCardText(debug);
 }
 
 RecipeCard recipeCard(const app::GenerationSubmission& submission)
