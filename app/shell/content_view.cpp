@@ -150,24 +150,43 @@ QString ContentView::plansSubtitle() const
     return *credits_ >= 1 ? contentTexts::plansFreeLeft : contentTexts::plansOut;
 }
 
-QString ContentView::statusText() const
+ContentView::Status ContentView::status() const
 {
     const PluginManager& m = *pluginManager_;
     if (!m.isInstalled())
-        return contentTexts::notInstalled;
+        return Status::notInstalled;
     if (m.isTurnedOff())
+        return Status::turnedOff;
+    return m.isActiveScreensaver() ? Status::active : Status::notActive;
+}
+
+QString ContentView::statusText() const
+{
+    switch (status()) {
+    case Status::notInstalled:
+        return contentTexts::notInstalled;
+    case Status::turnedOff:
         return contentTexts::turnedOff;
-    return m.isActiveScreensaver() ? contentTexts::active : contentTexts::notActive;
+    case Status::active:
+        return contentTexts::active;
+    case Status::notActive:
+        break;
+    }
+    return contentTexts::notActive;
 }
 
 ContentView::Dot ContentView::statusDot() const
 {
-    const PluginManager& m = *pluginManager_;
-    if (!m.isInstalled())
+    switch (status()) {
+    case Status::notInstalled:
         return Dot::grey;
-    if (m.isTurnedOff())
-        return Dot::orange;
-    return m.isActiveScreensaver() ? Dot::green : Dot::orange;
+    case Status::active:
+        return Dot::green;
+    case Status::turnedOff:
+    case Status::notActive:
+        break;
+    }
+    return Dot::orange;
 }
 
 std::optional<QString> ContentView::creditCaption() const
@@ -187,12 +206,17 @@ bool ContentView::showsLoading() const
 
 ContentView::StatusAction ContentView::statusAction() const
 {
-    const PluginManager& m = *pluginManager_;
-    if (!m.isInstalled())
+    switch (status()) {
+    case Status::notInstalled:
         return StatusAction::install;
-    if (m.isTurnedOff())
+    case Status::turnedOff:
         return StatusAction::turnOn;
-    return m.isActiveScreensaver() ? StatusAction::none : StatusAction::enable;
+    case Status::active:
+        return StatusAction::none;
+    case Status::notActive:
+        break;
+    }
+    return StatusAction::enable;
 }
 
 QString ContentView::statusActionText() const

@@ -193,6 +193,10 @@ signals:
     void screenChanged();
 
 private:
+    // The screensaver's state by the first matching condition; text, dot and action follow from it.
+    enum class Status { notInstalled, turnedOff, active, notActive };
+    Status status() const;
+
     void clipChanged();
     void noteScreen();
 
