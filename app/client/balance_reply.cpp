@@ -4,6 +4,12 @@
 
 namespace quorvel::app {
 
+QString creditCountText(qint64 credits)
+{
+    return credits == 1 ? QStringLiteral("1 wumble credit")
+                        : QString::number(credits) + QStringLiteral(" wumble credits");
+}
+
 std::optional<BalanceReply> readBalance(const AuthorizedResult& result)
 {
     if (!result.isResponse() || result.status() != 200)

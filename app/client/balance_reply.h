@@ -20,6 +20,9 @@ struct BalanceReply {
     bool operator==(const BalanceReply&) const = default;
 };
 
+// "1 wumble credit", "8 wumble credits": the count as every screen words it.
+QString creditCountText(qint64 credits);
+
 // The reply of a 200 whose body is a JSON object; none for anything else, so callers keep what
 // they showed before.
 std::optional<BalanceReply> readBalance(const AuthorizedResult& result);

@@ -17,9 +17,7 @@ namespace quorvel::create {
 
 QString creditsAvailableText(qint64 credits)
 {
-    if (credits == 1)
-        return QStringLiteral("1 wumble credit available");
-    return QString::number(credits) + QStringLiteral(" wumble credits available");
+    return app::creditCountText(credits) + QStringLiteral(" available");
 }
 
 QString monthAndDay(const QDate& day, const QLocale& locale)

@@ -39,9 +39,7 @@ std::array<Plan, 2> upgradePlans(const app::ServiceConfig& config)
 
 QString creditsLoadedText(qint64 credits)
 {
-    if (credits == 1)
-        return QStringLiteral("1 wumble credit loaded");
-    return QString::number(credits) + QStringLiteral(" wumble credits loaded");
+    return app::creditCountText(credits) + QStringLiteral(" loaded");
 }
 
 std::optional<QUrl> checkoutAddress(const QString& page, const QString& machine)

@@ -195,8 +195,7 @@ std::optional<QString> ContentView::creditCaption() const
         return contentTexts::debugCredits;
     if (!credits_)
         return std::nullopt;
-    return *credits_ == 1 ? QStringLiteral("1 wumble credit")
-                          : QString::number(*credits_) + QStringLiteral(" wumble credits");
+    return creditCountText(*credits_);
 }
 
 bool ContentView::showsLoading() const
