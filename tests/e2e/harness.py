@@ -18,6 +18,17 @@ class Failure(AssertionError):
     """A step did not reach what a user would see; the message says what was missing."""
 
 
+def end_process(proc):
+    """Asks a child to end, and kills it when it has not within 5 s."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
 def wait_until(what, predicate, timeout, interval=0.05):
     """Polls `predicate` until it returns something truthy; raises Failure naming `what` on timeout."""
     deadline = time.monotonic() + timeout
@@ -66,13 +77,8 @@ class Service:
         return f"http://127.0.0.1:{self.port}"
 
     def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        if self.proc:
+            end_process(self.proc)
 
     def enrolled_machines(self):
         """The machine identifiers that enrolled, read from the service's own database."""
@@ -300,11 +306,5 @@ class Program:
         return self.proc.poll() is None
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        end_process(self.proc)
         self.log.close()
