@@ -41,8 +41,8 @@ SettingsPane::SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::
     idleTime_ = new QComboBox(this);
     idleTime_->setAccessibleName(QStringLiteral("Start after"));
     connect(idleTime_, &QComboBox::activated, this, [this](int index) { settings_.chooseIdleTime(index); });
-    turnedOn_ = new QCheckBox(QStringLiteral("Quorvel"), this);
-    turnedOn_->setAccessibleName(QStringLiteral("Quorvel"));
+    turnedOn_ = new QCheckBox(QStringLiteral("Turned on"), this);
+    turnedOn_->setAccessibleName(QStringLiteral("Quorvel turned on"));
     // clicked, not toggled: only the user's own click runs the registry tool, never render().
     connect(turnedOn_, &QCheckBox::clicked, this, [this](bool on) { settings_.turnOn(on); });
     status_ = new QLabel(this);
@@ -54,7 +54,7 @@ SettingsPane::SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::
     buttons->addWidget(optionsButton_);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Start after"), idleTime_);
-    form->addRow(QString(), turnedOn_);
+    form->addRow(QStringLiteral("Quorvel"), turnedOn_);
     form->addRow(QString(), status_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(preview_);
