@@ -56,6 +56,8 @@ QString LoadError::reason() const
         return QStringLiteral("not a Quorvel module");
     case Kind::IncompatibleVersion:
         return QStringLiteral("incompatible version");
+    case Kind::TurnedOff:
+        return QStringLiteral("turned off");
     }
     return {};
 }

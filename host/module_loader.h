@@ -17,12 +17,12 @@ namespace quorvel::saver {
 inline constexpr const char* kPlugInLibraryKey = "QuorvelPlugInLibrary";
 
 struct LoadError {
-    enum class Kind { NoSuchBundle, NotAModule, IncompatibleVersion };
+    enum class Kind { NoSuchBundle, NotAModule, IncompatibleVersion, TurnedOff };
     Kind kind;
     // What exactly went wrong, for the printed line (a path, the loader's error...).
     QString detail;
 
-    // "no such bundle", "not a Quorvel module" or "incompatible version".
+    // "no such bundle", "not a Quorvel module", "incompatible version" or "turned off".
     QString reason() const;
     // The reason followed by the detail: "not a Quorvel module: <detail>".
     QString message() const;

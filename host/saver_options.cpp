@@ -4,11 +4,15 @@ namespace quorvel::saver {
 
 QString saverUsage()
 {
-    return QStringLiteral("Usage: quorvel-saver [--bundle PATH] [--preview | --settings | --window-id ID]\n"
-                          "  --bundle PATH     the screensaver module (.appex) to run; default: the selected module\n"
-                          "  --preview         one preview instance in a small window\n"
-                          "  --settings        the settings pane: preview and the module's options\n"
-                          "  --window-id ID    draw into the existing X11 window ID (also XSCREENSAVER_WINDOW)\n");
+    return QStringLiteral(
+        "Usage: quorvel-saver [--bundle PATH] [--preview | --settings | --window-id ID]\n"
+        "       quorvel-saver --agent | --idle-time [SECONDS]\n"
+        "  --bundle PATH     the screensaver module (.appex) to run; default: the selected module\n"
+        "  --preview         one preview instance in a small window\n"
+        "  --settings        the settings pane: preview, the module's options, start after, on or off\n"
+        "  --window-id ID    draw into the existing X11 window ID (also XSCREENSAVER_WINDOW; -root is ignored)\n"
+        "  --agent           start the screensaver after the idle time without input (one per session)\n"
+        "  --idle-time [S]   set the idle time to S seconds (0: never), or print it\n");
 }
 
 std::optional<quint64> parseWindowId(const QString& text)
@@ -49,6 +53,24 @@ std::variant<SaverOptions, OptionsError> parseSaverOptions(
         };
         if ((name == QLatin1String("--help") || name == QLatin1String("-h")) && !inlineValue) {
             options.help = true;
+        } else if (argument == QLatin1String("-root")) {
+            // The daemons pass it to their programs; the window still comes from XSCREENSAVER_WINDOW.
+        } else if (name == QLatin1String("--agent") && !inlineValue) {
+            options.mode = SaverMode::Agent;
+            ++modeFlags;
+        } else if (name == QLatin1String("--idle-time")) {
+            // The value is optional: a following argument that is not an option is taken as it.
+            std::optional<QString> text = inlineValue;
+            if (!text && i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1String("--")))
+                text = arguments.at(++i);
+            if (text) {
+                bool ok = false;
+                options.idleTimeSeconds = text->trimmed().toLongLong(&ok);
+                if (!ok)
+                    return OptionsError { QStringLiteral("--idle-time needs whole seconds, got \"%1\"").arg(*text) };
+            }
+            options.mode = SaverMode::IdleTime;
+            ++modeFlags;
         } else if (name == QLatin1String("--bundle")) {
             const std::optional<QString> path = value();
             if (!path || path->isEmpty())
@@ -76,7 +98,8 @@ std::variant<SaverOptions, OptionsError> parseSaverOptions(
         }
     }
     if (modeFlags > 1)
-        return OptionsError { QStringLiteral("--preview, --settings and --window-id exclude each other") };
+        return OptionsError { QStringLiteral(
+            "--preview, --settings, --window-id, --agent and --idle-time exclude each other") };
     // The daemons' convention: the variable names the window when no mode was asked for.
     if (modeFlags == 0 && !windowGiven && !saverWindowVariable.trimmed().isEmpty()) {
         const std::optional<quint64> id = parseWindowId(saverWindowVariable);

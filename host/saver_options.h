@@ -14,6 +14,8 @@ enum class SaverMode {
     Preview, // one preview instance in a small window
     Settings, // the settings pane: preview plus the configuration sheet
     Window, // one full-screen instance inside an existing X11 window
+    Agent, // the idle agent: starts the full-screen saver after the idle time
+    IdleTime, // sets the idle time (idleTimeSeconds), or prints it when none is given
 };
 
 struct SaverOptions {
@@ -22,6 +24,8 @@ struct SaverOptions {
     QString bundlePath;
     // The X11 window to draw into, for SaverMode::Window.
     quint64 windowId = 0;
+    // SaverMode::IdleTime: the seconds to set, none to print the current idle time.
+    std::optional<qint64> idleTimeSeconds;
     // --help: print the usage and exit successfully.
     bool help = false;
 };

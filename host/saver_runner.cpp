@@ -73,13 +73,16 @@ int runFullScreen(std::unique_ptr<SaverPrincipal> principal)
 }
 
 // No bundle given: every screen plays what its own choice in the wallpaper store selects.
-int runEachScreensChoice(const ModuleLocator& locator)
+int runEachScreensChoice(const SaverEnvironment& environment)
 {
     FullScreenStage stage;
-    ScreenModules modules(locator, stage, [](const QString& message) {
-        QTextStream(stderr) << "quorvel-saver: " << message << Qt::endl;
-        platform::log::error(LogCategory::Host, message);
-    });
+    ScreenModules modules(
+        environment.locator, stage,
+        [](const QString& message) {
+            QTextStream(stderr) << "quorvel-saver: " << message << Qt::endl;
+            platform::log::error(LogCategory::Host, message);
+        },
+        [&environment](const QString& path) { return loadUnlessTurnedOff(environment.elections, path); });
     return runFullScreen(modules, [&modules] { return modules.firstFailure(); });
 }
 
@@ -102,13 +105,43 @@ int runPreview(std::unique_ptr<SaverPrincipal> principal)
     return code;
 }
 
+// The pane opens even without a module to preview: when to start and the on/off switch matter most
+// then.
 int runSettings(std::unique_ptr<SaverPrincipal> principal, SaverEnvironment& environment)
 {
-    SettingsPane pane(std::move(principal), environment.workspace, environment.hostPath);
+    SaverSettings settings(environment.kit, environment.elections);
+    SettingsPane pane(std::move(principal), environment.workspace, environment.hostPath, settings);
     pane.show();
     if (!pane.start())
         platform::log::error(LogCategory::Host, QStringLiteral("the preview could not start"));
     return QApplication::exec();
+}
+
+// Loads the module to run; null, with the failure printed, when there is none.
+std::unique_ptr<SaverPrincipal> principalFor(
+    const SaverOptions& options, SaverEnvironment& environment, std::unique_ptr<LoadedModule>& module)
+{
+    QString bundlePath = options.bundlePath;
+    if (bundlePath.isEmpty()) {
+        auto located = environment.locator.selectedModuleBundle();
+        if (auto* error = std::get_if<LocateError>(&located)) {
+            fail(error->message);
+            return nullptr;
+        }
+        bundlePath = std::get<QString>(located);
+    }
+    LoadResult loaded = loadUnlessTurnedOff(environment.elections, bundlePath);
+    if (auto* error = std::get_if<LoadError>(&loaded)) {
+        fail(error->message());
+        return nullptr;
+    }
+    module = std::move(std::get<std::unique_ptr<LoadedModule>>(loaded));
+    platform::log::info(LogCategory::Host, QStringLiteral("loaded %1").arg(module->libraryPath()));
+    QString error;
+    std::unique_ptr<SaverPrincipal> principal = makeModulePrincipal(module->module(), &error);
+    if (!principal)
+        fail(error);
+    return principal;
 }
 
 int runInWindow(std::unique_ptr<SaverPrincipal> principal, quint64 windowId)
@@ -142,26 +175,17 @@ int runSaver(const SaverOptions& options, SaverEnvironment& environment)
         QCoreApplication::exit(0);
     });
 
+    std::unique_ptr<platform::RunningDeclaration> declaration;
+    if (options.mode == SaverMode::FullScreen)
+        declaration
+            = environment.workspace.declareRunning(QString::fromLatin1(kEngineBundleIdentifier), environment.hostPath);
     if (options.bundlePath.isEmpty() && options.mode == SaverMode::FullScreen)
-        return runEachScreensChoice(environment.locator);
+        return runEachScreensChoice(environment);
 
-    QString bundlePath = options.bundlePath;
-    if (bundlePath.isEmpty()) {
-        auto located = environment.locator.selectedModuleBundle();
-        if (auto* error = std::get_if<LocateError>(&located))
-            return fail(error->message);
-        bundlePath = std::get<QString>(located);
-    }
-    LoadResult loaded = loadSaverModule(bundlePath);
-    if (auto* error = std::get_if<LoadError>(&loaded))
-        return fail(error->message());
-    const std::unique_ptr<LoadedModule> module = std::move(std::get<std::unique_ptr<LoadedModule>>(loaded));
-    platform::log::info(LogCategory::Host, QStringLiteral("loaded %1").arg(module->libraryPath()));
-
-    QString error;
-    std::unique_ptr<SaverPrincipal> principal = makeModulePrincipal(module->module(), &error);
-    if (!principal)
-        return fail(error);
+    std::unique_ptr<LoadedModule> module; // declared first: outlives the principal
+    std::unique_ptr<SaverPrincipal> principal = principalFor(options, environment, module);
+    if (!principal && options.mode != SaverMode::Settings)
+        return kExitFailure;
 
     switch (options.mode) {
     case SaverMode::FullScreen:
@@ -172,6 +196,9 @@ int runSaver(const SaverOptions& options, SaverEnvironment& environment)
         return runSettings(std::move(principal), environment);
     case SaverMode::Window:
         return runInWindow(std::move(principal), options.windowId);
+    case SaverMode::Agent:
+    case SaverMode::IdleTime:
+        break; // run by their own runners
     }
     return kExitFailure;
 }

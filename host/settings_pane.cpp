@@ -2,9 +2,13 @@
 
 #include "platform/log.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDialog>
+#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -18,10 +22,11 @@ constexpr QSize kPreviewSize { 480, 270 };
 
 } // namespace
 
-SettingsPane::SettingsPane(
-    std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace, const QString& hostPath, QWidget* parent)
+SettingsPane::SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace,
+    const QString& hostPath, SaverSettings& settings, QWidget* parent)
     : QWidget(parent)
     , declaration_(workspace.declareRunning(QString::fromLatin1(kSettingsBundleIdentifier), hostPath))
+    , settings_(settings)
 {
     setWindowTitle(QStringLiteral("Screen Saver"));
     preview_ = new QWidget(this);
@@ -33,15 +38,63 @@ SettingsPane::SettingsPane(
     optionsButton_ = new QPushButton(QStringLiteral("Options…"), this);
     connect(optionsButton_, &QPushButton::clicked, this, &SettingsPane::openSheet);
 
+    idleTime_ = new QComboBox(this);
+    idleTime_->setAccessibleName(QStringLiteral("Start after"));
+    connect(idleTime_, &QComboBox::activated, this, [this](int index) { settings_.chooseIdleTime(index); });
+    turnedOn_ = new QCheckBox(QStringLiteral("Turned on"), this);
+    turnedOn_->setAccessibleName(QStringLiteral("Quorvel turned on"));
+    // clicked, not toggled: only the user's own click runs the registry tool, never render().
+    connect(turnedOn_, &QCheckBox::clicked, this, [this](bool on) { settings_.turnOn(on); });
+    status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
+    status_->setWordWrap(true);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(optionsButton_);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Start after"), idleTime_);
+    form->addRow(QStringLiteral("Quorvel"), turnedOn_);
+    form->addRow(QString(), status_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(preview_);
     layout->addLayout(buttons);
+    layout->addLayout(form);
 
     stage_.emplace(preview_);
-    session_ = std::make_unique<SaverSession>(std::move(principal), *stage_);
+    if (principal)
+        session_ = std::make_unique<SaverSession>(std::move(principal), *stage_);
+    else
+        optionsButton_->setEnabled(false);
+    connect(&settings_, &SaverSettings::changed, this, &SettingsPane::render);
+    render();
+    settings_.refreshElection();
+}
+
+void SettingsPane::render()
+{
+    const QSignalBlocker quiet(idleTime_);
+    idleTime_->clear();
+    for (const IdleChoice& choice : settings_.idleChoices())
+        idleTime_->addItem(choice.title);
+    idleTime_->setCurrentIndex(settings_.currentIdleChoice());
+
+    const std::optional<Election> election = settings_.election();
+    turnedOn_->setChecked(election == Election::on);
+    turnedOn_->setEnabled(election && *election != Election::notRegistered && !settings_.isElecting());
+    QString status;
+    bool failed = false;
+    if (!settings_.idleTimeError().isEmpty() || !settings_.electionError().isEmpty()) {
+        failed = true;
+        status = settings_.idleTimeError().isEmpty() ? settings_.electionError() : settings_.idleTimeError();
+    } else if (election == Election::notRegistered) {
+        status = QStringLiteral("Screensaver not installed");
+    } else if (election == Election::off) {
+        status = QStringLiteral("Turned off - Quorvel does not start until it is turned on.");
+    }
+    status_->setText(status);
+    status_->setStyleSheet(failed ? QStringLiteral("color: #c0392b;") : QString());
+    status_->setVisible(!status.isEmpty());
 }
 
 SettingsPane::~SettingsPane()
@@ -51,6 +104,8 @@ SettingsPane::~SettingsPane()
 
 bool SettingsPane::start()
 {
+    if (!session_)
+        return false;
     const bool started = session_->start({ stage_->target() }) > 0;
     openSheet();
     return started;
@@ -58,7 +113,7 @@ bool SettingsPane::start()
 
 void SettingsPane::openSheet()
 {
-    SaverPrincipal* principal = session_->principal();
+    SaverPrincipal* principal = session_ ? session_->principal() : nullptr;
     if (sheet_ || !principal)
         return;
     try {

@@ -1,9 +1,11 @@
 #pragma once
-// The settings pane: a live preview of the module and its configuration sheet. While it is open
+// The settings pane: a live preview of the module and its configuration sheet, when to start the
+// screensaver, and the switch that turns the extension on or off in the registry. While it is open
 // the process is declared as the system's wallpaper settings extension, which the module reads to
 // keep its views muted.
 
 #include "host/saver_session.h"
+#include "host/saver_settings.h"
 #include "host/stages.h"
 #include "platform/workspace.h"
 
@@ -14,6 +16,9 @@
 #include <memory>
 #include <optional>
 
+class QCheckBox;
+class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace quorvel::saver {
@@ -23,9 +28,10 @@ inline constexpr const char* kSettingsBundleIdentifier = "com.apple.Wallpaper-Se
 class SettingsPane : public QWidget {
     Q_OBJECT
 public:
-    // Declares the process running as the settings extension at once, before any view exists.
+    // Declares the process running as the settings extension at once, before any view exists. A
+    // null `principal` (no module, or one turned off) leaves the preview black and the rest usable.
     SettingsPane(std::unique_ptr<SaverPrincipal> principal, platform::Workspace& workspace, const QString& hostPath,
-        QWidget* parent = nullptr);
+        SaverSettings& settings, QWidget* parent = nullptr);
     ~SettingsPane() override;
 
     // Starts the preview and opens the configuration sheet; false when the preview could not start.
@@ -34,7 +40,9 @@ public:
     void openSheet();
     bool isSheetOpen() const { return sheet_ != nullptr; }
     QDialog* sheet() const { return sheet_; }
-    const SaverSession& session() const { return *session_; }
+    const SaverSession* session() const { return session_.get(); }
+    QComboBox* idleTimeChoice() const { return idleTime_; }
+    QCheckBox* turnedOnSwitch() const { return turnedOn_; }
     bool isDeclaredRunning() const { return declaration_ != nullptr; }
 
 protected:
@@ -43,10 +51,15 @@ protected:
 private:
     void closeSheet();
     void shutDown();
+    void render();
 
     std::unique_ptr<platform::RunningDeclaration> declaration_;
     QWidget* preview_ = nullptr;
     QPushButton* optionsButton_ = nullptr;
+    SaverSettings& settings_;
+    QComboBox* idleTime_ = nullptr;
+    QCheckBox* turnedOn_ = nullptr;
+    QLabel* status_ = nullptr;
     std::optional<ContainerStage> stage_;
     std::unique_ptr<SaverSession> session_;
     std::unique_ptr<SaverConfigurationController> configuration_;

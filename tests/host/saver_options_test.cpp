@@ -7,12 +7,14 @@ using namespace quorvel::saver;
 
 namespace {
 
-std::optional<SaverOptions> expect(SaverMode mode, const QString& bundle = {}, quint64 window = 0)
+std::optional<SaverOptions> expect(
+    SaverMode mode, const QString& bundle = {}, quint64 window = 0, std::optional<qint64> idleTime = {})
 {
     SaverOptions options;
     options.mode = mode;
     options.bundlePath = bundle;
     options.windowId = window;
+    options.idleTimeSeconds = idleTime;
     return options;
 }
 
@@ -43,6 +45,14 @@ TEST(SaverOptions, ModesBundlesWindowsAndRefusals)
         { "unknown option", { "--frobnicate" }, {}, std::nullopt },
         { "a flag given a value", { "--preview=yes" }, {}, std::nullopt },
         { "garbage in the daemon's variable", {}, "window", std::nullopt },
+        { "the daemons' -root is ignored, the variable still names the window", { "-root" }, "0x400001",
+            expect(SaverMode::Window, {}, 0x400001) },
+        { "the agent", { "--agent" }, "0x400001", expect(SaverMode::Agent) },
+        { "idle time to print", { "--idle-time" }, {}, expect(SaverMode::IdleTime) },
+        { "idle time to set", { "--idle-time", "120" }, {}, expect(SaverMode::IdleTime, {}, 0, 120) },
+        { "a negative idle time reaches the kit", { "--idle-time", "-5" }, {}, expect(SaverMode::IdleTime, {}, 0, -5) },
+        { "idle time that is no number", { "--idle-time=soon" }, {}, std::nullopt },
+        { "agent and settings", { "--agent", "--settings" }, {}, std::nullopt },
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -54,6 +64,7 @@ TEST(SaverOptions, ModesBundlesWindowsAndRefusals)
         EXPECT_EQ(options.mode, row.expected->mode);
         EXPECT_EQ(options.bundlePath, row.expected->bundlePath);
         EXPECT_EQ(options.windowId, row.expected->windowId);
+        EXPECT_EQ(options.idleTimeSeconds, row.expected->idleTimeSeconds);
     }
 }
 
