@@ -7,6 +7,8 @@
 #include "app/client/user_defaults.h"
 #include "app/shell/app_location_manager.h"
 #include "app/shell/window_directory.h"
+#include "kit/tessary.h"
+#include "platform/idle_monitor.h"
 #include "platform/log.h"
 #include "platform/preferences.h"
 #include "platform/screensaver_daemon.h"
@@ -14,6 +16,8 @@
 
 #include <QPointer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace quorvel::app {
 
@@ -27,6 +31,29 @@ void detach(QCoro::Task<> task)
     Q_UNUSED(task);
 }
 
+// The idle agent's own default when no idle time was ever chosen.
+constexpr qint64 kDefaultIdleSeconds = 5 * 60;
+
+QString durationText(qint64 seconds)
+{
+    if (seconds % 60 != 0)
+        return seconds == 1 ? QStringLiteral("1 second") : QStringLiteral("%1 seconds").arg(seconds);
+    const qint64 minutes = seconds / 60;
+    return minutes == 1 ? QStringLiteral("1 minute") : QStringLiteral("%1 minutes").arg(minutes);
+}
+
+// A word a POSIX shell reads back as `text`.
+QString shellWord(const QString& text)
+{
+    static const QString plain
+        = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,@%");
+    if (!text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return plain.contains(c); }))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
 } // namespace
 
 ContentView::ContentView(ContentServices services, QObject* parent)
@@ -34,7 +61,11 @@ ContentView::ContentView(ContentServices services, QObject* parent)
     , services_(std::move(services))
     , pluginManager_(std::make_unique<PluginManager>(services_.plugins))
     , lastScreen_(screen())
+    , agent_(services_.start.autostart, services_.start.runner, services_.start.saverPath)
 {
+    // A copy that moved or was updated keeps the agent's login entry pointing at its own host.
+    agentError_ = agent_.refreshEntry();
+    readDesktop();
     connect(pluginManager_.get(), &PluginManager::changed, this, &ContentView::changed);
     GenerationStore& generation = services_.generation;
     for (auto signal : { &GenerationStore::submissionChanged, &GenerationStore::isRunningChanged,
@@ -252,7 +283,85 @@ std::optional<QString> ContentView::errorText() const
 {
     if (pluginManager_->lastError())
         return pluginManager_->lastError();
-    return pluginManager_->screensaverError();
+    if (pluginManager_->screensaverError())
+        return pluginManager_->screensaverError();
+    return agentError_;
+}
+
+void ContentView::readDesktop()
+{
+    const platform::SessionScreensavers& daemons = services_.start.daemons;
+    const std::optional<platform::RunningScreensaverDaemon> running = daemons.runningDaemon();
+    runningDaemon_ = running ? std::optional(running->kind) : std::nullopt;
+    xscreensaverInstalled_ = daemons.isInstalled(platform::ScreensaverDaemonKind::xscreensaver);
+    themeInstalled_ = services_.start.themeInstalled && services_.start.themeInstalled();
+    idleTime_ = pluginManager_->tessary().getIdleTime();
+}
+
+qint64 ContentView::idleSeconds() const
+{
+    return idleTime_ && *idleTime_ >= 0 ? *idleTime_ : kDefaultIdleSeconds;
+}
+
+std::optional<QString> ContentView::howItStarts() const
+{
+    // Where a daemon runs the session, it decides and the idle agent stays out of its way.
+    if (runningDaemon_)
+        return contentTexts::startsByDaemon.arg(platform::daemonProgramName(*runningDaemon_));
+    if (idleSeconds() == 0)
+        return contentTexts::startsNever;
+    if (!services_.start.idle.isAvailable())
+        return contentTexts::idleUnknown;
+    return contentTexts::startsAfter.arg(durationText(idleSeconds()));
+}
+
+std::optional<QString> ContentView::startLine() const
+{
+    return status() == Status::active ? howItStarts() : std::nullopt;
+}
+
+std::optional<QString> ContentView::onboardingStartLine() const
+{
+    if (!showsAllSet() || runningDaemon_)
+        return std::nullopt;
+    if (idleSeconds() != 0 && services_.start.idle.isAvailable())
+        return std::nullopt;
+    return howItStarts();
+}
+
+ContentView::DaemonCard ContentView::daemonCard() const
+{
+    if (!runningDaemon_)
+        return DaemonCard::none;
+    switch (*runningDaemon_) {
+    case platform::ScreensaverDaemonKind::xscreensaver:
+        return xscreensaverInstalled_ ? DaemonCard::xscreensaver : DaemonCard::none;
+    case platform::ScreensaverDaemonKind::mateScreensaver:
+        return DaemonCard::mateScreensaver;
+    case platform::ScreensaverDaemonKind::xssLock:
+        break;
+    }
+    return DaemonCard::xsecurelock;
+}
+
+QString ContentView::daemonCardText() const
+{
+    switch (daemonCard()) {
+    case DaemonCard::xscreensaver:
+        return contentTexts::xscreensaverHelp;
+    case DaemonCard::mateScreensaver:
+        return themeInstalled_ ? contentTexts::mateHelp : contentTexts::mateNeedsPackage;
+    case DaemonCard::xsecurelock:
+        return contentTexts::xsecurelockHelp;
+    case DaemonCard::none:
+        break;
+    }
+    return {};
+}
+
+QString ContentView::xsecurelockLine() const
+{
+    return QStringLiteral("XSECURELOCK_SAVER=") + shellWord(services_.start.saverPath);
 }
 
 QString ContentView::daemonConfigurationName() const
@@ -334,6 +443,7 @@ QCoro::Task<> ContentView::enable()
     // Owned by the view: gone only together with it, which every await below checks.
     PluginManager* manager = pluginManager_.get();
     enabling_ = true;
+    agentError_.reset();
     emit changed();
     if (!manager->isInstalled()) {
         std::optional<QString> failure;
@@ -355,6 +465,10 @@ QCoro::Task<> ContentView::enable()
     if (!self)
         co_return;
     manager->checkActiveScreensaver();
+    // Only a write the store confirms starts anything: the agent would otherwise play the user's
+    // previous screensaver, or nothing, and call that Quorvel.
+    if (manager->isActiveScreensaver())
+        agentError_ = agent_.enable();
     enabling_ = false;
     emit changed();
 }
@@ -380,8 +494,23 @@ void ContentView::activateStatusAction()
 void ContentView::openSettings()
 {
     const QUrl url(settingsPaneUrl);
-    if (url.isValid())
-        services_.workspace.openURL(url);
+    if (!url.isValid())
+        return;
+    services_.workspace.openURL(url);
+    // What the user switches there shows when they come back to this window.
+    settingsOpened_ = true;
+}
+
+void ContentView::windowActivated()
+{
+    readDesktop();
+    // An enable in flight ends with its own check; a second one now would end its guard early.
+    if (settingsOpened_ && !enabling_ && !pluginManager_->isCheckingScreensaver()) {
+        settingsOpened_ = false;
+        pluginManager_->refresh();
+        pluginManager_->checkActiveScreensaver();
+    }
+    emit changed();
 }
 
 void ContentView::startScreenSaver()

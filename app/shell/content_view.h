@@ -4,7 +4,9 @@
 // latest generation with its progress, the credit situation and the developer's debug console.
 // Owns the PluginManager; every change happens on the main thread.
 
+#include "app/install/idle_agent.h"
 #include "app/install/plugin_manager.h"
+#include "platform/session_screensavers.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -15,7 +17,10 @@
 #include <optional>
 
 namespace quorvel::platform {
+class Autostart;
+class IdleMonitor;
 class PreferenceSuite;
+class ProcessRunner;
 class ScreensaverDaemon;
 class Workspace;
 } // namespace quorvel::platform
@@ -69,16 +74,44 @@ inline const QString installed = QStringLiteral("Extension installed successfull
 inline const QString installFailed = QStringLiteral("Install failed: ");
 // The tool said yes but its own listing does not show the extension.
 inline const QString notListed = QStringLiteral("the plug-in registry does not list the extension");
-// The desktop's own screensaver daemon.
-inline const QString daemonHelp = QStringLiteral(
-    "On this desktop, the screensaver daemon runs Quorvel in its own window. Add Quorvel to its list, then choose "
-    "it in the daemon's settings.");
+// How the screensaver starts by itself on this desktop (%1: "5 minutes", "1 minute", "30 seconds").
+inline const QString startsAfter = QStringLiteral("The screensaver starts after %1 without input.");
+inline const QString startsNever = QStringLiteral("The screensaver is set to never start by itself.");
+// %1: the daemon's program name.
+inline const QString startsByDaemon = QStringLiteral("On this desktop, %1 starts the screensaver.");
+inline const QString idleUnknown = QStringLiteral(
+    "This desktop can't say when it's idle, so the screensaver won't start by itself - use Start Screen Saver.");
+// The desktop's own screensaver daemons.
+inline const QString xscreensaverHelp = QStringLiteral(
+    "On this desktop, xscreensaver runs Quorvel in its own window. Add Quorvel to its list, then choose it in "
+    "xscreensaver's settings.");
 inline const QString addToDaemon = QStringLiteral("Add to Desktop Screensaver");
+inline const QString mateHelp = QStringLiteral(
+    "On this desktop, mate-screensaver runs the screensaver. Choose Quorvel in its Screensaver Preferences.");
+inline const QString mateNeedsPackage = QStringLiteral(
+    "On this desktop, mate-screensaver runs only the screensavers installed as its themes. The Quorvel package "
+    "provides Quorvel's theme; once it is installed, choose Quorvel in the Screensaver Preferences.");
+inline const QString xsecurelockHelp = QStringLiteral(
+    "On this desktop, xss-lock starts the screen locker. For xsecurelock to play Quorvel, put this line in the "
+    "locker's environment:");
 } // namespace contentTexts
 
 inline const QString settingsPaneUrl
     = QStringLiteral("x-apple.systempreferences:com.apple.Wallpaper-Settings.extension");
 inline const QString screenSaverEnginePath = QStringLiteral("/System/Library/CoreServices/ScreenSaverEngine.app");
+
+// How the screensaver comes on screen by itself here; each must outlive the view.
+struct StartServices {
+    const platform::IdleMonitor& idle;
+    const platform::SessionScreensavers& daemons;
+    // The package's screensaver theme (for mate-screensaver) is installed; none counts as no.
+    std::function<bool()> themeInstalled;
+    platform::Autostart& autostart;
+    // Starts the idle agent.
+    platform::ProcessRunner& runner;
+    // This copy's screensaver host.
+    QString saverPath;
+};
 
 // Everything the content reaches; each must outlive the view.
 struct ContentServices {
@@ -96,6 +129,7 @@ struct ContentServices {
     std::function<void(const QString& id)> openWindow;
     // Ends with "/".
     QString cdnBaseUrl;
+    StartServices start;
 };
 
 class ContentView final : public QObject {
@@ -106,6 +140,8 @@ public:
     enum class Screen { moveCard, onboarding, main };
     enum class Dot { grey, orange, green };
     enum class StatusAction { install, turnOn, enable, none };
+    // The integration offered for the daemon that runs this desktop's screensaver.
+    enum class DaemonCard { none, xscreensaver, mateScreensaver, xsecurelock };
 
     // Creates the PluginManager, which starts reading the registration and the store.
     explicit ContentView(ContentServices services, QObject* parent = nullptr);
@@ -150,10 +186,18 @@ public:
     StatusAction statusAction() const;
     QString statusActionText() const;
     bool statusActionEnabled() const;
-    // The manager's lastError, else its screensaverError.
+    // The manager's lastError, else its screensaverError, else why the idle agent did not start.
     std::optional<QString> errorText() const;
     QString statusMessage() const { return statusMessage_; }
     bool showsStatusMessage() const { return statusMessage_ != contentTexts::ready; }
+    // The one line under the status row on how the screensaver starts here; none unless active.
+    std::optional<QString> startLine() const;
+    // The same line on onboarding's all-set screen, where "all set" alone would promise too much.
+    std::optional<QString> onboardingStartLine() const;
+    DaemonCard daemonCard() const;
+    QString daemonCardText() const;
+    // "XSECURELOCK_SAVER=<host>", quoted for a shell where the path needs it.
+    QString xsecurelockLine() const;
     std::optional<QString> daemonMessage() const { return daemonMessage_; }
     QString daemonConfigurationName() const;
 
@@ -185,6 +229,9 @@ public:
     void finishOnboarding();
     // The desktop daemon's entry for our screensaver host.
     void addToDesktopDaemon();
+    // The main window became the active window: the desktop's facts are read again, and after the
+    // settings pane was opened, the registration and the store too.
+    void windowActivated();
 
 signals:
     // Any field, setting, store or derived value may have changed.
@@ -199,6 +246,10 @@ private:
 
     void clipChanged();
     void noteScreen();
+    void readDesktop();
+    // The idle time in seconds (absent: 5 minutes), 0 for never.
+    qint64 idleSeconds() const;
+    std::optional<QString> howItStarts() const;
 
     ContentServices services_;
     std::unique_ptr<PluginManager> pluginManager_;
@@ -209,6 +260,14 @@ private:
     bool enabling_ = false;
     std::optional<QString> daemonMessage_;
     Screen lastScreen_;
+    IdleAgent agent_;
+    std::optional<QString> agentError_;
+    bool settingsOpened_ = false;
+    // What the desktop said when last asked.
+    std::optional<platform::ScreensaverDaemonKind> runningDaemon_;
+    bool xscreensaverInstalled_ = false;
+    bool themeInstalled_ = false;
+    std::optional<qint64> idleTime_;
 };
 
 } // namespace quorvel::app

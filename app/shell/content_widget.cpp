@@ -174,6 +174,14 @@ void ContentWidget::showEvent(QShowEvent* event)
         view_->mainScreenAppeared();
 }
 
+bool ContentWidget::event(QEvent* event)
+{
+    // The window forwards its activation to its visible children, this content among them.
+    if (event->type() == QEvent::WindowActivate)
+        view_->windowActivated();
+    return QWidget::event(event);
+}
+
 QWidget* ContentWidget::buildOnboarding()
 {
     auto* page = new QWidget(pages_);
@@ -213,9 +221,13 @@ QWidget* ContentWidget::buildOnboarding()
     allSetRow->addWidget(check);
     allSetRow->addWidget(allSetText);
     allSetRow->addStretch();
+    onboardingStartLine_ = caption(QString(), allSet_);
+    onboardingStartLine_->setAlignment(Qt::AlignCenter);
+    onboardingStartLine_->setAccessibleName(QStringLiteral("How the screensaver starts"));
     auto* allSetLayout = new QVBoxLayout(allSet_);
     allSetLayout->setContentsMargins(0, 0, 0, 0);
     allSetLayout->addLayout(allSetRow);
+    allSetLayout->addWidget(onboardingStartLine_);
     allSetLayout->addWidget(first, 0, Qt::AlignHCenter);
 
     auto* layout = new QVBoxLayout(page);
@@ -438,6 +450,8 @@ QWidget* ContentWidget::buildStatus(QWidget* parent)
     gear->setAutoRaise(true);
     gear->setToolTip(contentTexts::settingsTooltip);
     gear->setAccessibleName(contentTexts::settingsTooltip);
+    startLine_ = caption(QString(), box);
+    startLine_->setAccessibleName(QStringLiteral("How the screensaver starts"));
     pluginError_ = caption(QString(), box);
     makeRed(pluginError_);
     pluginError_->setAccessibleName(QStringLiteral("Screensaver error"));
@@ -457,6 +471,7 @@ QWidget* ContentWidget::buildStatus(QWidget* parent)
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(row);
+    layout->addWidget(startLine_);
     layout->addWidget(pluginError_);
     layout->addWidget(statusMessage_);
     connect(statusAction_, &QPushButton::clicked, view_, &ContentView::activateStatusAction);
@@ -466,18 +481,25 @@ QWidget* ContentWidget::buildStatus(QWidget* parent)
 
 QWidget* ContentWidget::buildDaemon(QWidget* parent)
 {
-    auto* box = card(parent, contentTexts::addToDaemon);
-    QLabel* help = caption(contentTexts::daemonHelp, box);
-    QPushButton* add = button(contentTexts::addToDaemon, box);
-    add->setToolTip(QStringLiteral("Adds Quorvel to %1").arg(view_->daemonConfigurationName()));
-    daemonMessage_ = caption(QString(), box);
+    daemon_ = card(parent, QStringLiteral("Desktop screensaver"));
+    daemonHelp_ = caption(QString(), daemon_);
+    daemonHelp_->setAccessibleName(QStringLiteral("Desktop screensaver help"));
+    daemonAdd_ = button(contentTexts::addToDaemon, daemon_);
+    daemonAdd_->setToolTip(QStringLiteral("Adds Quorvel to %1").arg(view_->daemonConfigurationName()));
+    // A line to copy into the locker's environment, so it can be selected whole.
+    daemonLine_ = label(QString(), daemon_);
+    daemonLine_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    daemonLine_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    daemonLine_->setAccessibleName(QStringLiteral("Locker environment line"));
+    daemonMessage_ = caption(QString(), daemon_);
     daemonMessage_->setAccessibleName(QStringLiteral("Desktop screensaver"));
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(help);
-    layout->addWidget(add, 0, Qt::AlignLeft);
+    auto* layout = new QVBoxLayout(daemon_);
+    layout->addWidget(daemonHelp_);
+    layout->addWidget(daemonAdd_, 0, Qt::AlignLeft);
+    layout->addWidget(daemonLine_);
     layout->addWidget(daemonMessage_);
-    connect(add, &QPushButton::clicked, view_, &ContentView::addToDesktopDaemon);
-    return box;
+    connect(daemonAdd_, &QPushButton::clicked, view_, &ContentView::addToDesktopDaemon);
+    return daemon_;
 }
 
 void ContentWidget::loadLogo(QNetworkAccessManager& network)
@@ -517,6 +539,8 @@ void ContentWidget::refresh()
     // Onboarding.
     allSet_->setVisible(v.showsAllSet());
     notYet_->setVisible(!v.showsAllSet());
+    onboardingStartLine_->setVisible(v.onboardingStartLine().has_value());
+    showText(onboardingStartLine_, v.onboardingStartLine().value_or(QString()));
     onboardingEnable_->setEnabled(v.enableEnabled());
     onboardingCaption_->setText(v.onboardingCaption());
     if (v.errorText())
@@ -562,10 +586,18 @@ void ContentWidget::refresh()
     statusAction_->setText(v.statusActionText());
     statusAction_->setAccessibleName(v.statusActionText());
     statusAction_->setEnabled(v.statusActionEnabled());
+    startLine_->setVisible(v.startLine().has_value());
+    showText(startLine_, v.startLine().value_or(QString()));
     pluginError_->setVisible(v.errorText().has_value());
     showText(pluginError_, v.errorText().value_or(QString()));
     statusMessage_->setVisible(v.showsStatusMessage());
     showText(statusMessage_, v.statusMessage());
+    const ContentView::DaemonCard daemon = v.daemonCard();
+    daemon_->setVisible(daemon != ContentView::DaemonCard::none);
+    daemonHelp_->setText(v.daemonCardText());
+    daemonAdd_->setVisible(daemon == ContentView::DaemonCard::xscreensaver);
+    daemonLine_->setVisible(daemon == ContentView::DaemonCard::xsecurelock);
+    showText(daemonLine_, v.xsecurelockLine());
     daemonMessage_->setVisible(v.daemonMessage().has_value());
     showText(daemonMessage_, v.daemonMessage().value_or(QString()));
 }

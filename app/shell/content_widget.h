@@ -34,6 +34,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     QWidget* buildOnboarding();
@@ -57,6 +58,7 @@ private:
     // Onboarding.
     QPushButton* onboardingEnable_;
     QLabel* onboardingCaption_;
+    QLabel* onboardingStartLine_;
     QWidget* allSet_;
     QWidget* notYet_;
 
@@ -81,8 +83,13 @@ private:
     QLabel* credits_;
     QProgressBar* loading_;
     QPushButton* statusAction_;
+    QLabel* startLine_;
     QLabel* pluginError_;
     QLabel* statusMessage_;
+    QFrame* daemon_;
+    QLabel* daemonHelp_;
+    QPushButton* daemonAdd_;
+    QLabel* daemonLine_;
     QLabel* daemonMessage_;
 };
 

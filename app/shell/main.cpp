@@ -14,19 +14,24 @@
 #include "app/shell/content_widget.h"
 #include "app/shell/quorvel_app.h"
 #include "app/shell/widget_window_host.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/desktop_appearance.h"
 #include "platform/desktop_entries.h"
 #include "platform/file_manager.h"
+#include "platform/idle_monitor.h"
 #include "platform/linux/frame_grabber_qt.h"
 #include "platform/linux/media_player_qt.h"
 #include "platform/locations.h"
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
 #include "platform/preferences.h"
+#include "platform/process_runner.h"
 #include "platform/screens.h"
 #include "platform/screensaver_daemon.h"
+#include "platform/screensaver_theme.h"
 #include "platform/secret_store.h"
+#include "platform/session_screensavers.h"
 #include "platform/single_instance.h"
 #include "platform/spaces.h"
 #include "platform/symbol_loader.h"
@@ -118,6 +123,15 @@ int main(int argc, char** argv)
             return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
         };
     };
+    // What the main window reads besides the stores; made before the host, like the rest.
+    platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
+    // How the screensaver starts by itself here: the desktop's idle watch or its own daemon, and
+    // the idle agent this copy's host runs.
+    const std::unique_ptr<platform::IdleMonitor> idle = platform::makeSessionIdleMonitor();
+    platform::ProcessSessionScreensavers sessionScreensavers;
+    platform::XdgAutostart autostart;
+    platform::QProcessRunner agentRunner;
+    const QString saverPath = saverBesideApp.isEmpty() ? platform::saverToolPath() : saverBesideApp;
     create::SystemRandomIndexSource random;
     app::WidgetWindowHost host(quorvel);
 
@@ -145,11 +159,12 @@ int main(int argc, char** argv)
         return new library::UpgradeView(new library::UpgradeModel(shell.auth(), workspace));
     });
     // The main window's content: onboarding, the main screen and the screensaver's installation.
-    platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
     host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
         auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
             screensaverDaemon, app::systemPluginManagerServices(system, preferences, screens), debugAccess(shell),
-            [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl() });
+            [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl(),
+            { *idle, sessionScreensavers, [] { return platform::isScreensaverThemeInstalled(); }, autostart,
+                agentRunner, saverPath } });
         return new app::ContentWidget(view, network);
     });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,

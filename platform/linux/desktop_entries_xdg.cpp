@@ -1,4 +1,5 @@
 #include "platform/desktop_entries.h"
+#include "platform/desktop_entry_format.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,30 +9,8 @@ namespace quorvel::platform {
 
 namespace {
 
-// A value of a string key: the entry format's own escapes.
-QString escapeValue(QString value)
-{
-    value.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    value.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    value.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    value.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return value;
-}
-
-// One argument of Exec: quoted, with the characters that stay special inside quotes escaped, and
-// '%' doubled so it is not read as a field code. The result is then a string value like any other.
-QString execArgument(const QString& argument)
-{
-    QString quoted;
-    for (const QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-            quoted += QLatin1Char('\\');
-        if (c == QLatin1Char('%'))
-            quoted += QLatin1Char('%');
-        quoted += c;
-    }
-    return escapeValue(QLatin1Char('"') + quoted + QLatin1Char('"'));
-}
+using desktopEntry::escapeValue;
+using desktopEntry::execArgument;
 
 std::optional<QString> writeWhole(const QString& path, const QByteArray& bytes)
 {

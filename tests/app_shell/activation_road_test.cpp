@@ -71,7 +71,8 @@ protected:
         if (!app)
             app = std::make_unique<QuorvelApp>(doubles.services(kBuiltApp, QStringLiteral(QUORVEL_BIN_DIR)));
         auto view = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
-            defaults, doubles.workspace, daemon, std::move(plugins), {}, [](const QString&) {}, QString() });
+            defaults, doubles.workspace, daemon, std::move(plugins), {}, [](const QString&) {}, QString(),
+            { idle, sessions, {}, autostart, agentRunner, kSaver } });
         EXPECT_TRUE(QTest::qWaitFor([&] { return !view->pluginManager().isLoading(); }, 10000));
         return view;
     }
@@ -130,6 +131,10 @@ protected:
     quorvel::testing::AppDoubles doubles;
     quorvel::testing::MemoryPreferenceSuite defaults;
     contentTesting::RecordingDaemon daemon;
+    contentTesting::StubIdleMonitor idle;
+    contentTesting::ToldSessionScreensavers sessions;
+    platform::XdgAutostart autostart { home.filePath(QStringLiteral("XDG_CONFIG_HOME")) };
+    kit::fixtures::ScriptedProcessRunner agentRunner;
     std::unique_ptr<QuorvelApp> app;
 };
 

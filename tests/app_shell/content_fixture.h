@@ -1,14 +1,18 @@
 #pragma once
 // A main window content over the app's real stores against a loopback service, a PluginManager on
 // the real registry tool and a whole kit in a temporary home, recorded windows and workspace calls,
-// and a daemon list that remembers what it was asked.
+// a daemon list that remembers what it was asked, the desktop's idle watch and daemons as told, and
+// the idle agent's real login entry in the temporary home with its start recorded.
 
 #include "app/client/auth_store.h"
 #include "app/client/generation_store.h"
 #include "app/shell/content_view.h"
 #include "app/shell/quorvel_app.h"
 #include "app_install/install_fixture.h"
+#include "platform/autostart.h"
+#include "platform/idle_monitor.h"
 #include "platform/screensaver_daemon.h"
+#include "platform/session_screensavers.h"
 #include "shell_doubles.h"
 #include "support/loopback_http_server.h"
 #include "support/memory_preferences.h"
@@ -49,6 +53,29 @@ public:
     int requests = 0;
 };
 
+// Says whether idle can be watched; never reports a spell.
+class StubIdleMonitor final : public platform::IdleMonitor {
+public:
+    QString unavailableReason() const override { return reason; }
+    QString mechanism() const override { return QStringLiteral("a test"); }
+    void watch(std::chrono::milliseconds) override { }
+    std::optional<std::chrono::milliseconds> idleTime() const override { return std::nullopt; }
+    QString reason; // empty: available
+};
+
+class ToldSessionScreensavers final : public platform::SessionScreensavers {
+public:
+    std::optional<platform::RunningScreensaverDaemon> runningDaemon() const override
+    {
+        if (!running)
+            return std::nullopt;
+        return platform::RunningScreensaverDaemon { *running, 4242 };
+    }
+    bool isInstalled(platform::ScreensaverDaemonKind kind) const override { return installed.contains(kind); }
+    std::optional<platform::ScreensaverDaemonKind> running;
+    QList<platform::ScreensaverDaemonKind> installed;
+};
+
 inline QCoro::Task<bool> countDebugCheck(int* count)
 {
     ++*count;
@@ -66,6 +93,12 @@ struct ContentFixture : testing::InstallFixture {
     quorvel::testing::LoopbackHttpServer server;
     quorvel::testing::MemoryPreferenceSuite defaults;
     RecordingDaemon daemon;
+    StubIdleMonitor idle;
+    ToldSessionScreensavers sessions;
+    bool themeInstalled = false;
+    platform::XdgAutostart autostart { home.filePath(QStringLiteral("config")) };
+    kit::fixtures::ScriptedProcessRunner agentRunner;
+    QString saverPath = appPath + QStringLiteral("/Contents/MacOS/quorvel-saver");
     QStringList opened;
     int debugChecks = 0;
     ScriptedJob job;
@@ -100,9 +133,14 @@ struct ContentFixture : testing::InstallFixture {
         view = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
             defaults, doubles.workspace, daemon, PluginManagerServices { runner ? runner : tools, tool, system, env },
             [this] { return countDebugCheck(&debugChecks); }, [this](const QString& id) { opened << id; },
-            server.url(QStringLiteral("/cdn/")).toString() });
+            server.url(QStringLiteral("/cdn/")).toString(), startServices() });
         live = view.get();
         settleAll();
+    }
+
+    StartServices startServices()
+    {
+        return { idle, sessions, [this] { return themeInstalled; }, autostart, agentRunner, saverPath };
     }
 
     // Until the manager's start-up work is done (also with a scripted runner).

@@ -44,6 +44,7 @@ TEST_F(ContentViewTest, FromFirstLaunchToAnActiveScreensaverWithAJobRunning)
     EXPECT_EQ(view->statusAction(), Action::install);
     EXPECT_EQ(view->logoUrl(), server.url(QStringLiteral("/cdn/logo.png")).toString());
     EXPECT_EQ(debugChecks, 0) << "the start-up checks belong to the main screen";
+    EXPECT_EQ(autostart.read(IdleAgent::entryId), std::nullopt) << "nothing starts at login before enabling";
 
     // "Enable as Screensaver" registers the extension and makes it the screensaver everywhere.
     await(view->enable());
@@ -60,6 +61,14 @@ TEST_F(ContentViewTest, FromFirstLaunchToAnActiveScreensaverWithAJobRunning)
     EXPECT_EQ(view->pluginManager().tessary().getActiveScreensavers(), QStringList { "QuorvelExtension" });
     ASSERT_EQ(runner->detached.size(), 1u);
     EXPECT_EQ(runner->detached[0].arguments, QStringList { QStringLiteral("WallpaperAgent") });
+    // The idle agent starts now and with every session from here on.
+    ASSERT_EQ(agentRunner.detached.size(), 1u);
+    EXPECT_EQ(agentRunner.detached[0].program, saverPath);
+    EXPECT_EQ(agentRunner.detached[0].arguments, QStringList { QStringLiteral("--agent") });
+    const std::optional<platform::AutostartState> entry = autostart.read(IdleAgent::entryId);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->program, saverPath);
+    EXPECT_TRUE(entry->enabled);
     EXPECT_NE(
         std::find(sleeper->waits.begin(), sleeper->waits.end(), std::chrono::milliseconds(3000)), sleeper->waits.end())
         << "the write waited for the agent before verifying";
@@ -221,9 +230,10 @@ TEST_F(ContentViewTest, ThePreviewOpensOncePerNewClip)
     finishJob(R"({"done":true,"ok":true,"clip":"https://cdn.example/1.mp4"})");
     EXPECT_EQ(opened.count("preview"), 1);
     // Another window's content made now does not open it again for the same clip.
-    auto second = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
-        defaults, doubles.workspace, daemon, PluginManagerServices { tools, kTool, system, env },
-        [this] { return countDebugCheck(&debugChecks); }, [this](const QString& id) { opened << id; }, QString() });
+    auto second = std::make_unique<ContentView>(
+        ContentServices { app->auth(), app->generation(), app->appLocation(), defaults, doubles.workspace, daemon,
+            PluginManagerServices { tools, kTool, system, env }, [this] { return countDebugCheck(&debugChecks); },
+            [this](const QString& id) { opened << id; }, QString(), startServices() });
     QCoreApplication::processEvents();
     EXPECT_EQ(opened.count("preview"), 1);
     second.reset();
@@ -348,6 +358,8 @@ TEST_F(ContentViewTest, AFailedEnableShowsWhyAndKeepsTheUsersScreensaver)
         EXPECT_EQ(view->statusMessage(), QStringLiteral("Ready"));
         EXPECT_EQ(store(), initial);
         EXPECT_EQ(hostAppLog().contains(QStringLiteral("Install failed: ") + locked), row.installLogged);
+        EXPECT_EQ(autostart.read(IdleAgent::entryId), std::nullopt) << "no login entry for what did not happen";
+        EXPECT_TRUE(agentRunner.detached.empty()) << "no agent for a screensaver that is not Quorvel";
     }
 }
 

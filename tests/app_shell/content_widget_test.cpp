@@ -125,8 +125,8 @@ TEST_F(ContentWidgetTest, MainScreenBeforeInstallingOffersInstallAndThePlans)
     EXPECT_EQ(debugChecks, 1);
     EXPECT_EQ(buttons(),
         (QStringList { "Create Wumble", "Your Wumbles", "Start Screen Saver",
-            "Put your wumbles on everyone's screensaver", "Install", "Open Screen Saver Settings",
-            "Add to Desktop Screensaver" }));
+            "Put your wumbles on everyone's screensaver", "Install", "Open Screen Saver Settings" }))
+        << "no daemon runs this desktop, so no daemon card";
     EXPECT_EQ(labelNamed("Screensaver status")->text(), QStringLiteral("Screensaver not installed"));
     EXPECT_EQ(labelNamed("grey")->accessibleName(), QStringLiteral("grey"));
     EXPECT_EQ(labelNamed("Credits")->text(), QStringLiteral("3 wumble credits"));
@@ -153,7 +153,7 @@ TEST_F(ContentWidgetTest, MainScreenWithTheScreensaverActiveAndAJobRunningInDebu
     startJob();
     EXPECT_EQ(buttons(),
         (QStringList { "Create Wumble (off)", "Your Wumbles", "Start Screen Saver", "Debug console",
-            "Open Screen Saver Settings", "Add to Desktop Screensaver" }))
+            "Open Screen Saver Settings" }))
         << "no plans for a paid user, no status button once active";
     EXPECT_EQ(labelNamed("Screensaver status")->text(), QStringLiteral("Screensaver active"));
     EXPECT_NE(labelNamed("green"), nullptr);
@@ -179,6 +179,44 @@ TEST_F(ContentWidgetTest, MainScreenWithTheScreensaverActiveAndAJobRunningInDebu
     EXPECT_TRUE(buttons().contains("Create Wumble"));
     EXPECT_TRUE(texts().contains("Wumble ready"));
     EXPECT_TRUE(texts().contains("Latest wumble"));
+}
+
+TEST_F(ContentWidgetTest, AllSetOnADesktopThatCannotWatchIdleSaysHowToStartIt)
+{
+    idle.reason = QStringLiteral("This desktop does not say when it is idle.");
+    render();
+    await(model().enable());
+    EXPECT_TRUE(texts().contains("You're all set - Quorvel is your screensaver."));
+    EXPECT_TRUE(texts().contains("This desktop can't say when it's idle, so the screensaver won't start by itself - "
+                                 "use Start Screen Saver."));
+}
+
+TEST_F(ContentWidgetTest, TheDaemonsCardAndTheStartLineFollowTheDesktopWhenTheWindowComesForward)
+{
+    onboarded();
+    sessions.running = platform::ScreensaverDaemonKind::xssLock;
+    ContentWidget& w = render();
+    await(model().enable());
+    EXPECT_TRUE(texts().contains("On this desktop, xss-lock starts the screensaver."));
+    QLabel* line = labelNamed("Locker environment line");
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->isVisibleTo(&w));
+    EXPECT_EQ(line->text(), QStringLiteral("XSECURELOCK_SAVER=") + saverPath);
+    EXPECT_TRUE(line->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_FALSE(buttons().contains("Add to Desktop Screensaver"));
+
+    // The user switches to xscreensaver, then comes back to the window.
+    sessions.running = platform::ScreensaverDaemonKind::xscreensaver;
+    sessions.installed = { platform::ScreensaverDaemonKind::xscreensaver };
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_TRUE(buttons().contains("Add to Desktop Screensaver"));
+    EXPECT_FALSE(line->isVisibleTo(&w));
+    EXPECT_TRUE(texts().contains("On this desktop, xscreensaver starts the screensaver."));
 }
 
 TEST_F(ContentWidgetTest, AServiceThatIsDownShowsTheBannerWithRetry)
