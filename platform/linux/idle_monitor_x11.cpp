@@ -128,6 +128,8 @@ private:
             return false;
         }
         xcb_screensaver_select_input(c, root_, XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
+        // The program that held the server's screensaver before may have gone since.
+        reason_.clear();
         previous_ = ServerSettings { int16_t(current->timeout), int16_t(current->interval), current->prefer_blanking,
             current->allow_exposures };
         return true;

@@ -138,6 +138,10 @@ TEST(X11IdleMonitor, ARearmedThresholdAppliesToTheSpellInProgressAndZeroGivesThe
     server.input();
     monitor->watch(0ms);
     EXPECT_EQ(server.serverSettings(), before);
+    // Let go, the server's screensaver is free for the next program.
+    second->watch(1s);
+    EXPECT_TRUE(second->isAvailable());
+    second->watch(0ms);
     EXPECT_FALSE(idle.wait(1600));
 
     monitor->watch(1s);
