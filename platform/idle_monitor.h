@@ -17,7 +17,9 @@ class IdleMonitor : public QObject {
 public:
     using QObject::QObject;
 
-    // Empty when idle can be watched here; otherwise why not, as a sentence a user can read.
+    // Empty when idle can be watched here; otherwise why not, as a sentence a user can read. It may
+    // become non-empty at watch(), when the mechanism finds itself locked out (another program
+    // already runs the X server's screensaver) or loses its connection.
     virtual QString unavailableReason() const = 0;
     bool isAvailable() const { return unavailableReason().isEmpty(); }
     // What does the counting, for logs ("the X server's screensaver timer").
@@ -25,7 +27,8 @@ public:
 
     // Arms the watch: becameIdle() once per idle spell, when the session has been idle for
     // `threshold` with nothing holding the screensaver off. Calling it again replaces the threshold
-    // at once, also in the middle of a spell; zero disarms.
+    // at once, also in the middle of a spell (a spell already past it becomes idle now; on X11
+    // within a second, as the X server counts whole seconds); zero disarms.
     virtual void watch(std::chrono::milliseconds threshold) = 0;
     // How long the session has been idle now, when this mechanism can say.
     virtual std::optional<std::chrono::milliseconds> idleTime() const = 0;

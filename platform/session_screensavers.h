@@ -28,7 +28,7 @@ public:
     virtual bool isInstalled(ScreensaverDaemonKind kind) const = 0;
 };
 
-// Looks at this user's processes in /proc and at the programs on PATH.
+// Looks at the processes in /proc of this user on this display, and at the programs on PATH.
 class ProcessSessionScreensavers final : public SessionScreensavers {
 public:
     std::optional<RunningScreensaverDaemon> runningDaemon() const override;

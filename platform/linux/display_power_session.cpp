@@ -1,4 +1,4 @@
-#include "platform/display_power.h"
+#include "platform/linux/display_powers.h"
 
 namespace quorvel::platform {
 namespace {
@@ -13,6 +13,10 @@ public:
 
 std::unique_ptr<DisplayPower> makeDisplayPower(QObject* parent)
 {
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        if (std::unique_ptr<DisplayPower> dpms = makeDpmsDisplayPower(QString(), parent))
+            return dpms;
+    }
     return std::make_unique<AlwaysOnDisplay>(parent);
 }
 
