@@ -92,6 +92,9 @@ desktop-file-validate "$root"/usr/share/applications/com.quorvel.Quorvel.desktop
   "$root"/usr/share/applications/screensavers/quorvel.desktop || fail "a desktop entry is not valid"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/com.quorvel.Quorvel.metainfo.xml >"$work/appstream.txt" 2>&1 ||
   { cat "$work/appstream.txt" >&2; fail "the AppStream file is not valid"; }
+# By its path: a bare "quorvel" would be looked up on the PATH, where /usr/bin/quorvel is the app.
+grep -qx "Exec=/usr/libexec/xscreensaver/quorvel" "$root"/usr/share/applications/screensavers/quorvel.desktop ||
+  fail "the screensaver theme entry does not start the hack by its path"
 grep -q "^ExecStart=/usr/bin/quorvel-service --data %h/.local/share/quorvel-service --port [0-9]" \
   "$root"/usr/lib/systemd/user/quorvel-service.service || fail "the user unit does not start the service on its port"
 
