@@ -50,6 +50,7 @@ macro(quorvel_enable_packaging)
   endforeach()
 
   set(CPACK_GENERATOR DEB)
+  set(CPACK_VERBATIM_VARIABLES ON)
   set(CPACK_PACKAGE_NAME quorvel)
   set(CPACK_PACKAGE_VENDOR Quorvel)
   set(CPACK_PACKAGE_CONTACT "Quorvel <support@quorvel.com>")
@@ -74,7 +75,7 @@ macro(quorvel_enable_packaging)
   set(CPACK_DEBIAN_QUORVEL_PACKAGE_SUGGESTS "quorvel-service, xscreensaver | mate-screensaver")
   set(CPACK_DEBIAN_QUORVEL_DESCRIPTION "screensaver that plays short AI-made clips
 Quorvel turns the screensaver into a player for short AI-made clips
-(\"wumbles\") that a community publishes, and lets everyone make new ones
+(wumbles) that a community publishes, and lets everyone make new ones
 from a written recipe.
 
 The package installs the app, its screensaver module with the host that
