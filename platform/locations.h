@@ -2,6 +2,7 @@
 // Fixed places and addresses of this platform. Tests inject their own values instead of these.
 
 #include <QString>
+#include <QStringList>
 
 namespace quorvel::platform {
 
@@ -17,8 +18,9 @@ QString appcastUrl();
 QString killallToolPath();
 // The screensaver host stand-in, quorvel-saver.
 QString saverToolPath();
-// "~/Applications".
-QString applicationsFolder();
+// Where the app counts as installed: "~/Applications", the folder a move copies it into, then the
+// folder the Debian package installs it in ("/usr/lib/quorvel").
+QStringList applicationsFolders();
 // $XDG_CACHE_HOME/com.quorvel.Quorvel.Extension/videos (not created here).
 QString extensionCacheDirectory();
 

@@ -13,6 +13,8 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace quorvel::app {
 
 namespace {
@@ -54,15 +56,19 @@ AppLocationManager::AppLocationManager(const QString& runningBundlePath, Environ
     : QObject(parent)
     , environment_(std::move(environment))
 {
-    environment_.applicationsFolder = standardized(environment_.applicationsFolder);
+    for (QString& folder : environment_.applicationsFolders)
+        folder = standardized(folder);
     runningBundlePath_ = standardized(runningBundlePath);
     if (runningBundlePath_.isEmpty())
         return;
     const TranslocationResult translocation = queryTranslocation(environment_.symbols, runningBundlePath_);
     copySourcePath_ = standardized(translocation.originalPath.value_or(runningBundlePath_));
-    destinationPath_ = environment_.applicationsFolder + QLatin1Char('/') + QFileInfo(runningBundlePath_).fileName();
-    // Anywhere below the folder counts as installed, a subfolder of it included.
-    shouldOfferMove_ = translocation.isTranslocated || !isInside(runningBundlePath_, environment_.applicationsFolder);
+    destinationPath_ = moveFolder() + QLatin1Char('/') + QFileInfo(runningBundlePath_).fileName();
+    // Anywhere below one of the folders counts as installed, a subfolder of it included.
+    const bool installed
+        = std::any_of(environment_.applicationsFolders.cbegin(), environment_.applicationsFolders.cend(),
+            [this](const QString& folder) { return !folder.isEmpty() && isInside(runningBundlePath_, folder); });
+    shouldOfferMove_ = translocation.isTranslocated || !installed;
     if (shouldOfferMove_)
         log::info(
             LogCategory::AppLocation, QStringLiteral("App needs relocation. Running path: %1").arg(runningBundlePath_));
@@ -90,8 +96,8 @@ void AppLocationManager::cancelReplacement()
 
 void AppLocationManager::openApplicationsFolder()
 {
-    environment_.files.makeFolder(environment_.applicationsFolder);
-    environment_.workspace.openURL(QUrl::fromLocalFile(environment_.applicationsFolder));
+    environment_.files.makeFolder(moveFolder());
+    environment_.workspace.openURL(QUrl::fromLocalFile(moveFolder()));
 }
 
 QCoro::Task<> AppLocationManager::move(bool replaceExisting)
@@ -155,11 +161,11 @@ std::optional<AppLocationError> AppLocationManager::installCopy(bool replaceExis
     if (destinationTaken && !replaceExisting)
         return AppLocationError { AppLocationError::Kind::replacementNotConfirmed, {} };
     // The per-user folder may not exist yet on a fresh account.
-    if (auto failure = files.makeFolder(environment_.applicationsFolder))
+    if (auto failure = files.makeFolder(moveFolder()))
         return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
 
     // Always through a hidden stage, so the destination is either the old app or the whole new one.
-    const QString stage = environment_.applicationsFolder + QStringLiteral("/.Quorvel-")
+    const QString stage = moveFolder() + QStringLiteral("/.Quorvel-")
         + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
     std::optional<QString> failure = files.copyItem(copySourcePath_, stage);
     if (!failure)
@@ -208,6 +214,11 @@ void AppLocationManager::fail(const AppLocationError& error)
     setFallbackMessage(texts::moveFailed);
     log::error(LogCategory::AppLocation, QStringLiteral("Move to Applications failed: %1").arg(error.description()));
     emit moveFailed();
+}
+
+QString AppLocationManager::moveFolder() const
+{
+    return environment_.applicationsFolders.value(0);
 }
 
 void AppLocationManager::setMoving(bool moving)

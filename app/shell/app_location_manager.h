@@ -5,6 +5,7 @@
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -55,7 +56,9 @@ public:
         platform::Workspace& workspace;
         platform::Sleeper& sleeper;
         platform::DesktopEntries& desktopEntries;
-        QString applicationsFolder; // "~/Applications" on this platform
+        // Where a bundle counts as installed; the first ("~/Applications" on this platform) is where a
+        // move copies to, the others are where a package installs the app and are never written.
+        QStringList applicationsFolders;
         qint64 ownPid = 0;
         // Ends this process after the new copy started.
         std::function<void()> terminate;
@@ -65,7 +68,8 @@ public:
     };
 
     // Decides at once whether to offer the move. An empty `runningBundlePath` (not running from a
-    // bundle) never offers it: there is nothing to move.
+    // bundle) never offers it: there is nothing to move. Neither does a bundle below any of the
+    // applications folders.
     AppLocationManager(const QString& runningBundlePath, Environment environment, QObject* parent = nullptr);
 
     bool shouldOfferMove() const { return shouldOfferMove_; }
@@ -98,6 +102,7 @@ private:
     void registerWithDesktop();
     std::optional<AppLocationError> launchNewCopy();
     void fail(const AppLocationError& error);
+    QString moveFolder() const;
 
     void setMoving(bool moving);
     void setReplacementConfirmationNeeded(bool needed);

@@ -104,7 +104,7 @@ int main(int argc, char** argv)
 
     app::AppServices services { network, secrets, identity, system, updater, app::ServiceConfig::fromPlatform(),
         bundlePath,
-        { symbols, files, workspace, sleeper, desktopEntries, platform::applicationsFolder(),
+        { symbols, files, workspace, sleeper, desktopEntries, platform::applicationsFolders(),
             QApplication::applicationPid(), [] { QApplication::quit(); }, [&instance] { instance.release(); },
             [&instance] { instance.claim(); } } };
     app::QuorvelApp quorvel(std::move(services));

@@ -42,9 +42,9 @@ QString saverToolPath()
 {
     return environmentOr("QUORVEL_SAVER", QUORVEL_TOOL_DIR "/quorvel-saver");
 }
-QString applicationsFolder()
+QStringList applicationsFolders()
 {
-    return QDir::homePath() + QStringLiteral("/Applications");
+    return { QDir::homePath() + QStringLiteral("/Applications"), QStringLiteral(QUORVEL_PACKAGE_APP_DIR) };
 }
 
 QString extensionCacheDirectory()

@@ -69,7 +69,7 @@ protected:
         plugins.kit->sleeper = sleeper;
         plugins.kit->killallPath = QStringLiteral("/bin/true");
         if (!app)
-            app = std::make_unique<QuorvelApp>(doubles.services(kBuiltApp, QStringLiteral(QUORVEL_BIN_DIR)));
+            app = std::make_unique<QuorvelApp>(doubles.services(kBuiltApp, { QStringLiteral(QUORVEL_BIN_DIR) }));
         auto view = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
             defaults, doubles.workspace, daemon, std::move(plugins), {}, [](const QString&) {}, QString(),
             { idle, sessions, {}, autostart, agentRunner, kSaver } });

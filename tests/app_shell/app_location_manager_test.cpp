@@ -1,5 +1,6 @@
 #include "app/shell/app_location_manager.h"
 #include "app/shell/translocation.h"
+#include "platform/locations.h"
 #include "support/log_capture.h"
 #include "support/manual_clock.h"
 #include "tests/app_shell/shell_doubles.h"
@@ -61,13 +62,15 @@ protected:
     {
         ASSERT_TRUE(root.isValid());
         apps = root.filePath("Applications");
+        packaged = root.filePath("usr/lib/quorvel");
         downloads = root.filePath("Downloads");
     }
 
     std::unique_ptr<AppLocationManager> manager(const QString& bundlePath)
     {
-        AppLocationManager::Environment environment { symbols, files, workspace, sleeper, entries, apps, 1000,
-            [this] { journal << "terminate"; }, [this] { journal << "release"; }, [this] { journal << "reclaim"; } };
+        AppLocationManager::Environment environment { symbols, files, workspace, sleeper, entries, { apps, packaged },
+            1000, [this] { journal << "terminate"; }, [this] { journal << "release"; },
+            [this] { journal << "reclaim"; } };
         return std::make_unique<AppLocationManager>(bundlePath, environment);
     }
 
@@ -105,6 +108,7 @@ protected:
 
     QTemporaryDir root;
     QString apps;
+    QString packaged;
     QString downloads;
     quorvel::testing::ManualClock clock;
     quorvel::testing::ManualSleeper sleeper { clock };
@@ -129,6 +133,9 @@ TEST_F(AppLocationTest, OffersTheMoveOnlyOutsideTheApplicationsFolder)
         { "a sibling sharing the prefix", "/ApplicationsOld/Quorvel.app", true },
         { "dot-dot leaves the folder", "/Applications/../Downloads/Quorvel.app", true },
         { "trailing slash inside", "/Applications/Quorvel.app/", false },
+        { "the package's copy", "/usr/lib/quorvel/Quorvel.app", false },
+        { "beside the package's folder", "/usr/lib/Quorvel.app", true },
+        { "a folder sharing the package's prefix", "/usr/lib/quorvel-old/Quorvel.app", true },
     };
     for (const auto& row : rows) {
         const auto location = manager(root.path() + row.path);
@@ -137,6 +144,21 @@ TEST_F(AppLocationTest, OffersTheMoveOnlyOutsideTheApplicationsFolder)
             location->destinationPath(), apps + "/" + QFileInfo(QDir::cleanPath(root.path() + row.path)).fileName())
             << row.name;
     }
+    EXPECT_TRUE(files.journal.isEmpty()) << "deciding touches no file";
+    EXPECT_TRUE(entries.installed.empty()) << "only a move adds a launcher entry";
+}
+
+// The folders the app really runs with: the Debian package's copy is installed, the neighbours are not.
+TEST_F(AppLocationTest, ThePackagesFolderCountsAsInstalledOnThisPlatform)
+{
+    const QStringList folders = quorvel::platform::applicationsFolders();
+    ASSERT_EQ(folders.size(), 2);
+    EXPECT_EQ(folders[0], QDir::homePath() + "/Applications") << "moves go to the user's own folder";
+    AppLocationManager::Environment environment { symbols, files, workspace, sleeper, entries, folders, 1000, {}, {},
+        {} };
+    EXPECT_FALSE(AppLocationManager(QStringLiteral("/usr/lib/quorvel/Quorvel.app"), environment).shouldOfferMove());
+    EXPECT_TRUE(AppLocationManager(QStringLiteral("/usr/lib/Quorvel.app"), environment).shouldOfferMove());
+    EXPECT_TRUE(AppLocationManager(root.filePath("Downloads/Quorvel.app"), environment).shouldOfferMove());
 }
 
 TEST_F(AppLocationTest, NotRunningFromABundleOffersNothingAndMovesNothing)

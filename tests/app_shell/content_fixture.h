@@ -127,7 +127,7 @@ struct ContentFixture : testing::InstallFixture {
     {
         view.reset();
         const QString applications = home.filePath(QStringLiteral("Applications"));
-        AppServices services = doubles.services(bundle.isEmpty() ? appPath : bundle, applications);
+        AppServices services = doubles.services(bundle.isEmpty() ? appPath : bundle, { applications });
         services.service = ServiceConfig { server.url().toString() };
         app = std::make_unique<QuorvelApp>(std::move(services));
         view = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),

@@ -1,6 +1,7 @@
 #include "app/client/auth_store.h"
 #include "app/client/generation_store.h"
 #include "app/shell/quorvel_app.h"
+#include "app/shell/update_check_model.h"
 #include "tests/app_shell/shell_doubles.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ class QuorvelAppTest : public ::testing::Test, protected quorvel::testing::AppDo
 protected:
     std::unique_ptr<QuorvelApp> makeApp()
     {
-        auto app = std::make_unique<QuorvelApp>(services("/home/u/Downloads/Quorvel.app", "/home/u/Applications"));
+        auto app = std::make_unique<QuorvelApp>(services("/home/u/Downloads/Quorvel.app", { "/home/u/Applications" }));
         app->windows().setHost(&host);
         return app;
     }
@@ -40,6 +41,27 @@ TEST_F(QuorvelAppTest, StartsTheUpdaterOnceAndMakesStoresOnlyWhenAsked)
     EXPECT_EQ(&app->appLocation(), &app->appLocation());
     EXPECT_TRUE(app->appLocation().shouldOfferMove());
     EXPECT_EQ(app->appLocation().destinationPath(), "/home/u/Applications/Quorvel.app");
+}
+
+// The Debian package's copy is installed where it is: no move, no launcher entry of its own (the
+// package brings one), and "Check for Updates…" still answers there.
+TEST_F(QuorvelAppTest, APackagedCopyStaysWhereItIsAndStillChecksForUpdates)
+{
+    QuorvelApp app(services("/usr/lib/quorvel/Quorvel.app", { "/home/u/Applications", "/usr/lib/quorvel" }));
+    app.windows().setHost(&host);
+    app.windows().openMainWindow();
+    EXPECT_FALSE(app.appLocation().shouldOfferMove());
+
+    auto& updates = app.updates();
+    updates.checkForUpdates();
+    EXPECT_EQ(updater.checks, 1);
+    updater.answer({ quorvel::platform::UpdateCheckResult::Kind::UpdateAvailable, "1.1",
+        QUrl("https://quorvel.com/download"), {}, true });
+    EXPECT_EQ(updates.state(), quorvel::app::UpdateCheckModel::State::updateAvailable);
+    EXPECT_EQ(updates.downloadUrl(), QUrl("https://quorvel.com/download"));
+
+    EXPECT_TRUE(entries.installed.empty());
+    EXPECT_TRUE(files.journal.isEmpty()) << "nothing is written next to the package's files";
 }
 
 TEST_F(QuorvelAppTest, OpeningAWindowTwiceGivesOneWindowBroughtToTheFront)

@@ -173,10 +173,10 @@ private:
 
 // Every double an app is made from; `services` builds the app's dependencies over them.
 struct AppDoubles {
-    app::AppServices services(const QString& runningBundlePath, const QString& applicationsFolder)
+    app::AppServices services(const QString& runningBundlePath, const QStringList& applicationsFolders)
     {
         return { network, secrets, identity, system, updater, app::ServiceConfig { "http://127.0.0.1:9" },
-            runningBundlePath, { symbols, files, workspace, sleeper, entries, applicationsFolder, 1, {}, {}, {} } };
+            runningBundlePath, { symbols, files, workspace, sleeper, entries, applicationsFolders, 1, {}, {}, {} } };
     }
 
     QNetworkAccessManager network;

@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     }
     app::QuorvelApp quorvel({ network, secrets, identity, system, updater, app::ServiceConfig { "http://127.0.0.1:9" },
         root.filePath("Downloads/Quorvel.app"),
-        { symbols, files, workspace, sleeper, entries, root.filePath("Applications"), 1, {}, {}, {} } });
+        { symbols, files, workspace, sleeper, entries, { root.filePath("Applications") }, 1, {}, {}, {} } });
     app::MainWindow window(quorvel);
     window.resize(720, 520);
     window.show();

@@ -33,7 +33,7 @@ class ShellWidgetsTest : public ::testing::Test, protected quorvel::testing::App
 protected:
     std::unique_ptr<QuorvelApp> makeApp(const QString& bundlePath)
     {
-        return std::make_unique<QuorvelApp>(services(bundlePath, root.filePath("Applications")));
+        return std::make_unique<QuorvelApp>(services(bundlePath, { root.filePath("Applications") }));
     }
 
     QTemporaryDir root;
