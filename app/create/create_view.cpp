@@ -8,7 +8,6 @@
 #include "app/create/recipe_vocabulary.h"
 #include "platform/clock.h"
 #include "platform/machine_identity.h"
-#include "platform/preferences.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -72,6 +71,8 @@ CreateView::CreateView(CreateServices services, QObject* parent)
     connect(&services_.generation, &app::GenerationStore::isRunningChanged, this, &CreateView::changed);
     connect(&services_.auth, &app::AuthStore::enrollmentErrorChanged, this, &CreateView::changed);
     connect(&services_.auth, &app::AuthStore::enrollingChanged, this, &CreateView::changed);
+    // The main window's debug check may turn debug mode off while this screen shows it.
+    connect(&services_.defaults, &app::UserDefaults::valueChanged, this, &CreateView::changed);
 }
 
 CreateView::~CreateView()
@@ -139,7 +140,6 @@ void CreateView::setHandle(const QString& handle)
         return;
     services_.defaults.setValue(handleKey, handle);
     services_.defaults.synchronize();
-    emit changed();
 }
 
 bool CreateView::debugMode() const
@@ -152,7 +152,6 @@ void CreateView::setDebugMode(bool on)
     if (debugMode() == on)
         return;
     app::defaults::setDebugMode(services_.defaults, on);
-    emit changed();
 }
 
 CreateView::PrimaryButton CreateView::primaryButton() const

@@ -8,7 +8,6 @@
 #include "app/shell/app_location_manager.h"
 #include "app/shell/window_directory.h"
 #include "platform/log.h"
-#include "platform/preferences.h"
 #include "platform/screensaver_daemon.h"
 #include "platform/workspace.h"
 
@@ -43,6 +42,11 @@ ContentView::ContentView(ContentServices services, QObject* parent)
     connect(&generation, &GenerationStore::clipURLChanged, this, &ContentView::clipChanged);
     connect(&services_.auth, &AuthStore::enrollmentErrorChanged, this, &ContentView::changed);
     connect(&services_.auth, &AuthStore::enrollingChanged, this, &ContentView::changed);
+    // Another window or a check may change a setting this screen shows (debug mode, onboarding).
+    connect(&services_.defaults, &UserDefaults::valueChanged, this, [this] {
+        noteScreen();
+        emit changed();
+    });
 }
 
 ContentView::~ContentView() = default;

@@ -15,7 +15,6 @@
 #include <optional>
 
 namespace quorvel::platform {
-class PreferenceSuite;
 class ScreensaverDaemon;
 class Workspace;
 } // namespace quorvel::platform
@@ -25,6 +24,7 @@ namespace quorvel::app {
 class AppLocationManager;
 class AuthStore;
 class GenerationStore;
+class UserDefaults;
 
 namespace contentTexts {
 inline const QString ready = QStringLiteral("Ready");
@@ -85,7 +85,7 @@ struct ContentServices {
     AuthStore& auth;
     GenerationStore& generation;
     AppLocationManager& appLocation;
-    platform::PreferenceSuite& defaults; // the standard suite
+    UserDefaults& defaults; // the standard suite, shared by every window
     platform::Workspace& workspace;
     platform::ScreensaverDaemon& daemon;
     // What the PluginManager made with the view is made over.

@@ -1,6 +1,7 @@
 // Quorvel: one running copy per user, its stores for the whole process, the updater started at
 // launch, and the main window.
 #include "app/client/debug_credentials.h"
+#include "app/client/user_defaults.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
 #include "app/install/registry_tool.h"
@@ -111,11 +112,14 @@ int main(int argc, char** argv)
     const auto screens = std::make_shared<platform::QtScreens>();
     const auto preferences = std::make_shared<platform::FilePreferences>(
         QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
-    const std::shared_ptr<platform::PreferenceSuite> defaults = preferences->standard();
+    const std::shared_ptr<platform::PreferenceSuite> standard = preferences->standard();
+    // Every window and check reads and writes the settings through this one object, so a change
+    // made anywhere shows everywhere at once.
+    app::UserDefaults defaults(*standard);
     // The developer-mode check each window starts for itself.
-    const auto debugAccess = [&identity, &secrets, defaults](app::QuorvelApp& shell) {
-        return [&shell, &identity, &secrets, defaults] {
-            return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
+    const auto debugAccess = [&identity, &secrets, &defaults](app::QuorvelApp& shell) {
+        return [&shell, &identity, &secrets, &defaults] {
+            return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, defaults);
         };
     };
     create::SystemRandomIndexSource random;
@@ -123,7 +127,7 @@ int main(int argc, char** argv)
 
     host.setContent(app::windowIds::create, [&](app::QuorvelApp& shell) -> QWidget* {
         auto* view = new create::CreateView(
-            { shell.auth(), shell.generation(), *defaults, identity, sleeper, random, debugAccess(shell),
+            { shell.auth(), shell.generation(), defaults, identity, sleeper, random, debugAccess(shell),
                 { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
                     [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
@@ -147,7 +151,7 @@ int main(int argc, char** argv)
     // The main window's content: onboarding, the main screen and the screensaver's installation.
     platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
     host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
-        auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
+        auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), defaults, workspace,
             screensaverDaemon, app::systemPluginManagerServices(system, preferences, screens), debugAccess(shell),
             [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl() });
         return new app::ContentWidget(view, network);
