@@ -13,6 +13,7 @@
 #include "app/shell/appearance.h"
 #include "app/shell/content_view.h"
 #include "app/shell/content_widget.h"
+#include "app/shell/quit_rule.h"
 #include "app/shell/quorvel_app.h"
 #include "app/shell/widget_window_host.h"
 #include "platform/clock.h"
@@ -158,6 +159,10 @@ int main(int argc, char** argv)
     });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
+    // Closing every window leaves a running generation or move alive; a later launch raises the
+    // main window over the same stores.
+    app::QuitRule quitRule(
+        quorvel.generation(), quorvel.appLocation(), quorvel.windows(), [] { QApplication::quit(); });
 
     quorvel.windows().openMainWindow();
     for (const QString& id : options.values(open))
