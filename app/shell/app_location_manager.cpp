@@ -188,8 +188,10 @@ QCoro::Task<> AppLocationManager::move(bool replaceExisting)
     }
     // Off the main thread, so the window goes on painting "Moving Quorvel…" while the bundle copies.
     const CopyPlan plan { copySourcePath_, destinationPath_, environment_.applicationsFolder, replaceExisting };
-    const std::optional<AppLocationError> failure
-        = co_await QtConcurrent::run([&files = environment_.files, plan] { return installCopy(files, plan); });
+    // A named future: GCC 12 mishandles temporaries inside a co_await expression.
+    const QFuture<std::optional<AppLocationError>> copying
+        = QtConcurrent::run([&files = environment_.files, plan] { return installCopy(files, plan); });
+    const std::optional<AppLocationError> failure = co_await copying;
     if (!self)
         co_return;
     if (failure) {

@@ -222,15 +222,15 @@ TEST_F(ContentViewTest, DebugModeChangedAnywhereShowsInEveryWindowAtOnce)
     make();
     await(view->refreshBalance());
     create::SystemRandomIndexSource random;
-    create::CreateView create(
+    create::CreateView createScreen(
         { app->auth(), app->generation(), observedDefaults, doubles.identity, doubles.sleeper, random, {}, {} });
     int mainChanges = 0;
     int createChanges = 0;
     QObject::connect(view.get(), &ContentView::changed, [&] { ++mainChanges; });
-    QObject::connect(&create, &create::CreateView::changed, [&] { ++createChanges; });
+    QObject::connect(&createScreen, &create::CreateView::changed, [&] { ++createChanges; });
 
     // The create window's switch reaches the main window without anything else happening there.
-    create.setDebugMode(true);
+    createScreen.setDebugMode(true);
     EXPECT_GT(mainChanges, 0) << "the main window repaints at once";
     EXPECT_GT(createChanges, 0);
     EXPECT_EQ(view->creditCaption(), contentTexts::debugCredits);
@@ -244,11 +244,11 @@ TEST_F(ContentViewTest, DebugModeChangedAnywhereShowsInEveryWindowAtOnce)
     EXPECT_GT(createChanges, 0);
     EXPECT_EQ(view->creditCaption(), QStringLiteral("3 wumble credits"));
     EXPECT_FALSE(view->showsDebugConsole());
-    EXPECT_FALSE(create.debugMode());
+    EXPECT_FALSE(createScreen.debugMode());
 
     // Setting what is already set announces nothing.
     mainChanges = 0;
-    create.setDebugMode(false);
+    createScreen.setDebugMode(false);
     EXPECT_EQ(mainChanges, 0);
 }
 
