@@ -18,9 +18,9 @@ struct HttpResponse {
 };
 
 // Replies larger than this are cut off and count as a failed transfer. Every endpoint answers
-// with a small JSON object (a library of a few thousand clips fits), and a runaway service must
-// not fill memory.
-constexpr qint64 maximumReplyBytes = 1024 * 1024;
+// with one JSON object; the largest, a job's running log, is a megabyte or two. A runaway service
+// must not fill memory.
+constexpr qint64 maximumReplyBytes = 4 * 1024 * 1024;
 
 // Sends `request` and waits for the whole reply. Every HTTP status is a response; none when the
 // exchange did not complete with one: no connection, timeout, connection cut mid-reply, a redirect
