@@ -2,6 +2,7 @@
 
 #include "extension/transfer_check.h"
 #include "platform/delete_later.h"
+#include "platform/http_answer.h"
 #include "platform/log.h"
 
 #include <QCoroNetworkReply>
@@ -49,24 +50,16 @@ QCoro::Task<std::vector<Video>> loadPlaylist(std::shared_ptr<QNetworkAccessManag
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
 
     const platform::LaterPtr<QNetworkReply> reply(network->get(request));
-    // A feed is a few kilobytes; a body far beyond that is not one and must not fill memory.
-    bool tooLarge = false;
-    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),
-        [&tooLarge, raw = reply.get()](qint64 received, qint64) {
-            if (received > kMaxFeedBytes && !tooLarge) {
-                tooLarge = true;
-                raw->abort();
-            }
-        });
+    // A body far beyond a feed's size is not one and must not fill memory.
+    platform::limitReplyBody(*reply, kMaxFeedBytes);
     if (owner)
         QObject::connect(owner, &QObject::destroyed, reply.get(), &QNetworkReply::abort);
     co_await reply.get();
-    QObject::disconnect(reply.get(), &QNetworkReply::downloadProgress, nullptr, nullptr);
     if (!owner)
         co_return std::vector<Video> {};
 
     std::optional<std::vector<Video>> videos;
-    if (tooLarge) {
+    if (platform::exceededReplyLimit(*reply)) {
         platform::log::error(
             LogCategory::View, QStringLiteral("manifest failed: The feed is larger than %1 bytes.").arg(kMaxFeedBytes));
     } else if (const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();

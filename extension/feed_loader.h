@@ -14,8 +14,8 @@
 namespace quorvel::extension {
 
 inline constexpr const char* kLastGoodFeedName = "last-good-feed.json";
-// Larger feed bodies are refused unread.
-inline constexpr qint64 kMaxFeedBytes = 16 * 1024 * 1024;
+// Larger feed bodies are refused, the transfer cut off at this size: a feed is a few kilobytes.
+inline constexpr qint64 kMaxFeedBytes = 1024 * 1024;
 
 // Never fails outward and never returns an empty list: the fallback chain ends in `fallback`.
 // A body that decodes (whatever the HTTP status) replaces "last-good-feed.json" in `cacheDirectory`.

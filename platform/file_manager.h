@@ -3,6 +3,7 @@
 // application installs a copy of itself.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,11 +19,14 @@ public:
     // Copies a file or a whole folder (links stay links, permissions are kept) to `destination`,
     // which must not exist yet. None on success, else the reason.
     virtual std::optional<QString> copyItem(const QString& source, const QString& destination) = 0;
-    // Puts `replacement` in the place of `destination` in one step and removes what was there;
-    // afterwards `replacement` no longer exists. On failure both stay as they were.
+    // Puts `replacement` in the place of `destination` in one step; afterwards the item that was at
+    // `destination` (if any) is at `replacement`'s path, for the caller to remove: the new item is in
+    // place whatever becomes of the old one. On failure both stay as they were.
     virtual std::optional<QString> replaceItem(const QString& destination, const QString& replacement) = 0;
     // Removes a file or a whole folder; none on success.
     virtual std::optional<QString> removeItem(const QString& path) = 0;
+    // Names of the items directly inside `folder`, hidden ones included; none when it cannot be read.
+    virtual QStringList itemNames(const QString& folder) const = 0;
 };
 
 class LocalFileManager final : public FileManager {
@@ -32,6 +36,7 @@ public:
     std::optional<QString> copyItem(const QString& source, const QString& destination) override;
     std::optional<QString> replaceItem(const QString& destination, const QString& replacement) override;
     std::optional<QString> removeItem(const QString& path) override;
+    QStringList itemNames(const QString& folder) const override;
 };
 
 } // namespace quorvel::platform

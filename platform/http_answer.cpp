@@ -27,4 +27,31 @@ bool isHttpAnswer(QNetworkReply::NetworkError error)
     }
 }
 
+namespace {
+
+constexpr const char* kExceededProperty = "quorvelReplyLimitExceeded";
+
+} // namespace
+
+void limitReplyBody(QNetworkReply& reply, qint64 maxBytes)
+{
+    QNetworkReply* raw = &reply;
+    const auto check = [raw, maxBytes] {
+        const QVariant announced = raw->header(QNetworkRequest::ContentLengthHeader);
+        const bool over
+            = (announced.isValid() && announced.toLongLong() > maxBytes) || raw->bytesAvailable() > maxBytes;
+        if (!over || exceededReplyLimit(*raw))
+            return;
+        raw->setProperty(kExceededProperty, true);
+        raw->abort();
+    };
+    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, check);
+    QObject::connect(raw, &QNetworkReply::readyRead, raw, check);
+}
+
+bool exceededReplyLimit(const QNetworkReply& reply)
+{
+    return reply.property(kExceededProperty).toBool();
+}
+
 } // namespace quorvel::platform

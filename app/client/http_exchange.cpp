@@ -18,10 +18,7 @@ QCoro::Task<std::optional<HttpResponse>> exchange(
     QNetworkReply* raw
         = body ? session.sendCustomRequest(request, method, *body) : session.sendCustomRequest(request, method);
     platform::LaterPtr<QNetworkReply> reply(raw);
-    QObject::connect(raw, &QNetworkReply::downloadProgress, raw, [raw](qint64 received, qint64) {
-        if (received > maximumReplyBytes)
-            raw->abort();
-    });
+    platform::limitReplyBody(*raw, maximumReplyBytes);
 
     // The session may go away (and take its replies with it) while we wait.
     QPointer<QNetworkReply> guard(raw);

@@ -17,9 +17,10 @@ struct HttpResponse {
     bool operator==(const HttpResponse&) const = default;
 };
 
-// Replies larger than this are cut off and count as a failed transfer; no endpoint answers
-// with anything near it, and it keeps a runaway service from filling memory.
-constexpr qint64 maximumReplyBytes = 64 * 1024 * 1024;
+// Replies larger than this are cut off and count as a failed transfer. Every endpoint answers
+// with one JSON object; the largest, a job's running log, is a megabyte or two. A runaway service
+// must not fill memory.
+constexpr qint64 maximumReplyBytes = 4 * 1024 * 1024;
 
 // Sends `request` and waits for the whole reply. Every HTTP status is a response; none when the
 // exchange did not complete with one: no connection, timeout, connection cut mid-reply, a redirect

@@ -3,6 +3,7 @@
 #include "app/client/generation_store.h"
 #include "app/create/camera_motion_preview.h"
 #include "app/create/recipe_vocabulary.h"
+#include "platform/http_answer.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -33,6 +34,9 @@
 namespace quorvel::create {
 
 namespace {
+
+// A style image is a small picture; a larger answer is cut off and the tile keeps its name alone.
+constexpr qint64 kStyleImageMaxBytes = 8 * 1024 * 1024;
 
 QLabel* headline(const QString& text, QWidget* parent)
 {
@@ -407,6 +411,7 @@ void CreateForm::loadThumbnails(QNetworkAccessManager& network, const QString& c
         QNetworkRequest request(QUrl(vocabulary::styleThumbnailUrl(key, cdnBaseUrl)));
         request.setTransferTimeout(15000);
         QNetworkReply* reply = network.get(request);
+        platform::limitReplyBody(*reply, kStyleImageMaxBytes);
         QPointer<CreateForm> self(this);
         connect(reply, &QNetworkReply::finished, reply, [self, reply, key, accent] {
             reply->deleteLater();

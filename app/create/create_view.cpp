@@ -8,10 +8,16 @@
 #include "app/create/recipe_vocabulary.h"
 #include "platform/clock.h"
 #include "platform/machine_identity.h"
-#include "platform/preferences.h"
 
+#include <QDateTime>
 #include <QPointer>
-#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <unicode/dtptngen.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+
+#include <memory>
 
 namespace quorvel::create {
 
@@ -22,16 +28,24 @@ QString creditsAvailableText(qint64 credits)
 
 QString monthAndDay(const QDate& day, const QLocale& locale)
 {
-    // The long format minus its weekday and year keeps the locale's own order and punctuation
-    // ("MMMM d", "d. MMMM", "d MMMM").
-    QString format = locale.dateFormat(QLocale::LongFormat);
-    static const QRegularExpression weekday(QStringLiteral("d{4}[,.\\s]*"));
-    static const QRegularExpression year(QStringLiteral("[,.\\s]*y+[.\\s年]*"));
-    format.remove(weekday).remove(year);
-    format = format.trimmed();
-    if (!format.contains(QLatin1Char('M')) || !format.contains(QLatin1Char('d')))
-        format = QStringLiteral("MMMM d");
-    return locale.toString(day, format);
+    // The locale's own pattern for the "MMMMd" skeleton keeps its order, words and particles
+    // ("March 5", "5 de marzo", "3월 5일"); the Gregorian calendar is the one the service counts in.
+    UErrorCode status = U_ZERO_ERROR;
+    icu::Locale where(locale.name().toLatin1().constData());
+    where.setKeywordValue("calendar", "gregorian", status);
+    const std::unique_ptr<icu::DateTimePatternGenerator> generator(
+        icu::DateTimePatternGenerator::createInstance(where, status));
+    const icu::UnicodeString pattern
+        = U_SUCCESS(status) ? generator->getBestPattern(icu::UnicodeString("MMMMd"), status) : icu::UnicodeString();
+    icu::SimpleDateFormat format(U_SUCCESS(status) ? pattern : icu::UnicodeString("MMMM d"), where, status);
+    if (U_FAILURE(status))
+        return locale.toString(day, QStringLiteral("MMMM d"));
+    // The day is a calendar day: formatted at noon in UTC, no time zone can move it.
+    format.setTimeZone(*icu::TimeZone::getGMT());
+    const UDate noon = UDate(QDateTime(day, QTime(12, 0), QTimeZone::utc()).toMSecsSinceEpoch());
+    icu::UnicodeString text;
+    format.format(noon, text);
+    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }
 
 QString refillLine(const std::optional<QString>& resets, const QLocale& locale)
@@ -57,6 +71,8 @@ CreateView::CreateView(CreateServices services, QObject* parent)
     connect(&services_.generation, &app::GenerationStore::isRunningChanged, this, &CreateView::changed);
     connect(&services_.auth, &app::AuthStore::enrollmentErrorChanged, this, &CreateView::changed);
     connect(&services_.auth, &app::AuthStore::enrollingChanged, this, &CreateView::changed);
+    // The main window's debug check may turn debug mode off while this screen shows it.
+    connect(&services_.defaults, &app::UserDefaults::valueChanged, this, &CreateView::changed);
 }
 
 CreateView::~CreateView()
@@ -124,7 +140,6 @@ void CreateView::setHandle(const QString& handle)
         return;
     services_.defaults.setValue(handleKey, handle);
     services_.defaults.synchronize();
-    emit changed();
 }
 
 bool CreateView::debugMode() const
@@ -137,7 +152,6 @@ void CreateView::setDebugMode(bool on)
     if (debugMode() == on)
         return;
     app::defaults::setDebugMode(services_.defaults, on);
-    emit changed();
 }
 
 CreateView::PrimaryButton CreateView::primaryButton() const

@@ -16,13 +16,13 @@
 
 namespace quorvel::platform {
 class MachineIdentity;
-class PreferenceSuite;
 class Sleeper;
 } // namespace quorvel::platform
 
 namespace quorvel::app {
 class AuthStore;
 class GenerationStore;
+class UserDefaults;
 } // namespace quorvel::app
 
 namespace quorvel::create {
@@ -81,7 +81,7 @@ struct CreateWindowActions {
 struct CreateServices {
     app::AuthStore& auth;
     app::GenerationStore& generation;
-    platform::PreferenceSuite& defaults; // the standard suite
+    app::UserDefaults& defaults; // the standard suite, shared by every window
     const platform::MachineIdentity& identity;
     platform::Sleeper& sleeper;
     RandomIndexSource& random;

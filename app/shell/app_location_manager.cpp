@@ -7,11 +7,13 @@
 #include "platform/log.h"
 #include "platform/workspace.h"
 
+#include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QUrl>
 #include <QUuid>
+#include <QtConcurrent>
 
 #include <algorithm>
 
@@ -32,6 +34,59 @@ QString standardized(const QString& path)
 bool isInside(const QString& path, const QString& folder)
 {
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+const QString kStagePrefix = QStringLiteral(".Quorvel-");
+const QString kStageSuffix = QStringLiteral(".app");
+
+// The hidden names a move stages its copy under, and under which a replaced copy waits for removal.
+bool isStageName(const QString& name)
+{
+    return name.startsWith(kStagePrefix) && name.endsWith(kStageSuffix);
+}
+
+struct CopyPlan {
+    QString source;
+    QString destination;
+    QString folder;
+    bool replaceExisting = false;
+};
+
+// Runs on a worker thread and touches nothing but the file manager: copying a bundle takes seconds.
+std::optional<AppLocationError> installCopy(platform::FileManager& files, const CopyPlan& plan)
+{
+    if (!files.exists(plan.source))
+        return AppLocationError { AppLocationError::Kind::sourceMissing, {} };
+    const bool destinationTaken = files.exists(plan.destination);
+    if (destinationTaken && !plan.replaceExisting)
+        return AppLocationError { AppLocationError::Kind::replacementNotConfirmed, {} };
+    // The per-user folder may not exist yet on a fresh account.
+    if (auto failure = files.makeFolder(plan.folder))
+        return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
+
+    // Always through a hidden stage, so the destination is either the old app or the whole new one.
+    const QString stage = plan.folder + QLatin1Char('/') + kStagePrefix
+        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + kStageSuffix;
+    std::optional<QString> failure = files.copyItem(plan.source, stage);
+    if (!failure)
+        failure = files.replaceItem(plan.destination, stage);
+    if (!failure) {
+        // The new copy is in place and the move has succeeded; the old one under the stage's name
+        // is only a leftover, which the next start removes when it cannot go now.
+        if (files.exists(stage)) {
+            if (auto removal = files.removeItem(stage))
+                log::error(LogCategory::AppLocation,
+                    QStringLiteral(
+                        "Could not remove the replaced copy at %1: %2. It will be removed at the next start.")
+                        .arg(stage, *removal));
+        }
+        return std::nullopt;
+    }
+    if (files.exists(stage)) {
+        if (auto removal = files.removeItem(stage))
+            log::error(LogCategory::AppLocation, QStringLiteral("Could not remove staged app copy: %1").arg(*removal));
+    }
+    return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
 }
 
 } // namespace
@@ -72,6 +127,33 @@ AppLocationManager::AppLocationManager(const QString& runningBundlePath, Environ
     if (shouldOfferMove_)
         log::info(
             LogCategory::AppLocation, QStringLiteral("App needs relocation. Running path: %1").arg(runningBundlePath_));
+    removeLeftovers();
+}
+
+// A removal of leftovers still running finishes first: it uses the file manager.
+AppLocationManager::~AppLocationManager()
+{
+    leftoverRemoval_.waitForFinished();
+}
+
+void AppLocationManager::removeLeftovers()
+{
+    QStringList leftovers;
+    for (const QString& name : environment_.files.itemNames(moveFolder()))
+        if (isStageName(name))
+            leftovers << moveFolder() + QLatin1Char('/') + name;
+    if (leftovers.isEmpty())
+        return;
+    // Names listed now: a stage that a move of this process makes later is never among them.
+    leftoverRemoval_ = QtConcurrent::run([&files = environment_.files, leftovers] {
+        for (const QString& leftover : leftovers) {
+            if (auto failure = files.removeItem(leftover))
+                log::error(LogCategory::AppLocation,
+                    QStringLiteral("Could not remove a leftover copy at %1: %2").arg(leftover, *failure));
+            else
+                log::info(LogCategory::AppLocation, QStringLiteral("Removed a leftover copy at %1").arg(leftover));
+        }
+    });
 }
 
 void AppLocationManager::moveToApplications(bool replaceExisting)
@@ -110,13 +192,21 @@ QCoro::Task<> AppLocationManager::move(bool replaceExisting)
         fail(*quitFailure);
         co_return;
     }
-    if (const auto failure = installCopy(replaceExisting)) {
+    // Off the main thread, so the window goes on painting "Moving Quorvel…" while the bundle copies.
+    const CopyPlan plan { copySourcePath_, destinationPath_, moveFolder(), replaceExisting };
+    // A named future: GCC 12 mishandles temporaries inside a co_await expression.
+    const QFuture<std::optional<AppLocationError>> copying
+        = QtConcurrent::run([&files = environment_.files, plan] { return installCopy(files, plan); });
+    const std::optional<AppLocationError> failure = co_await copying;
+    if (!self)
+        co_return;
+    if (failure) {
         fail(*failure);
         co_return;
     }
     registerWithDesktop();
-    if (const auto failure = launchNewCopy()) {
-        fail(*failure);
+    if (const auto launchFailure = launchNewCopy()) {
+        fail(*launchFailure);
         co_return;
     }
     log::info(LogCategory::AppLocation, QStringLiteral("Relaunched Quorvel from %1").arg(destinationPath_));
@@ -150,33 +240,6 @@ QCoro::Task<std::optional<AppLocationError>> AppLocationManager::quitExistingCop
             co_return stillRunning;
     }
     co_return std::nullopt;
-}
-
-std::optional<AppLocationError> AppLocationManager::installCopy(bool replaceExisting)
-{
-    auto& files = environment_.files;
-    if (!files.exists(copySourcePath_))
-        return AppLocationError { AppLocationError::Kind::sourceMissing, {} };
-    const bool destinationTaken = files.exists(destinationPath_);
-    if (destinationTaken && !replaceExisting)
-        return AppLocationError { AppLocationError::Kind::replacementNotConfirmed, {} };
-    // The per-user folder may not exist yet on a fresh account.
-    if (auto failure = files.makeFolder(moveFolder()))
-        return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
-
-    // Always through a hidden stage, so the destination is either the old app or the whole new one.
-    const QString stage = moveFolder() + QStringLiteral("/.Quorvel-")
-        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".app");
-    std::optional<QString> failure = files.copyItem(copySourcePath_, stage);
-    if (!failure)
-        failure = files.replaceItem(destinationPath_, stage);
-    if (!failure)
-        return std::nullopt;
-    if (files.exists(stage)) {
-        if (auto removal = files.removeItem(stage))
-            log::error(LogCategory::AppLocation, QStringLiteral("Could not remove staged app copy: %1").arg(*removal));
-    }
-    return AppLocationError { AppLocationError::Kind::fileOperation, *failure };
 }
 
 void AppLocationManager::registerWithDesktop()

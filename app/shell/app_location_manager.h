@@ -3,6 +3,7 @@
 // copy once the user agrees), register it with the desktop's launcher, start it and quit.
 
 #include <QCoroTask>
+#include <QFuture>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -69,8 +70,9 @@ public:
 
     // Decides at once whether to offer the move. An empty `runningBundlePath` (not running from a
     // bundle) never offers it: there is nothing to move. Neither does a bundle below any of the
-    // applications folders.
+    // applications folders. Also starts removing what an earlier move left in the applications folder.
     AppLocationManager(const QString& runningBundlePath, Environment environment, QObject* parent = nullptr);
+    ~AppLocationManager() override;
 
     bool shouldOfferMove() const { return shouldOfferMove_; }
     bool isMoving() const { return isMoving_; }
@@ -98,7 +100,7 @@ signals:
 private:
     QCoro::Task<> move(bool replaceExisting);
     QCoro::Task<std::optional<AppLocationError>> quitExistingCopy();
-    std::optional<AppLocationError> installCopy(bool replaceExisting);
+    void removeLeftovers();
     void registerWithDesktop();
     std::optional<AppLocationError> launchNewCopy();
     void fail(const AppLocationError& error);
@@ -116,6 +118,7 @@ private:
     bool isMoving_ = false;
     bool replacementConfirmationNeeded_ = false;
     std::optional<QString> fallbackMessage_;
+    QFuture<void> leftoverRemoval_;
 };
 
 } // namespace quorvel::app

@@ -10,7 +10,6 @@
 #include "kit/tessary.h"
 #include "platform/idle_monitor.h"
 #include "platform/log.h"
-#include "platform/preferences.h"
 #include "platform/screensaver_daemon.h"
 #include "platform/workspace.h"
 
@@ -74,6 +73,11 @@ ContentView::ContentView(ContentServices services, QObject* parent)
     connect(&generation, &GenerationStore::clipURLChanged, this, &ContentView::clipChanged);
     connect(&services_.auth, &AuthStore::enrollmentErrorChanged, this, &ContentView::changed);
     connect(&services_.auth, &AuthStore::enrollingChanged, this, &ContentView::changed);
+    // Another window or a check may change a setting this screen shows (debug mode, onboarding).
+    connect(&services_.defaults, &UserDefaults::valueChanged, this, [this] {
+        noteScreen();
+        emit changed();
+    });
 }
 
 ContentView::~ContentView() = default;

@@ -30,6 +30,7 @@ namespace quorvel::app {
 class AppLocationManager;
 class AuthStore;
 class GenerationStore;
+class UserDefaults;
 
 namespace contentTexts {
 inline const QString ready = QStringLiteral("Ready");
@@ -118,7 +119,7 @@ struct ContentServices {
     AuthStore& auth;
     GenerationStore& generation;
     AppLocationManager& appLocation;
-    platform::PreferenceSuite& defaults; // the standard suite
+    UserDefaults& defaults; // the standard suite, shared by every window
     platform::Workspace& workspace;
     platform::ScreensaverDaemon& daemon;
     // What the PluginManager made with the view is made over.

@@ -2,6 +2,7 @@
 
 #include "app/shell/app_icon.h"
 #include "app/shell/content_view.h"
+#include "platform/http_answer.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +23,8 @@ namespace quorvel::app {
 namespace {
 
 constexpr int kLogoTimeoutMs = 15000;
+// The logo is a small PNG; a larger answer is cut off and the window keeps its own icon.
+constexpr qint64 kLogoMaxBytes = 8 * 1024 * 1024;
 const QColor kErrorRed(215, 48, 39);
 
 QLabel* label(const QString& text, QWidget* parent, qreal scale = 1.0, bool bold = false)
@@ -507,6 +510,7 @@ void ContentWidget::loadLogo(QNetworkAccessManager& network)
     QNetworkRequest request { QUrl(view_->logoUrl()) };
     request.setTransferTimeout(kLogoTimeoutMs);
     QNetworkReply* reply = network.get(request);
+    platform::limitReplyBody(*reply, kLogoMaxBytes);
     QPointer<ContentWidget> self(this);
     connect(reply, &QNetworkReply::finished, reply, [self, reply] {
         reply->deleteLater();

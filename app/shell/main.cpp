@@ -1,6 +1,7 @@
 // Quorvel: one running copy per user, its stores for the whole process, the updater started at
 // launch, and the main window.
 #include "app/client/debug_credentials.h"
+#include "app/client/user_defaults.h"
 #include "app/create/create_form.h"
 #include "app/create/create_view.h"
 #include "app/install/registry_tool.h"
@@ -12,6 +13,7 @@
 #include "app/shell/appearance.h"
 #include "app/shell/content_view.h"
 #include "app/shell/content_widget.h"
+#include "app/shell/quit_rule.h"
 #include "app/shell/quorvel_app.h"
 #include "app/shell/widget_window_host.h"
 #include "platform/autostart.h"
@@ -116,11 +118,14 @@ int main(int argc, char** argv)
     const auto screens = std::make_shared<platform::QtScreens>();
     const auto preferences = std::make_shared<platform::FilePreferences>(
         QStringLiteral("com.quorvel.Quorvel"), QString(), std::make_shared<platform::SynthesizedSpaces>(screens));
-    const std::shared_ptr<platform::PreferenceSuite> defaults = preferences->standard();
+    const std::shared_ptr<platform::PreferenceSuite> standard = preferences->standard();
+    // Every window and check reads and writes the settings through this one object, so a change
+    // made anywhere shows everywhere at once.
+    app::UserDefaults defaults(*standard);
     // The developer-mode check each window starts for itself.
-    const auto debugAccess = [&identity, &secrets, defaults](app::QuorvelApp& shell) {
-        return [&shell, &identity, &secrets, defaults] {
-            return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, *defaults);
+    const auto debugAccess = [&identity, &secrets, &defaults](app::QuorvelApp& shell) {
+        return [&shell, &identity, &secrets, &defaults] {
+            return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, defaults);
         };
     };
     // What the main window reads besides the stores; made before the host, like the rest.
@@ -137,7 +142,7 @@ int main(int argc, char** argv)
 
     host.setContent(app::windowIds::create, [&](app::QuorvelApp& shell) -> QWidget* {
         auto* view = new create::CreateView(
-            { shell.auth(), shell.generation(), *defaults, identity, sleeper, random, debugAccess(shell),
+            { shell.auth(), shell.generation(), defaults, identity, sleeper, random, debugAccess(shell),
                 { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
                     [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
         return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
@@ -160,7 +165,7 @@ int main(int argc, char** argv)
     });
     // The main window's content: onboarding, the main screen and the screensaver's installation.
     host.setMainContent([&](app::QuorvelApp& shell) -> QWidget* {
-        auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), *defaults, workspace,
+        auto* view = new app::ContentView({ shell.auth(), shell.generation(), shell.appLocation(), defaults, workspace,
             screensaverDaemon, app::systemPluginManagerServices(system, preferences, screens), debugAccess(shell),
             [&shell](const QString& id) { shell.windows().openWindow(id); }, platform::cdnBaseUrl(),
             { *idle, sessionScreensavers, [] { return platform::isScreensaverThemeInstalled(); }, autostart,
@@ -169,6 +174,10 @@ int main(int argc, char** argv)
     });
     QObject::connect(&instance, &platform::SingleInstance::activationRequested, &quorvel,
         [&quorvel] { quorvel.windows().showMainWindow(); });
+    // Closing every window leaves a running generation or move alive; a later launch raises the
+    // main window over the same stores.
+    app::QuitRule quitRule(
+        quorvel.generation(), quorvel.appLocation(), quorvel.windows(), [] { QApplication::quit(); });
 
     quorvel.windows().openMainWindow();
     for (const QString& id : options.values(open))

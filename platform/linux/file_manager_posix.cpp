@@ -82,15 +82,13 @@ std::optional<QString> LocalFileManager::replaceItem(const QString& destination,
         return std::nullopt;
     }
     // Swapping both names in one step means no moment without an app at the destination.
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
-        if (auto failure = removeItem(replacement))
-            return failure;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0)
         return std::nullopt;
-    }
     if (errno != EINVAL && errno != ENOSYS)
         return describeErrno(QStringLiteral("Could not replace %1").arg(destination), errno);
 
-    // File systems without the swap: move the old item aside first, and back if the new one cannot go in.
+    // File systems without the swap: move the old item aside first, and back if the new one cannot
+    // go in; then under the replacement's name, as the swap leaves it.
     const QString aside = destination + QStringLiteral(".old-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QByteArray asideName = QFile::encodeName(aside);
     if (::rename(to.constData(), asideName.constData()) != 0)
@@ -100,7 +98,18 @@ std::optional<QString> LocalFileManager::replaceItem(const QString& destination,
         ::rename(asideName.constData(), to.constData());
         return describeErrno(QStringLiteral("Could not move %1 into place").arg(replacement), error);
     }
-    return removeItem(aside);
+    // The new item is in place: an old one left under the aside name is only a leftover.
+    ::rename(asideName.constData(), from.constData());
+    return std::nullopt;
+}
+
+QStringList LocalFileManager::itemNames(const QString& folder) const
+{
+    QStringList names;
+    std::error_code error;
+    for (fs::directory_iterator it(toPath(folder), error), end; !error && it != end; it.increment(error))
+        names << QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
+    return names;
 }
 
 std::optional<QString> LocalFileManager::removeItem(const QString& path)

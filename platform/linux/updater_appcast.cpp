@@ -1,5 +1,6 @@
 #include "platform/appcast.h"
 #include "platform/delete_later.h"
+#include "platform/http_answer.h"
 #include "platform/updater.h"
 
 #include <QCoroNetworkReply>
@@ -15,7 +16,7 @@ namespace {
 
 constexpr int kTransferTimeoutMs = 15'000;
 // The feed is a few kilobytes; a larger answer is not one.
-constexpr qint64 kMaxFeedBytes = 4 * 1024 * 1024;
+constexpr qint64 kMaxFeedBytes = 1024 * 1024;
 
 UpdateCheckResult failure(QString text)
 {
@@ -75,20 +76,21 @@ QCoro::Task<> AppcastUpdater::check(bool userInitiated)
     QNetworkRequest request(appcastUrl_);
     request.setTransferTimeout(kTransferTimeoutMs);
     LaterPtr<QNetworkReply> reply(network_.get(request));
+    limitReplyBody(*reply, kMaxFeedBytes);
     co_await reply.get();
     if (!self)
         co_return;
 
     UpdateCheckResult result;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError && status == 0)
+    if (exceededReplyLimit(*reply))
+        result = failure(QStringLiteral("The update feed is too large."));
+    else if (reply->error() != QNetworkReply::NoError && status == 0)
         result = failure(QStringLiteral("The update server could not be reached: %1").arg(reply->errorString()));
     else if (status != 200)
         result = failure(QStringLiteral("The update server answered with status %1.").arg(status));
     else if (reply->error() != QNetworkReply::NoError)
         result = failure(QStringLiteral("The update feed did not arrive whole: %1").arg(reply->errorString()));
-    else if (reply->bytesAvailable() > kMaxFeedBytes)
-        result = failure(QStringLiteral("The update feed is too large."));
     else
         result = evaluate(reply->readAll(), currentVersion_);
     result.userInitiated = userInitiated;

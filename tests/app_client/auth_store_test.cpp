@@ -1,4 +1,5 @@
 #include "app/client/balance_reply.h"
+#include "app/client/http_exchange.h"
 #include "fixture.h"
 
 #include <QSignalSpy>
@@ -283,6 +284,15 @@ TEST_F(AuthStoreTest, StalledCallsEndAtTheirTimeouts)
     server.serve("/jobs/slow", silent);
     EXPECT_EQ(await(quick.enroll()), std::nullopt);
     EXPECT_EQ(await(quick.pollJob("slow")), std::nullopt);
+}
+
+TEST_F(AuthStoreTest, AnAnswerThatNeverEndsIsCutOffAsLostContact)
+{
+    secrets.items.insert(apiTokenItem, "tok");
+    server.serve("/balance", Reply { 200, {}, R"({"credits":3,"paid":false})", Reply::Mode::Endless });
+    EXPECT_EQ(await(auth.balance()), AuthorizedResult::failure(texts::cannotReach));
+    EXPECT_LT(server.streamedBytes(), app::maximumReplyBytes + kLoopbackBufferSlack)
+        << "the transfer stops at the bound, not when memory runs out";
 }
 
 TEST(ServiceReplies, AJobIdCannotLeaveTheJobsPath)

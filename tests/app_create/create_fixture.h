@@ -4,6 +4,7 @@
 
 #include "app/client/auth_store.h"
 #include "app/client/generation_store.h"
+#include "app/client/user_defaults.h"
 #include "app/create/create_view.h"
 #include "support/coro.h"
 #include "support/fake_platform.h"
@@ -60,8 +61,8 @@ public:
         system.main->version = build;
         auth = std::make_unique<app::AuthStore>(session, secrets, identity, system, app::ServiceConfig { baseUrl });
         generation = std::make_unique<app::GenerationStore>(*auth, app::DebugSources { identity, secrets }, sleeper);
-        view = std::make_unique<CreateView>(CreateServices { *auth, *generation, defaults, identity, sleeper, random,
-            noDebugAccess, { [this] { ++closes; }, [this] { ++upgrades; } } });
+        view = std::make_unique<CreateView>(CreateServices { *auth, *generation, observedDefaults, identity, sleeper,
+            random, noDebugAccess, { [this] { ++closes; }, [this] { ++upgrades; } } });
     }
 
     // Runs the whole generate action; false when it did not end within ten seconds.
@@ -78,6 +79,7 @@ public:
     testing::ManualClock clock;
     testing::ManualSleeper sleeper { clock };
     testing::MemoryPreferenceSuite defaults;
+    app::UserDefaults observedDefaults { defaults };
     ScriptedIndices random;
     std::unique_ptr<app::AuthStore> auth;
     std::unique_ptr<app::GenerationStore> generation;

@@ -264,9 +264,25 @@ TEST(RefillLine, OneCalendarMonthAfterTheResetAsMonthAndDay)
     }
     EXPECT_EQ(refillLine(std::nullopt, us),
         "Your 8 wumble credits refill monthly. The community feed keeps playing free while you wait.");
-    // Month and day in the reader's words and order, never a year or weekday.
-    EXPECT_EQ(monthAndDay(QDate(2026, 3, 5), QLocale(QLocale::German, QLocale::Germany)), "5. März");
-    EXPECT_EQ(monthAndDay(QDate(2026, 3, 5), QLocale(QLocale::French, QLocale::France)), "5 mars");
+}
+
+TEST(RefillLine, MonthAndDayInTheReadersLanguageWithItsParticlesAndNoYear)
+{
+    // What ICU's pattern for the "MMMMd" skeleton gives for each locale.
+    const struct {
+        const char* locale;
+        const char* expected;
+    } rows[] = {
+        { "en_US", "March 5" }, { "es_ES", "5 de marzo" }, { "pt_BR", "5 de março" }, { "ru_RU", "5 марта" },
+        { "ko_KR", "3월 5일" }, { "de_DE", "5. März" }, { "ja_JP", "3月5日" }, { "fr_FR", "5 mars" },
+        { "nl_NL", "5 maart" }, { "th_TH", "5 มีนาคม" }, // Gregorian, as the service counts, not the Buddhist calendar
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(
+            monthAndDay(QDate(2026, 3, 5), QLocale(QString::fromLatin1(row.locale))), QString::fromUtf8(row.expected))
+            << row.locale;
+    EXPECT_EQ(refillLine(QStringLiteral("2026-02-05"), QLocale(QStringLiteral("es_ES"))),
+        "Your 8 wumble credits refill on 5 de marzo. The community feed keeps playing free while you wait.");
 }
 
 TEST_F(CreateViewTest, RandomizeDrawsEveryListAndKeepsTierAndHandle)

@@ -71,7 +71,7 @@ protected:
         if (!app)
             app = std::make_unique<QuorvelApp>(doubles.services(kBuiltApp, { QStringLiteral(QUORVEL_BIN_DIR) }));
         auto view = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
-            defaults, doubles.workspace, daemon, std::move(plugins), {}, [](const QString&) {}, QString(),
+            observedDefaults, doubles.workspace, daemon, std::move(plugins), {}, [](const QString&) {}, QString(),
             { idle, sessions, {}, autostart, agentRunner, kSaver } });
         EXPECT_TRUE(QTest::qWaitFor([&] { return !view->pluginManager().isLoading(); }, 10000));
         return view;
@@ -130,6 +130,7 @@ protected:
     std::shared_ptr<kit::fixtures::HookSleeper> sleeper = std::make_shared<kit::fixtures::HookSleeper>();
     quorvel::testing::AppDoubles doubles;
     quorvel::testing::MemoryPreferenceSuite defaults;
+    UserDefaults observedDefaults { defaults };
     contentTesting::RecordingDaemon daemon;
     contentTesting::StubIdleMonitor idle;
     contentTesting::ToldSessionScreensavers sessions;

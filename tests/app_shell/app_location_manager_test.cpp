@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -69,9 +70,25 @@ protected:
     std::unique_ptr<AppLocationManager> manager(const QString& bundlePath)
     {
         AppLocationManager::Environment environment { symbols, files, workspace, sleeper, entries, { apps, packaged },
-            1000, [this] { journal << "terminate"; }, [this] { journal << "release"; },
-            [this] { journal << "reclaim"; } };
-        return std::make_unique<AppLocationManager>(bundlePath, environment);
+            1000,
+            [this] {
+                journal << "terminate";
+                ++endings;
+            },
+            [this] { journal << "release"; }, [this] { journal << "reclaim"; } };
+        auto location = std::make_unique<AppLocationManager>(bundlePath, environment);
+        QObject::connect(location.get(), &AppLocationManager::moveFailed, [this] { ++endings; });
+        return location;
+    }
+
+    // Starts a move and waits until it has ended, relaunched or failed.
+    void move(AppLocationManager& location, bool replaceExisting)
+    {
+        const int before = endings;
+        location.moveToApplications(replaceExisting);
+        if (location.isMoving()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return endings > before; }, 10000));
+        }
     }
 
     // A bundle with an executable, a link and the icon; `marker` tells copies apart.
@@ -117,6 +134,7 @@ protected:
     quorvel::testing::ShellWorkspace workspace;
     quorvel::testing::RecordingDesktopEntries entries;
     QStringList journal;
+    int endings = 0; // moves that relaunched or failed
 };
 
 TEST_F(AppLocationTest, OffersTheMoveOnlyOutsideTheApplicationsFolder)
@@ -165,7 +183,7 @@ TEST_F(AppLocationTest, NotRunningFromABundleOffersNothingAndMovesNothing)
 {
     const auto location = manager(QString());
     EXPECT_FALSE(location->shouldOfferMove());
-    location->moveToApplications(true);
+    move(*location, true);
     EXPECT_FALSE(location->isMoving());
     EXPECT_TRUE(files.journal.isEmpty());
 }
@@ -227,7 +245,7 @@ TEST_F(AppLocationTest, MovesIntoAMissingFolderRegistersLaunchesAndQuits)
     LogCapture log;
     const auto location = manager(running);
     ASSERT_TRUE(location->shouldOfferMove());
-    location->moveToApplications(false);
+    move(*location, false);
 
     const QString destination = apps + "/Quorvel.app";
     EXPECT_EQ(marker(destination), "new");
@@ -247,13 +265,55 @@ TEST_F(AppLocationTest, MovesIntoAMissingFolderRegistersLaunchesAndQuits)
     EXPECT_FALSE(location->fallbackMessage());
 }
 
+TEST_F(AppLocationTest, TheCopyRunsOffTheMainThreadWhileTheCardSaysMoving)
+{
+    const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    const auto location = manager(running);
+    location->moveToApplications(false);
+    EXPECT_TRUE(location->isMoving());
+    EXPECT_FALSE(journal.contains("terminate")) << "the button's press returns while the copy goes on";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return journal.contains("terminate"); }, 10000));
+    ASSERT_EQ(files.journal.filter("copy ").size(), 1) << files.journal.join(" | ").toStdString();
+    EXPECT_FALSE(files.copiedOnMainThread) << "a copy on the main thread freezes the window";
+    EXPECT_EQ(marker(apps + "/Quorvel.app"), "new");
+}
+
+TEST_F(AppLocationTest, AnOldCopyThatCannotBeRemovedLeavesASuccessfulMoveAndGoesAtTheNextStart)
+{
+    const QString running = makeBundle(downloads + "/Quorvel.app", "new");
+    const QString destination = makeBundle(apps + "/Quorvel.app", "old");
+    files.failRemove = "Permission denied";
+    LogCapture log;
+    auto location = manager(running);
+    move(*location, true);
+
+    EXPECT_EQ(marker(destination), "new");
+    EXPECT_EQ(workspace.launched, QStringList { destination });
+    EXPECT_EQ(journal, (QStringList { "release", "terminate" })) << "the move succeeded";
+    EXPECT_FALSE(location->fallbackMessage());
+    ASSERT_EQ(leftovers().size(), 1);
+    const QString leftover = apps + "/" + leftovers().first();
+    EXPECT_EQ(marker(leftover), "old") << "the old copy waits whole, not half removed";
+    EXPECT_TRUE(log.messages(kCategory).contains("Could not remove the replaced copy at " + leftover
+        + ": Permission denied. It will be removed at the next start."))
+        << log.messages(kCategory).join(" | ").toStdString();
+
+    // The new copy's start removes it, and only it.
+    files.failRemove.reset();
+    location.reset();
+    manager(destination).reset();
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
+    EXPECT_EQ(marker(destination), "new");
+    EXPECT_TRUE(log.messages(kCategory).contains("Removed a leftover copy at " + leftover));
+}
+
 TEST_F(AppLocationTest, AnExistingCopyIsReplacedOnlyAfterConfirmation)
 {
     const QString running = makeBundle(downloads + "/Quorvel.app", "new");
     const QString destination = makeBundle(apps + "/Quorvel.app", "old");
     const auto location = manager(running);
 
-    location->moveToApplications(false);
+    move(*location, false);
     EXPECT_TRUE(location->replacementConfirmationNeeded());
     EXPECT_FALSE(location->isMoving());
     EXPECT_EQ(marker(destination), "old");
@@ -264,7 +324,7 @@ TEST_F(AppLocationTest, AnExistingCopyIsReplacedOnlyAfterConfirmation)
     EXPECT_FALSE(location->replacementConfirmationNeeded());
     EXPECT_EQ(marker(destination), "old");
 
-    location->moveToApplications(true);
+    move(*location, true);
     EXPECT_FALSE(location->replacementConfirmationNeeded());
     EXPECT_EQ(marker(destination), "new");
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(", ").toStdString();
@@ -302,7 +362,7 @@ TEST_F(AppLocationTest, AFailedStepLeavesTheFolderAsItWasAndSaysSo)
         files.failRemove = row.failRemove;
         LogCapture log;
         const auto location = manager(running);
-        location->moveToApplications(row.existingCopy);
+        move(*location, row.existingCopy);
 
         EXPECT_FALSE(location->isMoving()) << row.name;
         EXPECT_EQ(location->fallbackMessage(),
@@ -320,7 +380,7 @@ TEST_F(AppLocationTest, AFailedStepLeavesTheFolderAsItWasAndSaysSo)
 
         // A new attempt starts clean.
         files.failCopy = files.failReplace = files.failRemove = std::nullopt;
-        location->moveToApplications(true);
+        move(*location, true);
         EXPECT_FALSE(location->fallbackMessage()) << row.name;
         EXPECT_EQ(marker(apps + "/Quorvel.app"), "new") << row.name;
     }
@@ -332,7 +392,7 @@ TEST_F(AppLocationTest, AMissingSourceFailsBeforeTouchingTheFolder)
     symbols.symbols.insert(quorvel::app::kOriginalPathSymbol, reinterpret_cast<void*>(&originalInDownloads));
     LogCapture log;
     const auto location = manager(makeBundle(root.filePath("AppTranslocation/X/Quorvel.app"), "new"));
-    location->moveToApplications(false);
+    move(*location, false);
     EXPECT_TRUE(location->fallbackMessage());
     EXPECT_TRUE(log.messages(kCategory).contains(
         "Move to Applications failed: The Quorvel app bundle could not be found at its original location."));
@@ -374,7 +434,7 @@ TEST_F(AppLocationTest, WaitsForTheRunningCopyToQuitInTenthsOfASecond)
         sleeper.sleeps.clear();
         LogCapture log;
         const auto location = manager(running);
-        location->moveToApplications(true);
+        move(*location, true);
 
         EXPECT_EQ(sleeper.sleeps.size(), row.sleeps) << row.name;
         for (const auto sleep : sleeper.sleeps)
@@ -401,7 +461,7 @@ TEST_F(AppLocationTest, AFailedLaunchKeepsThisCopyRunningAndInCharge)
     workspace.launchSucceeds = false;
     LogCapture log;
     const auto location = manager(running);
-    location->moveToApplications(false);
+    move(*location, false);
     EXPECT_EQ(journal, (QStringList { "release", "reclaim" }));
     EXPECT_TRUE(location->fallbackMessage());
     EXPECT_FALSE(location->isMoving());
@@ -414,7 +474,7 @@ TEST_F(AppLocationTest, ALauncherEntryThatCannotBeWrittenDoesNotStopTheMove)
     const QString running = makeBundle(downloads + "/Quorvel.app", "new");
     entries.failure = "Read-only file system";
     LogCapture log;
-    manager(running)->moveToApplications(false);
+    move(*manager(running), false);
     EXPECT_EQ(journal.last(), "terminate");
     EXPECT_TRUE(log.messages(kCategory).contains("Could not register Quorvel with the desktop: Read-only file system"));
 }

@@ -6,6 +6,7 @@
 
 #include "app/client/auth_store.h"
 #include "app/client/generation_store.h"
+#include "app/client/user_defaults.h"
 #include "app/shell/content_view.h"
 #include "app/shell/quorvel_app.h"
 #include "app_install/install_fixture.h"
@@ -92,6 +93,8 @@ struct ContentFixture : testing::InstallFixture {
     quorvel::testing::AppDoubles doubles;
     quorvel::testing::LoopbackHttpServer server;
     quorvel::testing::MemoryPreferenceSuite defaults;
+    // What the windows read the settings through.
+    UserDefaults observedDefaults { defaults };
     RecordingDaemon daemon;
     StubIdleMonitor idle;
     ToldSessionScreensavers sessions;
@@ -130,10 +133,11 @@ struct ContentFixture : testing::InstallFixture {
         AppServices services = doubles.services(bundle.isEmpty() ? appPath : bundle, { applications });
         services.service = ServiceConfig { server.url().toString() };
         app = std::make_unique<QuorvelApp>(std::move(services));
-        view = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
-            defaults, doubles.workspace, daemon, PluginManagerServices { runner ? runner : tools, tool, system, env },
-            [this] { return countDebugCheck(&debugChecks); }, [this](const QString& id) { opened << id; },
-            server.url(QStringLiteral("/cdn/")).toString(), startServices() });
+        view = std::make_unique<ContentView>(
+            ContentServices { app->auth(), app->generation(), app->appLocation(), observedDefaults, doubles.workspace,
+                daemon, PluginManagerServices { runner ? runner : tools, tool, system, env },
+                [this] { return countDebugCheck(&debugChecks); }, [this](const QString& id) { opened << id; },
+                server.url(QStringLiteral("/cdn/")).toString(), startServices() });
         live = view.get();
         settleAll();
     }

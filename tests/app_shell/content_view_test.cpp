@@ -1,6 +1,9 @@
 // The main window's content from a first launch to an active screensaver with a job running, over
 // the real registry tool, a whole kit in a temporary home and a loopback service: what each state
 // shows, what each button does, and that no failure ever reads as success.
+#include "app/client/debug_credentials.h"
+#include "app/create/create_view.h"
+#include "app/create/random_recipe.h"
 #include "content_fixture.h"
 #include "kit/errors.h"
 #include "support/coro.h"
@@ -222,6 +225,42 @@ TEST_F(ContentViewTest, PlansRowAndCreditCaptionFollowTheBalance)
     }
 }
 
+TEST_F(ContentViewTest, DebugModeChangedAnywhereShowsInEveryWindowAtOnce)
+{
+    onboarded();
+    make();
+    await(view->refreshBalance());
+    create::SystemRandomIndexSource random;
+    create::CreateView createScreen(
+        { app->auth(), app->generation(), observedDefaults, doubles.identity, doubles.sleeper, random, {}, {} });
+    int mainChanges = 0;
+    int createChanges = 0;
+    QObject::connect(view.get(), &ContentView::changed, [&] { ++mainChanges; });
+    QObject::connect(&createScreen, &create::CreateView::changed, [&] { ++createChanges; });
+
+    // The create window's switch reaches the main window without anything else happening there.
+    createScreen.setDebugMode(true);
+    EXPECT_GT(mainChanges, 0) << "the main window repaints at once";
+    EXPECT_GT(createChanges, 0);
+    EXPECT_EQ(view->creditCaption(), contentTexts::debugCredits);
+    EXPECT_TRUE(view->showsDebugConsole());
+
+    // A denied access check (this machine has no debug credentials) turns it off for both.
+    mainChanges = createChanges = 0;
+    EXPECT_FALSE(
+        await(checkDebugAccess(app->auth(), DebugSources { doubles.identity, doubles.secrets }, observedDefaults)));
+    EXPECT_GT(mainChanges, 0) << "the caption and the console must go at once";
+    EXPECT_GT(createChanges, 0);
+    EXPECT_EQ(view->creditCaption(), QStringLiteral("3 wumble credits"));
+    EXPECT_FALSE(view->showsDebugConsole());
+    EXPECT_FALSE(createScreen.debugMode());
+
+    // Setting what is already set announces nothing.
+    mainChanges = 0;
+    createScreen.setDebugMode(false);
+    EXPECT_EQ(mainChanges, 0);
+}
+
 TEST_F(ContentViewTest, ThePreviewOpensOncePerNewClip)
 {
     onboarded();
@@ -230,10 +269,10 @@ TEST_F(ContentViewTest, ThePreviewOpensOncePerNewClip)
     finishJob(R"({"done":true,"ok":true,"clip":"https://cdn.example/1.mp4"})");
     EXPECT_EQ(opened.count("preview"), 1);
     // Another window's content made now does not open it again for the same clip.
-    auto second = std::make_unique<ContentView>(
-        ContentServices { app->auth(), app->generation(), app->appLocation(), defaults, doubles.workspace, daemon,
-            PluginManagerServices { tools, kTool, system, env }, [this] { return countDebugCheck(&debugChecks); },
-            [this](const QString& id) { opened << id; }, QString(), startServices() });
+    auto second = std::make_unique<ContentView>(ContentServices { app->auth(), app->generation(), app->appLocation(),
+        observedDefaults, doubles.workspace, daemon, PluginManagerServices { tools, kTool, system, env },
+        [this] { return countDebugCheck(&debugChecks); }, [this](const QString& id) { opened << id; }, QString(),
+        startServices() });
     QCoreApplication::processEvents();
     EXPECT_EQ(opened.count("preview"), 1);
     second.reset();

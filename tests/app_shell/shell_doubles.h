@@ -15,9 +15,11 @@
 #include "support/manual_clock.h"
 #include "support/memory_secret_store.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QNetworkAccessManager>
 #include <QStringList>
+#include <QThread>
 
 #include <functional>
 #include <optional>
@@ -49,6 +51,7 @@ public:
     std::optional<QString> copyItem(const QString& source, const QString& destination) override
     {
         journal << "copy " + source + " -> " + destination;
+        copiedOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         auto result = real.copyItem(source, destination);
         if (failCopy)
             return *failCopy;
@@ -68,12 +71,15 @@ public:
             return *failRemove;
         return real.removeItem(path);
     }
+    QStringList itemNames(const QString& folder) const override { return real.itemNames(folder); }
 
     platform::LocalFileManager real;
     std::optional<QString> failCopy;
     std::optional<QString> failReplace;
     std::optional<QString> failRemove;
     QStringList journal;
+    // Where the last copy ran: a copy on the main thread freezes the window.
+    bool copiedOnMainThread = false;
 };
 
 class ShellWorkspace final : public platform::Workspace {

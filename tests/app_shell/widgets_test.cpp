@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -98,6 +99,12 @@ TEST_F(ShellWidgetsTest, MoveCardFollowsTheManagerAndAsksBeforeReplacing)
     for (auto* button : card->replacementAlert()->buttons())
         if (button->accessibleName() == "Replace & Relaunch")
             button->click();
+    // The copy runs on while the card says so, and the window can paint it.
+    bool movingShown = false;
+    for (const auto* label : card->findChildren<QLabel*>())
+        movingShown |= label->isVisibleTo(card) && label->text() == "Moving Quorvel…";
+    EXPECT_TRUE(movingShown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !app->appLocation().isMoving(); }, 10000));
     EXPECT_EQ(workspace.launched.size(), 1);
     EXPECT_TRUE(visibleButtonTexts(*card).contains("Open Applications Folder"));
     bool messageShown = false;

@@ -136,6 +136,20 @@ TEST_F(FeedTest, FallbackChain)
     }
 }
 
+TEST_F(FeedTest, AFeedThatNeverEndsIsCutOffAndTheLastGoodOnePlays)
+{
+    const QByteArray good = R"({"videos":[{"url":"https://h/old.mp4"}]})";
+    writeFile(lastGoodPath(), good);
+    server.serve("/feed", reply(200, R"({"videos":[{"url":"https://h/new.mp4"}]})", Mode::Endless));
+    QObject view;
+    const auto videos = load(server.url("/feed"), &view, 10s);
+    ASSERT_FALSE(videos.empty());
+    EXPECT_EQ(videos[0].url, QUrl("https://h/old.mp4"));
+    EXPECT_EQ(readFile(lastGoodPath()), good);
+    EXPECT_TRUE(log.contains(u"manifest failed: The feed is larger than %1 bytes."_s.arg(kMaxFeedBytes)));
+    EXPECT_LT(server.streamedBytes(), kMaxFeedBytes + testing::kLoopbackBufferSlack);
+}
+
 TEST_F(FeedTest, ARequestDiesWithItsView)
 {
     writeFile(lastGoodPath(), R"({"videos":[{"url":"https://h/old.mp4"}]})");

@@ -1,10 +1,12 @@
 #include "platform/appcast.h"
+#include "platform/http_answer.h"
 #include "platform/updater.h"
 #include "support/loopback_http_server.h"
 
 #include <gtest/gtest.h>
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpServer>
 
@@ -110,6 +112,38 @@ TEST_F(AppcastUpdaterTest, BadAnswersAreFailuresNotUpToDate)
         EXPECT_EQ(result.kind, UpdateCheckResult::Kind::Failed) << row.name;
         EXPECT_FALSE(result.errorText.isEmpty()) << row.name;
     }
+}
+
+TEST_F(AppcastUpdaterTest, AFeedThatNeverEndsIsCutOffAsTooLarge)
+{
+    server.serve("/appcast.xml", { 200, {}, feed(item("99", "9.9", "https://h/x.zip")), CannedReply::Mode::Endless });
+    const auto result = check("1").value(0);
+    EXPECT_EQ(result.kind, UpdateCheckResult::Kind::Failed);
+    EXPECT_EQ(result.errorText, "The update feed is too large.");
+    EXPECT_LT(server.streamedBytes(), (qint64(1) << 20) + quorvel::testing::kLoopbackBufferSlack);
+}
+
+TEST(ReplyLimit, AnAnnouncedLengthOverTheBoundStopsTheTransferAndOneAtTheBoundArrivesWhole)
+{
+    quorvel::testing::LoopbackHttpServer server;
+    QNetworkAccessManager network;
+    server.serve("/big", { 200, {}, QByteArray(4096, 'x') });
+    server.serve("/exact", { 200, {}, QByteArray(1024, 'y') });
+    const auto fetch = [&](const QString& path, qint64 bound) {
+        QNetworkReply* reply = network.get(QNetworkRequest(server.url(path)));
+        quorvel::platform::limitReplyBody(*reply, bound);
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        EXPECT_TRUE(reply->isFinished() || finished.wait(10'000));
+        reply->deleteLater();
+        return reply;
+    };
+    QNetworkReply* big = fetch("/big", 1024);
+    EXPECT_TRUE(quorvel::platform::exceededReplyLimit(*big));
+    EXPECT_EQ(big->error(), QNetworkReply::OperationCanceledError);
+    QNetworkReply* exact = fetch("/exact", 1024);
+    EXPECT_FALSE(quorvel::platform::exceededReplyLimit(*exact));
+    EXPECT_EQ(exact->error(), QNetworkReply::NoError);
+    EXPECT_EQ(exact->readAll(), QByteArray(1024, 'y'));
 }
 
 } // namespace

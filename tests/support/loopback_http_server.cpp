@@ -12,6 +12,7 @@ namespace quorvel::testing {
 namespace {
 
 constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
+constexpr qsizetype kFillerBytes = 64 * 1024;
 
 // A complete request once the head and Content-Length bytes of body are in.
 std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
@@ -37,12 +38,26 @@ std::optional<ReceivedRequest> parseRequest(const QByteArray& buffer)
     return request;
 }
 
-void send(QTcpSocket* socket, const CannedReply& reply)
+} // namespace
+
+void LoopbackHttpServer::send(QTcpSocket* socket, const CannedReply& reply)
 {
     // Clients read the status code, never the phrase after it.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Canned\r\n";
     for (const auto& [name, value] : reply.headers)
         head += name + ": " + value + "\r\n";
+    if (reply.mode == CannedReply::Mode::Endless) {
+        // Without a length the body runs until the connection closes, which this side never does.
+        socket->write(head + "Connection: close\r\n\r\n" + reply.body);
+        streamedBytes_ += reply.body.size();
+        connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] {
+            if (socket->bytesToWrite() >= kFillerBytes)
+                return;
+            socket->write(QByteArray(kFillerBytes, ' '));
+            streamedBytes_ += kFillerBytes;
+        });
+        return;
+    }
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
     socket->write(head);
     if (reply.mode == CannedReply::Mode::CutMidBody) {
@@ -54,8 +69,6 @@ void send(QTcpSocket* socket, const CannedReply& reply)
     socket->write(reply.body);
     socket->disconnectFromHost();
 }
-
-} // namespace
 
 LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
     : QObject(parent)
@@ -131,7 +144,7 @@ void LoopbackHttpServer::accept()
                 return;
             if (reply.mode == CannedReply::Mode::Delayed) {
                 // Parented to the socket, so a client that gives up first cancels the reply.
-                QTimer::singleShot(reply.delayMs, socket, [socket, reply] { send(socket, reply); });
+                QTimer::singleShot(reply.delayMs, socket, [this, socket, reply] { send(socket, reply); });
                 return;
             }
             send(socket, reply);

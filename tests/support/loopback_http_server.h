@@ -1,7 +1,7 @@
 #pragma once
 // A tiny HTTP/1.1 server on 127.0.0.1 for tests: canned replies per path, one request per
-// connection (the reply closes it). Replies can be queued per path, delayed, cut off mid-body or
-// never sent at all.
+// connection (the reply closes it). Replies can be queued per path, delayed, cut off mid-body,
+// never sent at all, or never ended.
 
 #include <QByteArray>
 #include <QList>
@@ -10,11 +10,16 @@
 #include <QPair>
 #include <QString>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include <functional>
 
 namespace quorvel::testing {
+
+// How far an endless body can run ahead of a client that stopped reading: what the loopback's
+// socket buffers on both sides hold.
+inline constexpr qint64 kLoopbackBufferSlack = qint64(16) << 20;
 
 struct CannedReply {
     enum class Mode {
@@ -22,6 +27,7 @@ struct CannedReply {
         CutMidBody, // announces the whole length, sends half the body, closes
         Stall, // reads the request and never answers
         Delayed, // status, headers and the whole body after `delayMs`
+        Endless, // status, headers without a length, the body, then filler until the client goes
     };
     int status = 200;
     QList<QPair<QByteArray, QByteArray>> headers; // Content-Length is added
@@ -59,13 +65,17 @@ public:
     // The requests whose path, without its query, is `path`.
     QList<ReceivedRequest> requestsTo(const QString& path) const;
     void clearRequests() { requests_.clear(); }
+    // Bytes of endless bodies handed to the network so far, over all connections.
+    qint64 streamedBytes() const { return streamedBytes_; }
 
 private:
     void accept();
+    void send(QTcpSocket* socket, const CannedReply& reply);
     QTcpServer server_;
     QMap<QString, Handler> handlers_;
     QMap<QString, QList<CannedReply>> queued_;
     QList<ReceivedRequest> requests_;
+    qint64 streamedBytes_ = 0;
 };
 
 } // namespace quorvel::testing
