@@ -150,7 +150,7 @@ public:
     StatusAction statusAction() const;
     QString statusActionText() const;
     bool statusActionEnabled() const;
-    // The manager's lastError, else its screensaverError.
+    // The manager's lastError (unless the status message already carries it), else its screensaverError.
     std::optional<QString> errorText() const;
     QString statusMessage() const { return statusMessage_; }
     bool showsStatusMessage() const { return statusMessage_ != contentTexts::ready; }
