@@ -1,10 +1,11 @@
 #pragma once
-// Property-list bytes <-> QVariant values: reading is the platform's one reader, writing goes over
-// libplist's C API. Types survive a round trip: integers stay qint64 (an 8-byte integer is signed),
-// reals double, booleans bool, strings QString, dates QDateTime (UTC, millisecond precision), data
-// QByteArray, arrays QVariantList, dictionaries QVariantMap, keyed-archive references PlistUid.
+// Property-list bytes <-> QVariant values, through the platform's one reader and one writer. Types
+// survive a round trip: integers stay qint64 (an 8-byte integer is signed), reals double, booleans
+// bool, strings QString, dates QDateTime (UTC; millisecond precision in binary, seconds in XML),
+// data QByteArray, arrays QVariantList, dictionaries QVariantMap, keyed-archive references PlistUid.
 
 #include "platform/plist_reader.h"
+#include "platform/plist_writer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,14 +27,16 @@ inline PlistParseResult parsePlist(const QByteArray& bytes)
 }
 inline constexpr int kMaxPlistDepth = platform::kMaxPlistNesting;
 
-struct PlistSerializeResult {
-    std::optional<QByteArray> bytes;
-    QString error; // names the value that cannot be a property-list value
-};
+using PlistSerializeResult = platform::PlistWriteResult;
 
-// The binary property-list form. Dictionary keys are written in sorted order (QVariantMap's),
-// which is also what common writers do for a dictionary, so the bytes are the canonical ones.
-PlistSerializeResult serializeBinaryPlist(const QVariant& value);
-PlistSerializeResult serializeXmlPlist(const QVariant& value);
+// The binary and XML property-list forms, through the platform's one writer.
+inline PlistSerializeResult serializeBinaryPlist(const QVariant& value)
+{
+    return platform::writeBinaryPlist(value);
+}
+inline PlistSerializeResult serializeXmlPlist(const QVariant& value)
+{
+    return platform::writeXmlPlist(value);
+}
 
 } // namespace quorvel::kit

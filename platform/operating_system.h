@@ -35,8 +35,6 @@ public:
     virtual ~OperatingSystem() = default;
     // The version that decides between the modern wallpaper store and the legacy preferences; 14.0.0 here.
     virtual OperatingSystemVersion version() const = 0;
-    // The desktop asks for reduced motion.
-    virtual bool reduceMotion() const = 0;
     // The bundle the running executable lives in; none when it does not run from a bundle.
     virtual std::optional<BundleInfo> mainBundle() const = 0;
     // Any bundle by path, from its "Contents/Info.plist"; none when it has none or it does not parse.
@@ -46,7 +44,6 @@ public:
 class LinuxOperatingSystem final : public OperatingSystem {
 public:
     OperatingSystemVersion version() const override;
-    bool reduceMotion() const override;
     std::optional<BundleInfo> mainBundle() const override;
     std::optional<BundleInfo> bundle(const QString& bundlePath) const override;
 };

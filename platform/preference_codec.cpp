@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QIODevice>
 
-#include <algorithm>
 #include <utility>
 
 namespace quorvel::platform::detail {
@@ -15,120 +14,12 @@ constexpr quint32 kFormatVersion = 2;
 // Deeper nesting than any preference needs; it bounds the reader's recursion on damaged files.
 constexpr int kMaxDepth = 64;
 
-// The value kinds a preference may hold, as property lists know them. The codec is our own rather
-// than QDataStream's QVariant streaming, which trusts the lengths in the file: a damaged file could
-// make it allocate gigabytes before failing.
+// The value kinds the files held. The reader is our own rather than QDataStream's QVariant
+// streaming, which trusts the lengths in the file: a damaged file could make it allocate gigabytes
+// before failing.
 enum class Kind : quint8 { Invalid, Bool, Int, UInt, LongLong, ULongLong, Double, String, Bytes, DateTime, List, Map };
 
-std::optional<Kind> kindOf(const QVariant& value)
-{
-    if (!value.isValid())
-        return Kind::Invalid;
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return Kind::Bool;
-    case QMetaType::Int:
-        return Kind::Int;
-    case QMetaType::UInt:
-        return Kind::UInt;
-    case QMetaType::LongLong:
-        return Kind::LongLong;
-    case QMetaType::ULongLong:
-        return Kind::ULongLong;
-    case QMetaType::Double:
-        return Kind::Double;
-    case QMetaType::QString:
-        return Kind::String;
-    case QMetaType::QByteArray:
-        return Kind::Bytes;
-    case QMetaType::QDateTime:
-        return Kind::DateTime;
-    case QMetaType::QVariantList:
-        return Kind::List;
-    case QMetaType::QVariantMap:
-        return Kind::Map;
-    default:
-        return std::nullopt;
-    }
-}
-
-bool isStorable(const QVariant& value, int depth = 0)
-{
-    const auto kind = kindOf(value);
-    if (!kind || depth > kMaxDepth)
-        return false;
-    if (*kind == Kind::List) {
-        const QVariantList list = value.toList();
-        return std::all_of(list.cbegin(), list.cend(), [depth](const QVariant& v) { return isStorable(v, depth + 1); });
-    }
-    if (*kind == Kind::Map) {
-        const QVariantMap map = value.toMap();
-        return std::all_of(map.cbegin(), map.cend(), [depth](const QVariant& v) { return isStorable(v, depth + 1); });
-    }
-    return true;
-}
-
-void writeBlob(QDataStream& out, const QByteArray& bytes)
-{
-    out << quint32(bytes.size());
-    out.writeRawData(bytes.constData(), int(bytes.size()));
-}
-
-void writeValue(QDataStream& out, const QVariant& value)
-{
-    const Kind kind = *kindOf(value);
-    out << quint8(kind);
-    switch (kind) {
-    case Kind::Invalid:
-        break;
-    case Kind::Bool:
-        out << value.toBool();
-        break;
-    case Kind::Int:
-        out << qint32(value.toInt());
-        break;
-    case Kind::UInt:
-        out << quint32(value.toUInt());
-        break;
-    case Kind::LongLong:
-        out << qint64(value.toLongLong());
-        break;
-    case Kind::ULongLong:
-        out << quint64(value.toULongLong());
-        break;
-    case Kind::Double:
-        out << value.toDouble();
-        break;
-    case Kind::String:
-        writeBlob(out, value.toString().toUtf8());
-        break;
-    case Kind::Bytes:
-        writeBlob(out, value.toByteArray());
-        break;
-    case Kind::DateTime:
-        out << qint64(value.toDateTime().toMSecsSinceEpoch());
-        break;
-    case Kind::List: {
-        const QVariantList list = value.toList();
-        out << quint32(list.size());
-        for (const QVariant& item : list)
-            writeValue(out, item);
-        break;
-    }
-    case Kind::Map: {
-        const QVariantMap map = value.toMap();
-        out << quint32(map.size());
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            writeBlob(out, it.key().toUtf8());
-            writeValue(out, it.value());
-        }
-        break;
-    }
-    }
-}
-
-// Reads what writeValue wrote; every length is checked against the bytes that remain before
-// anything is allocated for it.
+// Every length is checked against the bytes that remain before anything is allocated for it.
 class Reader {
 public:
     explicit Reader(const QByteArray& bytes)
@@ -242,7 +133,13 @@ private:
 
 } // namespace
 
-std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes)
+bool isLegacyPreferenceFile(const QByteArray& bytes)
+{
+    Reader reader(bytes);
+    return reader.fixed<quint32>() == kMagic;
+}
+
+std::optional<QVariantMap> decodeLegacyPreferenceFile(const QByteArray& bytes)
 {
     Reader reader(bytes);
     const auto magic = reader.fixed<quint32>();
@@ -253,20 +150,6 @@ std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes)
     if (!values || values->typeId() != QMetaType::QVariantMap || !reader.atEnd())
         return std::nullopt;
     return values->toMap();
-}
-
-std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values)
-{
-    const QVariant root(values);
-    if (!isStorable(root))
-        return std::nullopt;
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << kMagic << kFormatVersion;
-    writeValue(out, root);
-    if (out.status() != QDataStream::Ok)
-        return std::nullopt;
-    return bytes;
 }
 
 } // namespace quorvel::platform::detail

@@ -1,8 +1,8 @@
 #pragma once
-// The file form of one preference suite: a magic header, a format version, then the values with
-// their kinds (booleans, integers of each width, doubles, strings, bytes, dates, lists, maps), so
-// every value keeps its type. Lengths in the file are checked against the bytes it has before
-// anything is allocated, so a damaged file is refused, never trusted.
+// The file form preference suites had before they became property lists: a magic header, a format
+// version, then the values with their kinds. Such a file is read once, to carry its values over,
+// and then rewritten as a property list. Lengths in the file are checked against the bytes it has
+// before anything is allocated, so a damaged file is refused, never trusted.
 
 #include <QByteArray>
 #include <QVariantMap>
@@ -11,9 +11,9 @@
 
 namespace quorvel::platform::detail {
 
+// The bytes begin like such a file (whether or not the rest of it reads).
+bool isLegacyPreferenceFile(const QByteArray& bytes);
 // None when the bytes are not such a file.
-std::optional<QVariantMap> decodePreferenceFile(const QByteArray& bytes);
-// None when a value has a type a preference cannot hold.
-std::optional<QByteArray> encodePreferenceFile(const QVariantMap& values);
+std::optional<QVariantMap> decodeLegacyPreferenceFile(const QByteArray& bytes);
 
 } // namespace quorvel::platform::detail

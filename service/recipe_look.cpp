@@ -313,9 +313,10 @@ std::optional<QString> filterGraph(
     }
     graph += QStringLiteral("[moved]") + fill(QLatin1String(style.finish), values);
     if (!promptFile.isEmpty()) {
-        // Expansion off: no character of the prompt is ever read as a directive.
+        // Expansion off: no character of the prompt is ever read as a directive. The band sits at
+        // the top: the bottom of the picture is where the saver draws the clip's title and caption.
         graph += QStringLiteral(",drawtext=fontfile=%1:textfile=%2:expansion=none:fontcolor=white:fontsize=%3:"
-                                "line_spacing=6:x=(w-text_w)/2:y=h-text_h-%4:box=1:boxcolor=black@0.45:boxborderw=10")
+                                "line_spacing=6:x=(w-text_w)/2:y=%4:box=1:boxcolor=black@0.45:boxborderw=10")
                      .arg(fontFile, promptFile, QString::number(std::max(8, format.height / 20)),
                          QString::number(format.height / 10));
     }

@@ -47,9 +47,12 @@ QString promptField(const QJsonObject& body, qsizetype maxCharacters, qsizetype 
     const QString prompt = stringField(body, QStringLiteral("prompt"), 64 * 1024).trimmed();
     if (prompt.isEmpty())
         throw ApiError::badRequest(QStringLiteral("Describe the wumble you want to create."));
-    // The byte bound goes first: it also bounds the work of counting characters.
-    if (prompt.toUtf8().size() > maxBytes || userCharacterCount(prompt) > maxCharacters)
+    if (userCharacterCount(prompt) > maxCharacters)
         throw ApiError::badRequest(QStringLiteral("Keep the description under %1 characters.").arg(maxCharacters));
+    // Few characters can still be many bytes: a letter may carry any number of combining marks.
+    if (prompt.toUtf8().size() > maxBytes)
+        throw ApiError::badRequest(
+            QStringLiteral("This description is too long to send. Use fewer accents and emoji."));
     return prompt;
 }
 

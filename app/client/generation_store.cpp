@@ -62,8 +62,12 @@ bool GenerationStore::start(const GenerationSubmission& submission)
         setError(texts::describeWumble);
         return false;
     }
-    if (prompt.toUtf8().size() > longestPromptBytes || userCharacterCount(prompt) > longestPrompt) {
+    if (userCharacterCount(prompt) > longestPrompt) {
         setError(texts::promptTooLong);
+        return false;
+    }
+    if (prompt.toUtf8().size() > longestPromptBytes) {
+        setError(texts::promptTooLarge);
         return false;
     }
 

@@ -24,6 +24,9 @@ namespace texts {
 inline const QString alreadyGenerating = QStringLiteral("A wumble is already generating.");
 inline const QString describeWumble = QStringLiteral("Describe the wumble you want to create.");
 inline const QString promptTooLong = QStringLiteral("Keep the description under 2000 characters.");
+// Few characters, yet too long to send: many combining marks or joined emoji.
+inline const QString promptTooLarge
+    = QStringLiteral("This description is too long to send. Use fewer accents and emoji.");
 inline const QString lostContact = QStringLiteral("Lost contact with Quorvel. Please try again.");
 inline const QString timedOut = QStringLiteral("Generation timed out after 15 minutes. Please try again.");
 inline const QString notAllAges

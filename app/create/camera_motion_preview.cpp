@@ -2,7 +2,7 @@
 
 #include "app/create/camera_motion_painter.h"
 #include "platform/clock.h"
-#include "platform/operating_system.h"
+#include "platform/desktop_appearance.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -14,10 +14,9 @@ constexpr int descriptionGap = 4;
 }
 
 CameraMotionPreview::CameraMotionPreview(
-    const platform::Clock& clock, const platform::OperatingSystem& os, QWidget* parent)
+    const platform::Clock& clock, const platform::DesktopAppearance& desktop, QWidget* parent)
     : QWidget(parent)
     , clock_(clock)
-    , os_(os)
     , motion_(vocabulary::defaultMotion())
     , spec_(cameraMotionSpec(motion_))
 {
@@ -25,7 +24,8 @@ CameraMotionPreview::CameraMotionPreview(
     timer_.setInterval(diagramFrameInterval);
     connect(&timer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    reduceMotion_ = os_.reduceMotion();
+    reduceMotion_ = desktop.reduceMotion();
+    connect(&desktop, &platform::DesktopAppearance::reduceMotionChanged, this, &CameraMotionPreview::setReduceMotion);
     updateAccessibility();
 }
 
@@ -79,7 +79,6 @@ void CameraMotionPreview::paintEvent(QPaintEvent*)
 void CameraMotionPreview::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    refreshReduceMotion();
     updateTimer();
 }
 
@@ -89,12 +88,12 @@ void CameraMotionPreview::hideEvent(QHideEvent* event)
     updateTimer();
 }
 
-void CameraMotionPreview::refreshReduceMotion()
+void CameraMotionPreview::setReduceMotion(bool reduce)
 {
-    const bool reduce = os_.reduceMotion();
     if (reduce == reduceMotion_)
         return;
     reduceMotion_ = reduce;
+    updateTimer();
     updateAccessibility();
     update();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The small looping diagram of a camera move with its one-line description under it. It redraws
 // from the injected clock at most 30 times a second while shown, and draws one still frame (no
-// timer at all) when the desktop asks for reduced motion.
+// timer at all) while the desktop asks for reduced motion, following its changes at once.
 
 #include "app/create/camera_motion_diagram.h"
 
@@ -10,7 +10,7 @@
 
 namespace quorvel::platform {
 class Clock;
-class OperatingSystem;
+class DesktopAppearance;
 }
 
 namespace quorvel::create {
@@ -20,9 +20,9 @@ class CameraMotionPreview final : public QWidget {
 public:
     static constexpr int previewWidth = 178;
 
-    // Both references must outlive the widget. The reduce-motion setting is read now and each
-    // time the widget is shown.
-    CameraMotionPreview(const platform::Clock& clock, const platform::OperatingSystem& os, QWidget* parent = nullptr);
+    // Both references must outlive the widget.
+    CameraMotionPreview(
+        const platform::Clock& clock, const platform::DesktopAppearance& desktop, QWidget* parent = nullptr);
 
     QString motion() const { return motion_; }
     void setMotion(const QString& motionKey);
@@ -45,14 +45,13 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void refreshReduceMotion();
+    void setReduceMotion(bool reduce);
     void updateTimer();
     void updateAccessibility();
     QFont descriptionFont() const;
     QRectF diagramRect() const;
 
     const platform::Clock& clock_;
-    const platform::OperatingSystem& os_;
     QString motion_;
     CameraMotionSpec spec_;
     bool reduceMotion_ = false;

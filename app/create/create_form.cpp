@@ -12,7 +12,6 @@
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGraphicsOpacityEffect>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -83,10 +82,78 @@ QIcon tileIcon(const QPixmap& image, const QColor& accent)
     return icon;
 }
 
+// The style tiles in as many columns as the width holds; the cells share the width left over, so the
+// grid follows the window instead of forcing its width on it.
+class TileGrid final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+    void addTile(QWidget* tile)
+    {
+        tile->setParent(this);
+        tiles_.append(tile);
+        updateGeometry();
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        const int columns = CreateForm::styleGridColumns(width);
+        const int rows = int((tiles_.size() + columns - 1) / columns);
+        return rows * rowHeight() + std::max(0, rows - 1) * CreateForm::tileSpacing;
+    }
+    QSize sizeHint() const override
+    {
+        const int width = 6 * CreateForm::tileSize + 5 * CreateForm::tileSpacing;
+        return { width, heightForWidth(width) };
+    }
+    QSize minimumSizeHint() const override { return { CreateForm::tileSize, rowHeight() }; }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        // A tile whose thumbnail arrived grew taller.
+        if (event->type() == QEvent::LayoutRequest) {
+            updateGeometry();
+            place();
+        }
+        return QWidget::event(event);
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        place();
+    }
+
+private:
+    int rowHeight() const
+    {
+        int height = 0;
+        for (const QWidget* tile : tiles_)
+            height = std::max(height, tile->sizeHint().height());
+        return height;
+    }
+    void place()
+    {
+        const int columns = CreateForm::styleGridColumns(width());
+        const int spacing = CreateForm::tileSpacing;
+        const int cell = std::max(CreateForm::tileSize, (width() - (columns - 1) * spacing) / columns);
+        const int row = rowHeight();
+        for (int i = 0; i < tiles_.size(); ++i)
+            tiles_[i]->setGeometry((i % columns) * (cell + spacing), (i / columns) * (row + spacing), cell, row);
+    }
+
+    QList<QWidget*> tiles_;
+};
+
 } // namespace
 
+int CreateForm::styleGridColumns(int width)
+{
+    return std::max(1, (width + tileSpacing) / (tileSize + tileSpacing));
+}
+
 CreateForm::CreateForm(CreateView* view, QNetworkAccessManager& network, const QString& cdnBaseUrl,
-    const platform::Clock& clock, const platform::OperatingSystem& os, QWidget* parent)
+    const platform::Clock& clock, const platform::DesktopAppearance& desktop, QWidget* parent)
     : QScrollArea(parent)
     , view_(view)
 {
@@ -113,7 +180,7 @@ CreateForm::CreateForm(CreateView* view, QNetworkAccessManager& network, const Q
     column->addWidget(headline(createTexts::lookHeading, content));
     column->addWidget(buildStyleGrid());
     column->addWidget(headline(createTexts::fineTune, content));
-    column->addWidget(buildFineTune(clock, os));
+    column->addWidget(buildFineTune(clock, desktop));
     auto* divider = new QFrame(content);
     divider->setFrameShape(QFrame::HLine);
     column->addWidget(divider);
@@ -239,13 +306,13 @@ QWidget* CreateForm::buildPrompt()
 
 QWidget* CreateForm::buildStyleGrid()
 {
-    auto* grid = new QWidget(this);
-    auto* layout = new QGridLayout(grid);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
+    auto* grid = new TileGrid(this);
+    grid->setObjectName(QStringLiteral("styleGrid"));
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    grid->setSizePolicy(policy);
     auto* group = new QButtonGroup(grid);
     group->setExclusive(true);
-    int index = 0;
     for (const QString& key : vocabulary::styles()) {
         auto* tile = new QToolButton(grid);
         tile->setObjectName(QStringLiteral("style-") + key);
@@ -268,13 +335,12 @@ QWidget* CreateForm::buildStyleGrid()
         });
         tile->installEventFilter(this);
         tiles_.insert(key, tile);
-        layout->addWidget(tile, index / gridColumns, index % gridColumns);
-        ++index;
+        grid->addTile(tile);
     }
     return grid;
 }
 
-QWidget* CreateForm::buildFineTune(const platform::Clock& clock, const platform::OperatingSystem& os)
+QWidget* CreateForm::buildFineTune(const platform::Clock& clock, const platform::DesktopAppearance& desktop)
 {
     auto* box = new QWidget(this);
     auto* column = new QVBoxLayout(box);
@@ -294,7 +360,7 @@ QWidget* CreateForm::buildFineTune(const platform::Clock& clock, const platform:
     connect(motion_, &QComboBox::textActivated, view_, &CreateView::setMotion);
     motionLayout->addWidget(motionLabel);
     motionLayout->addWidget(motion_);
-    preview_ = new CameraMotionPreview(clock, os, motionRow);
+    preview_ = new CameraMotionPreview(clock, desktop, motionRow);
     preview_->setObjectName(QStringLiteral("motionPreview"));
     motionLayout->addWidget(preview_);
     motionLayout->addStretch(1);

@@ -24,7 +24,7 @@ class QToolButton;
 
 namespace quorvel::platform {
 class Clock;
-class OperatingSystem;
+class DesktopAppearance;
 } // namespace quorvel::platform
 
 namespace quorvel::create {
@@ -35,13 +35,15 @@ class CreateForm final : public QScrollArea {
     Q_OBJECT
 public:
     static constexpr int tileSize = 76;
-    static constexpr int gridColumns = 6;
+    static constexpr int tileSpacing = 8;
+    // As many columns of cells at least `tileSize` wide, `tileSpacing` apart, as `width` holds; one at least.
+    static int styleGridColumns(int width);
 
     // `view` becomes the form's child. Thumbnails are fetched through `network` from `cdnBaseUrl`
-    // (ending in "/"); a tile whose image never comes shows its key alone. `clock`, `os` and
+    // (ending in "/"); a tile whose image never comes shows its key alone. `clock`, `desktop` and
     // `network` must outlive the form.
     CreateForm(CreateView* view, QNetworkAccessManager& network, const QString& cdnBaseUrl,
-        const platform::Clock& clock, const platform::OperatingSystem& os, QWidget* parent = nullptr);
+        const platform::Clock& clock, const platform::DesktopAppearance& desktop, QWidget* parent = nullptr);
 
     CreateView& view() { return *view_; }
     // For tests: the tile of a style key, and whether its thumbnail arrived.
@@ -57,7 +59,7 @@ private:
     QWidget* buildHeader();
     QWidget* buildPrompt();
     QWidget* buildStyleGrid();
-    QWidget* buildFineTune(const platform::Clock& clock, const platform::OperatingSystem& os);
+    QWidget* buildFineTune(const platform::Clock& clock, const platform::DesktopAppearance& desktop);
     QWidget* buildOutOfCredits();
     QWidget* buildBottomRow();
     QWidget* buildDebug();

@@ -170,7 +170,7 @@ bool CreateView::surpriseEnabled() const
 
 qsizetype CreateView::promptLength() const
 {
-    return app::GenerationStore::userCharacterCount(prompt_);
+    return app::GenerationStore::userCharacterCount(prompt_.trimmed());
 }
 
 CreateView::CreditLine CreateView::creditLineKind() const

@@ -140,7 +140,8 @@ public:
     PrimaryButton primaryButton() const;
     bool promptEditable() const { return !checkingPrompt_; }
     bool surpriseEnabled() const;
-    // Characters of the prompt as the length rule counts them.
+    // Characters of the prompt as the length rule counts them: of what is sent, without the white
+    // space at its ends.
     qsizetype promptLength() const;
     CreditLine creditLineKind() const;
     // The text of the credit line ("See plans" for the link).

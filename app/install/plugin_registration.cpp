@@ -29,12 +29,18 @@ bool holdsControl(const QString& line)
     return false;
 }
 
-// Whether the start of the line, up to the version, names exactly `identifier` behind at most a mark.
+// Whether the start of the line, up to the version or (in a line without tabs) the path, names
+// exactly `identifier` behind at most a mark.
 bool namesExactly(const QString& firstField, const QString& identifier)
 {
     static const QRegularExpression whitespace(QStringLiteral("\\s+"));
     const qsizetype open = firstField.indexOf(QLatin1Char('('));
-    const QStringList words = (open < 0 ? firstField : firstField.left(open)).split(whitespace, Qt::SkipEmptyParts);
+    QStringList words = (open < 0 ? firstField : firstField.left(open)).split(whitespace, Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < words.size(); ++i)
+        if (i > 0 && words[i].startsWith(QLatin1Char('/'))) {
+            words.resize(i);
+            break;
+        }
     if (words.size() == 1)
         return words[0] == identifier;
     return words.size() == 2 && words[0].size() == 1 && words[1] == identifier;

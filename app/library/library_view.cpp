@@ -63,6 +63,7 @@ QCoro::Task<> LibraryView::loadHistory()
     if (!self || generation != loadGeneration_)
         co_return;
     loaded_ = true;
+    lastLoadSucceeded_ = false;
     if (const std::optional<QString> failure = result.failure()) {
         platform::log::error(LogCategory::HostApp, QStringLiteral("History load failed: ") + *failure);
         setError(texts::loadFailed);
@@ -77,6 +78,7 @@ QCoro::Task<> LibraryView::loadHistory()
         co_return;
     }
     items_ = std::move(*items);
+    lastLoadSucceeded_ = true;
     error_.reset();
     emit itemsChanged(QString());
     emit stateChanged();

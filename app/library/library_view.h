@@ -37,6 +37,8 @@ public:
     const QList<LibraryItem>& items() const { return items_; }
     // A load has finished, successfully or not.
     bool loaded() const { return loaded_; }
+    // The last load succeeded and listed nothing: only then does the screen say there are no clips.
+    bool showsEmptyState() const { return lastLoadSucceeded_ && items_.isEmpty(); }
     // The last load or update failure shown on the screen.
     std::optional<QString> error() const { return error_; }
     std::optional<LibraryItem> previewItem() const { return previewItem_; }
@@ -68,6 +70,7 @@ private:
     app::AuthStore& auth_;
     QList<LibraryItem> items_;
     bool loaded_ = false;
+    bool lastLoadSucceeded_ = false;
     std::optional<QString> error_;
     std::optional<LibraryItem> previewItem_;
     std::optional<QString> savedUrl_;

@@ -217,12 +217,14 @@ LibraryWidget::LibraryWidget(LibraryView* view, LibraryWidgetServices services, 
     });
     connect(view_, &LibraryView::stateChanged, this, &LibraryWidget::refreshState);
     connect(view_, &LibraryView::previewItemChanged, this, &LibraryWidget::presentPreview);
-    if (services_.thumbnails)
+    if (services_.thumbnails) {
+        services_.thumbnails->retryFailures();
         connect(services_.thumbnails, &ThumbnailCache::ready, this, [this](const QUrl& clip, const QImage& image) {
             for (LibraryTile* tile : std::as_const(tiles_))
                 if (QUrl(tile->url(), QUrl::StrictMode) == clip)
                     tile->setPoster(image);
         });
+    }
     rebuildTiles();
     refreshState();
 }
@@ -283,9 +285,8 @@ void LibraryWidget::refreshState()
     const std::optional<QString> error = view_->error();
     warningRow_->setVisible(error.has_value());
     warning_->setText(error.value_or(QString()));
-    const bool empty = view_->items().isEmpty();
-    empty_->setVisible(view_->loaded() && empty);
-    scroll_->setVisible(!empty);
+    empty_->setVisible(view_->showsEmptyState());
+    scroll_->setVisible(!view_->items().isEmpty());
     const QList<LibraryItem>& items = view_->items();
     for (int i = 0; i < tiles_.size() && i < items.size(); ++i)
         tiles_[i]->present(items[i], view_->savedUrl() == items[i].url);

@@ -87,7 +87,7 @@ void ThumbnailCache::request(const QUrl& clip)
         emit ready(clip, image);
         return;
     }
-    if (attempted_.contains(clip))
+    if (failed_.contains(clip) || (busy_ && decoding_ == clip))
         return;
     // The latest request is the clip the user looks at now: it goes first.
     waiting_.removeAll(clip);
@@ -100,7 +100,7 @@ void ThumbnailCache::startNext()
     if (busy_ || waiting_.isEmpty())
         return;
     const QUrl clip = waiting_.takeLast();
-    attempted_.insert(clip);
+    decoding_ = clip;
     busy_ = true;
     grabber_->grabFirstFrame(clip, this, [this, clip](platform::GrabbedFrame frame) { finished(clip, frame); });
 }
@@ -109,6 +109,7 @@ void ThumbnailCache::finished(const QUrl& clip, const platform::GrabbedFrame& fr
 {
     busy_ = false;
     if (frame.image.isNull()) {
+        failed_.insert(clip);
         platform::log::error(platform::LogCategory::HostApp,
             QStringLiteral("Thumbnail failed for %1: %2").arg(clip.toString(), frame.error));
     } else {

@@ -48,9 +48,11 @@ public:
     // read here counts as used now, so pruning keeps it.
     QImage cached(const QUrl& clip);
     // Makes sure `ready` follows with the clip's thumbnail: from disk at once, else after one
-    // decode. Decodes run one at a time, the most recently requested first; a clip is decoded at
-    // most once per cache, whether it succeeds or not.
+    // decode. Decodes run one at a time, the most recently requested first; a clip whose decode
+    // failed is not tried again until `retryFailures`.
     void request(const QUrl& clip);
+    // A failed decode may have met an outage: the next opening of a window tries those clips again.
+    void retryFailures() { failed_.clear(); }
     // The file that holds (or would hold) the clip's thumbnail.
     QString pathFor(const QUrl& clip) const;
 
@@ -66,8 +68,9 @@ private:
     QHash<QUrl, QImage> memory_;
     // Waiting for a decode, oldest first.
     QList<QUrl> waiting_;
-    // Decoded or being decoded in this cache's life, including failures.
-    QSet<QUrl> attempted_;
+    // Failed since the last `retryFailures`.
+    QSet<QUrl> failed_;
+    QUrl decoding_;
     bool busy_ = false;
 };
 

@@ -285,8 +285,10 @@ bool ContentView::statusActionEnabled() const
 
 std::optional<QString> ContentView::errorText() const
 {
-    if (pluginManager_->lastError())
-        return pluginManager_->lastError();
+    const std::optional<QString> failure = pluginManager_->lastError();
+    // A failed install already gives its reason in the status message, once is enough.
+    if (failure && statusMessage_ != contentTexts::installFailed + *failure)
+        return failure;
     if (pluginManager_->screensaverError())
         return pluginManager_->screensaverError();
     return agentError_;

@@ -187,7 +187,8 @@ public:
     StatusAction statusAction() const;
     QString statusActionText() const;
     bool statusActionEnabled() const;
-    // The manager's lastError, else its screensaverError, else why the idle agent did not start.
+    // The manager's lastError (unless the status message already carries it), else its screensaverError,
+    // else why the idle agent did not start.
     std::optional<QString> errorText() const;
     QString statusMessage() const { return statusMessage_; }
     bool showsStatusMessage() const { return statusMessage_ != contentTexts::ready; }

@@ -145,7 +145,7 @@ int main(int argc, char** argv)
             { shell.auth(), shell.generation(), defaults, identity, sleeper, random, debugAccess(shell),
                 { [&shell] { shell.windows().dismissWindow(app::windowIds::create); },
                     [&shell] { shell.windows().openWindow(app::windowIds::upgrade); } } });
-        return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, system);
+        return new create::CreateForm(view, network, platform::cdnBaseUrl(), clock, appearance);
     });
     // The library and preview windows share a thumbnail cache that belongs to the host, so a clip
     // decoded for one window or opening is not decoded again for the next.

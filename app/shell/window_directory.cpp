@@ -4,12 +4,11 @@ namespace quorvel::app {
 
 const QList<SceneSpec>& singleWindowScenes()
 {
-    static const int generationAndAuth = int(SharedStore::generation) | int(SharedStore::auth);
     static const QList<SceneSpec> scenes {
-        { windowIds::library, QStringLiteral("Your Wumbles"), { 780, 560 }, generationAndAuth },
-        { windowIds::create, QStringLiteral("Create Wumble"), { 560, 640 }, generationAndAuth },
-        { windowIds::preview, QStringLiteral("Wumble Preview"), { 720, 680 }, generationAndAuth },
-        { windowIds::upgrade, QStringLiteral("Upgrade"), { 580, 560 }, int(SharedStore::auth) },
+        { windowIds::library, QStringLiteral("Your Wumbles"), { 780, 560 } },
+        { windowIds::create, QStringLiteral("Create Wumble"), { 560, 640 } },
+        { windowIds::preview, QStringLiteral("Wumble Preview"), { 720, 680 } },
+        { windowIds::upgrade, QStringLiteral("Upgrade"), { 580, 560 } },
     };
     return scenes;
 }

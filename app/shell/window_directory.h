@@ -19,14 +19,10 @@ inline const QString preview = QStringLiteral("preview");
 inline const QString upgrade = QStringLiteral("upgrade");
 } // namespace windowIds
 
-// Which of the process-wide stores a window's content receives.
-enum class SharedStore { generation = 1, auth = 2, appLocation = 4 };
-
 struct SceneSpec {
     QString id;
     QString title;
     QSize defaultSize; // points
-    int stores = 0; // SharedStore flags
 };
 
 // The single windows in declaration order.

@@ -77,7 +77,6 @@ struct NoWait final : platform::Sleeper {
 
 struct Version14 final : platform::OperatingSystem {
     platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
-    bool reduceMotion() const override { return false; }
     std::optional<platform::BundleInfo> mainBundle() const override { return std::nullopt; }
     std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
 };

@@ -1,6 +1,8 @@
 #include "platform/linux/preference_file_suite.h"
 
 #include "platform/file_lock.h"
+#include "platform/plist_reader.h"
+#include "platform/plist_writer.h"
 #include "platform/preference_codec.h"
 
 #include <QDir>
@@ -16,12 +18,28 @@ namespace quorvel::platform::detail {
 
 namespace {
 constexpr std::chrono::milliseconds kLockWait { 5000 };
+
+// The value as the file gives it back; none when a property list cannot hold it.
+std::optional<QVariant> asStored(const QString& key, const QVariant& value)
+{
+    const PlistWriteResult written = writeXmlPlist(QVariantMap { { key, value } });
+    if (!written.bytes)
+        return std::nullopt;
+    const PlistReadResult read = readPlist(*written.bytes);
+    if (!read.value)
+        return std::nullopt;
+    return read.value->toMap().value(key);
+}
 } // namespace
 
 PreferenceFileSuite::PreferenceFileSuite(QString path)
     : path_(std::move(path))
 {
     QMutexLocker lock(&mutex_);
+    bool legacy = false;
+    readFile(&legacy);
+    if (legacy)
+        flush();
     reloadIfChanged();
 }
 
@@ -46,16 +64,17 @@ void PreferenceFileSuite::setValue(const QString& key, const QVariant& value)
         return;
     }
     // One value that cannot be written would make every later write of the whole file fail.
-    if (!encodePreferenceFile({ { key, value } })) {
-        qWarning("Preference \"%s\" not stored: its type cannot be saved.", qPrintable(key));
+    const std::optional<QVariant> stored = asStored(key, value);
+    if (!stored) {
+        qWarning("Preference \"%s\" not stored: a property list cannot hold it.", qPrintable(key));
         QMutexLocker lock(&mutex_);
         refusedValue_ = true;
         return;
     }
     QMutexLocker lock(&mutex_);
     pendingRemovals_.remove(key);
-    pendingSets_.insert(key, value);
-    values_.insert(key, value);
+    pendingSets_.insert(key, *stored);
+    values_.insert(key, *stored);
     flush();
 }
 
@@ -106,13 +125,27 @@ void PreferenceFileSuite::reloadIfChanged() const
     loaded_ = now;
 }
 
-QVariantMap PreferenceFileSuite::readFile() const
+QVariantMap PreferenceFileSuite::readFile(bool* legacy) const
 {
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    const QByteArray bytes = file.readAll();
     // A damaged file reads as empty rather than failing every later read; the next write replaces it.
-    return decodePreferenceFile(file.readAll()).value_or(QVariantMap());
+    if (isLegacyPreferenceFile(bytes)) {
+        if (legacy)
+            *legacy = true;
+        // Carried over as the new file will hold them; a value it cannot hold (text with a NUL) is
+        // dropped rather than blocking every later write.
+        QVariantMap values;
+        const QVariantMap old = decodeLegacyPreferenceFile(bytes).value_or(QVariantMap());
+        for (auto it = old.cbegin(); it != old.cend(); ++it)
+            if (const std::optional<QVariant> stored = asStored(it.key(), it.value()))
+                values.insert(it.key(), *stored);
+        return values;
+    }
+    const PlistReadResult read = readPlist(bytes);
+    return read.value && read.value->typeId() == QMetaType::QVariantMap ? read.value->toMap() : QVariantMap();
 }
 
 bool PreferenceFileSuite::flush()
@@ -131,11 +164,11 @@ bool PreferenceFileSuite::flush()
     for (const auto& key : pendingRemovals_)
         merged.remove(key);
 
-    const auto bytes = encodePreferenceFile(merged);
-    if (!bytes)
+    const PlistWriteResult bytes = writeXmlPlist(merged);
+    if (!bytes.bytes)
         return false;
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes.bytes) != bytes.bytes->size() || !file.commit())
         return false;
 
     pendingSets_.clear();

@@ -1,7 +1,7 @@
 #pragma once
-// One preference suite kept in one file, shared by every process that opens the same path.
+// One preference suite kept in one file, an XML property list, shared by every process that opens
+// the same path.
 
-#include "platform/preference_codec.h"
 #include "platform/preferences.h"
 
 #include <QMutex>
@@ -14,9 +14,10 @@ namespace quorvel::platform::detail {
 
 // Every change is written through at once (under a lock file, merged with what other processes
 // wrote meanwhile); a change that could not be written stays pending until a later write or
-// synchronize succeeds. Reads notice other processes' writes when the file changes. Setting an
-// invalid QVariant removes the key; a value of a type that cannot be stored is refused, and the
-// next synchronize reports it.
+// synchronize succeeds. Reads notice other processes' writes when the file changes. A value reads
+// back as the property list keeps it (integers as qint64, dates to the second). Setting an invalid
+// QVariant removes the key; a value a property list cannot hold is refused, and the next
+// synchronize reports it. A file in the earlier format of our own is read and rewritten at once.
 class PreferenceFileSuite final : public PreferenceSuite {
 public:
     explicit PreferenceFileSuite(QString path);
@@ -40,7 +41,8 @@ private:
     FileStamp stamp() const;
     // Caller holds mutex_.
     void reloadIfChanged() const;
-    QVariantMap readFile() const;
+    // The file's values; `legacy` tells whether it was in the earlier format.
+    QVariantMap readFile(bool* legacy = nullptr) const;
     bool flush();
 
     QString path_;

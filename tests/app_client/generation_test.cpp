@@ -38,7 +38,9 @@ TEST_F(GenerationTest, StartRefusesWhatCannotBeSentCountingCharactersAsTheUserDo
         server.clearRequests();
         EXPECT_EQ(store.start(recipe(row.prompt)), row.accepted);
         ASSERT_TRUE(finishes(store));
-        const QString refusal = row.prompt.trimmed().isEmpty() ? texts::describeWumble : texts::promptTooLong;
+        const QString refusal = row.prompt.trimmed().isEmpty() ? texts::describeWumble
+            : row.tooLarge                                     ? texts::promptTooLarge
+                                                               : texts::promptTooLong;
         EXPECT_EQ(store.error(), row.accepted ? "stop here" : refusal);
         EXPECT_EQ(server.requests().size(), row.accepted ? 1 : 0);
         if (row.accepted) {

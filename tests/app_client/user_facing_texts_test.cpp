@@ -19,6 +19,7 @@ TEST(UserFacingTexts, EachConstantReadsExactlyAsWritten)
         { texts::alreadyGenerating, "A wumble is already generating." },
         { texts::describeWumble, "Describe the wumble you want to create." },
         { texts::promptTooLong, "Keep the description under 2000 characters." },
+        { texts::promptTooLarge, "This description is too long to send. Use fewer accents and emoji." },
         { texts::lostContact, "Lost contact with Quorvel. Please try again." },
         { texts::notAllAges, "This prompt isn't appropriate for the all-ages community. Please rewrite it." },
         { texts::generationFailedRetry, "Generation failed. Please try again." },

@@ -111,7 +111,7 @@ TEST(CameraMotionOverlay, EveryCueHasAnOverlayInsideTheSurfaceThatTheCameraNever
     }
 }
 
-using quorvel::testing::FakeOperatingSystem;
+using quorvel::testing::FakeDesktopAppearance;
 
 QImage grab(QWidget& widget)
 {
@@ -138,20 +138,20 @@ int countPixels(const QImage& image, QRect area, const QColor* accent = nullptr)
 struct CameraMotionPreviewTest : ::testing::Test {
     std::unique_ptr<CameraMotionPreview> preview(const QString& motion)
     {
-        auto widget = std::make_unique<CameraMotionPreview>(clock, os);
+        auto widget = std::make_unique<CameraMotionPreview>(clock, desktop);
         widget->setMotion(motion);
         widget->resize(widget->sizeHint());
         return widget;
     }
     testing::ManualClock clock;
-    FakeOperatingSystem os;
+    FakeDesktopAppearance desktop;
 };
 
 // Reduced motion, read when the widget is made, draws the still frame (progress 0.68).
 TEST_F(CameraMotionPreviewTest, EveryMoveRendersAnimatedAndStill)
 {
     for (bool reduce : { false, true }) {
-        os.reduce = reduce;
+        desktop.reduce = reduce;
         for (const Motion& m : vocabulary::motions()) {
             SCOPED_TRACE(m.key.toStdString() + (reduce ? " still" : " animated"));
             const auto widget = preview(m.key);
@@ -178,12 +178,12 @@ TEST_F(CameraMotionPreviewTest, TimerRunsOnlyWhileShownAllowedAndMotionIsWanted)
     EXPECT_TRUE(widget->isAnimating());
     widget->hide();
     EXPECT_FALSE(widget->isAnimating());
-    // The desktop setting is read again each time the preview comes back; the animated frame
-    // follows the clock round the loop, the still frame ignores it.
+    // A change of the desktop's setting applies at once, while shown; the animated frame follows
+    // the clock round the loop, the still frame ignores it.
+    widget->show();
     for (bool reduce : { true, false }) {
         SCOPED_TRACE(reduce);
-        os.reduce = reduce;
-        widget->show();
+        desktop.setReduceMotion(reduce);
         EXPECT_EQ(widget->isAnimating(), !reduce);
         EXPECT_TRUE(widget->accessibleDescription().endsWith(
             reduce ? "Static direction diagram" : "Animated direction diagram"));
@@ -192,8 +192,11 @@ TEST_F(CameraMotionPreviewTest, TimerRunsOnlyWhileShownAllowedAndMotionIsWanted)
         EXPECT_EQ(grab(*widget) == before, reduce);
         clock.advance(1600ms);
         EXPECT_EQ(grab(*widget), before);
-        widget->hide();
     }
+    widget->hide();
+    desktop.setReduceMotion(true);
+    desktop.setReduceMotion(false);
+    EXPECT_FALSE(widget->isAnimating()) << "a hidden preview never starts its timer";
 }
 
 TEST_F(CameraMotionPreviewTest, UnknownMotionShowsTheDriftDiagramUnderItsOwnKey)

@@ -76,6 +76,7 @@ public:
     testing::MemorySecretStore secrets;
     testing::FakeMachineIdentity identity;
     testing::FakeOperatingSystem system;
+    testing::FakeDesktopAppearance desktop;
     testing::ManualClock clock;
     testing::ManualSleeper sleeper { clock };
     testing::MemoryPreferenceSuite defaults;

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace quorvel::create {
 namespace {
 
@@ -43,7 +45,7 @@ protected:
         cdn.serve("/styles/anime.png", CannedReply { 200, {}, {}, CannedReply::Mode::Stall });
         screen.random.next = { 10, 3, 5, 0 };
         form = std::make_unique<CreateForm>(
-            screen.view.release(), session, cdn.url("/").toString(), screen.clock, screen.system);
+            screen.view.release(), session, cdn.url("/").toString(), screen.clock, screen.desktop);
         form->resize(560, 640);
     }
     template <typename T> T* child(const char* name) const { return form->findChild<T*>(QString::fromLatin1(name)); }
@@ -60,8 +62,6 @@ TEST_F(CreateFormTest, RendersItsControlsNamedAndInKeyboardOrder)
     form->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->view().credits().has_value(); }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->hasThumbnail("noir"); }, 5000));
-    const QImage shot = form->grab().toImage();
-    EXPECT_EQ(shot.size(), form->size());
 
     // The first appearance drew a recipe, shown in every control.
     auto* prompt = child<QPlainTextEdit>("prompt");
@@ -114,6 +114,58 @@ TEST_F(CreateFormTest, RendersItsControlsNamedAndInKeyboardOrder)
         EXPECT_FALSE(control->accessibleName().isEmpty()) << control->objectName().toStdString();
 }
 
+// The grid takes as many columns of cells at least 76 wide as the window holds, at any width.
+TEST_F(CreateFormTest, TheStyleGridAdaptsItsColumnsToTheWidth)
+{
+    form->show();
+    QWidget* grid = child<QWidget>("styleGrid");
+    ASSERT_TRUE(grid);
+    for (const int width : { 560, 900, 1400 }) {
+        SCOPED_TRACE(width);
+        form->resize(width, 640);
+        QCoreApplication::processEvents();
+        std::set<int> columns;
+        QList<QRect> placed;
+        for (const QString& key : vocabulary::styles()) {
+            const QRect tile = form->styleTile(key)->geometry();
+            EXPECT_GE(tile.width(), CreateForm::tileSize);
+            EXPECT_TRUE(grid->rect().contains(tile)) << key.toStdString() << " sticks out of the grid";
+            for (const QRect& other : placed)
+                EXPECT_FALSE(other.intersects(tile)) << key.toStdString() << " covers another tile";
+            columns.insert(tile.x());
+            placed << tile;
+        }
+        const int expected = CreateForm::styleGridColumns(grid->width());
+        EXPECT_EQ(int(columns.size()), expected);
+        EXPECT_GT(CreateForm::tileSize * (expected + 1) + CreateForm::tileSpacing * expected, grid->width())
+            << "room for another column was left empty";
+    }
+    EXPECT_EQ(CreateForm::styleGridColumns(40), 1);
+}
+
+// Command-Return (either Return key) generates; Escape cancels only while the prompt is checked.
+TEST_F(CreateFormTest, TheKeyboardShortcutsGenerateAndCancel)
+{
+    server.serve(
+        "/vet-prompt", CannedReply { 200, {}, R"({"checked":true,"ok":false})", CannedReply::Mode::Delayed, 300 });
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(form->view().checkingPrompt()) << "Escape started something";
+    for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
+        SCOPED_TRACE(int(key));
+        QTest::keyClick(form.get(), key, Qt::ControlModifier);
+        EXPECT_TRUE(form->view().checkingPrompt()) << "the shortcut did not generate";
+        QTest::keyClick(form.get(), key, Qt::ControlModifier);
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        EXPECT_FALSE(form->view().checkingPrompt()) << "Escape did not cancel";
+    }
+    QTest::qWait(400);
+    EXPECT_EQ(server.requestsTo("/vet-prompt").size(), 2) << "one check per generate, none while checking";
+    EXPECT_FALSE(form->view().promptRejected()) << "a cancelled check still acted on its answer";
+}
+
 TEST_F(CreateFormTest, EditsReachTheModelAsTyped)
 {
     form->show();
@@ -122,7 +174,7 @@ TEST_F(CreateFormTest, EditsReachTheModelAsTyped)
     const QString typed = QStringLiteral("\u05D2\u05DC \u200F wave\u0007 ");
     prompt->setPlainText(typed);
     EXPECT_EQ(form->view().prompt(), typed);
-    EXPECT_EQ(child<QLabel>("promptCounter")->text(), "11 / 2000");
+    EXPECT_EQ(child<QLabel>("promptCounter")->text(), "10 / 2000") << "the space at the end is not sent";
 
     prompt->setPlainText(" \n ");
     EXPECT_FALSE(child<QPushButton>("primary")->isEnabled());

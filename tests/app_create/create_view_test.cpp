@@ -5,11 +5,13 @@
 #include "create_fixture.h"
 #include "support/service_process.h"
 
+#include <QCoroTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -171,6 +173,73 @@ TEST_F(CreateViewTest, CancelAndClosingDuringTheCheckStartNothing)
     EXPECT_EQ(screen.closes, 0);
 }
 
+// Holds every sleep until the test wakes it, so the test can act while the screen waits.
+class HeldSleeper final : public platform::Sleeper {
+public:
+    QCoro::Task<bool> sleep(std::chrono::milliseconds duration) override
+    {
+        sleeps.push_back(duration);
+        auto timer = std::make_shared<QTimer>();
+        timer->setSingleShot(true);
+        timer->start(std::chrono::hours(1));
+        held_.push_back(timer);
+        co_await qCoro(timer.get()).waitForTimeout();
+        co_return true;
+    }
+    void schedule(std::chrono::milliseconds, QObject*, std::function<void()>) override { }
+    void sleepBlocking(std::chrono::milliseconds) override { }
+    qsizetype waiting() const { return held_.size(); }
+    void wakeAll()
+    {
+        for (const auto& timer : held_)
+            timer->start(0);
+        held_.clear();
+    }
+
+    std::vector<std::chrono::milliseconds> sleeps;
+
+private:
+    std::vector<std::shared_ptr<QTimer>> held_;
+};
+
+// The throttle's wait may last half a minute: "Cancel" frees the screen at once, and neither a
+// cancel nor a closed window lets the check go on when the wait ends.
+TEST_F(CreateViewTest, CancelAndClosingDuringTheThrottleWaitEndTheCheck)
+{
+    server.serve("/vet-prompt", json(429, R"({"retry_after":20})"));
+    HeldSleeper held;
+    const auto open = [&] {
+        screen.view
+            = std::make_unique<CreateView>(CreateServices { *screen.auth, *screen.generation, screen.observedDefaults,
+                screen.identity, held, screen.random, noDebugAccess, { [&] { ++screen.closes; }, {} } });
+        screen.view->setPrompt(QStringLiteral("a lighthouse in fog"));
+    };
+    open();
+    QCoro::Task<> cancelled = screen.view->generate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.waiting() == 1; }, 5000));
+    EXPECT_EQ(held.sleeps.at(0), std::chrono::milliseconds(20250));
+    EXPECT_EQ(screen.view->primaryButton().label, createTexts::cancel);
+    screen.view->activatePrimary();
+    EXPECT_FALSE(screen.view->checkingPrompt());
+    EXPECT_TRUE(screen.view->promptEditable());
+    EXPECT_EQ(screen.view->primaryButton().label, createTexts::generate);
+    held.wakeAll();
+    testing::await(std::move(cancelled));
+    QTest::qWait(20);
+    EXPECT_EQ(server.requestsTo("/vet-prompt").size(), 1) << "the cancelled check asked again";
+    EXPECT_EQ(screen.view->userError(), std::nullopt);
+
+    QCoro::Task<> abandoned = screen.view->generate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.waiting() == 1; }, 5000));
+    screen.view.reset();
+    held.wakeAll();
+    testing::await(std::move(abandoned));
+    QTest::qWait(20);
+    EXPECT_EQ(server.requestsTo("/vet-prompt").size(), 2) << "the closed window's check asked again";
+    EXPECT_TRUE(server.requestsTo("/generate").isEmpty());
+    EXPECT_EQ(screen.closes, 0);
+}
+
 TEST_F(CreateViewTest, PrimaryButtonNeedsVisibleText)
 {
     for (const auto& [prompt, enabled] :
@@ -184,6 +253,10 @@ TEST_F(CreateViewTest, PrimaryButtonNeedsVisibleText)
     // The counter counts what the user sees: a flag and an accented letter are one character each.
     screen.view->setPrompt(QStringLiteral("e\u0301\U0001F1EB\U0001F1F7"));
     EXPECT_EQ(screen.view->promptLength(), 2);
+    // It counts what is sent: an accepted prompt never reads over the bound.
+    screen.view->setPrompt(
+        QStringLiteral(" ") + QString(app::GenerationStore::longestPrompt, QLatin1Char('a')) + QStringLiteral("\n\n"));
+    EXPECT_EQ(screen.view->promptLength(), app::GenerationStore::longestPrompt);
 }
 
 TEST_F(CreateViewTest, CreditLineAndOutOfCreditsCard)

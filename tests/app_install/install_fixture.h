@@ -46,7 +46,6 @@ public:
 class BundleSystem final : public platform::OperatingSystem {
 public:
     platform::OperatingSystemVersion version() const override { return { 14, 0, 0 }; }
-    bool reduceMotion() const override { return false; }
     std::optional<platform::BundleInfo> mainBundle() const override { return main; }
     std::optional<platform::BundleInfo> bundle(const QString& path) const override { return disk.bundle(path); }
 

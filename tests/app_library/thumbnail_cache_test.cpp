@@ -48,7 +48,7 @@ TEST_F(ThumbnailCacheTest, AClipIsDecodedOnceAndThenReadFromDisk)
     EXPECT_EQ(grabber.decodes, 1);
 }
 
-TEST_F(ThumbnailCacheTest, AFailedClipIsNotDecodedAgainAndStoresNothing)
+TEST_F(ThumbnailCacheTest, AFailedClipWaitsForARetryAndStoresNothing)
 {
     ThumbnailCache cache(grabbing, folder());
     const QUrl broken(QStringLiteral("http://127.0.0.1:9/cdn/broken.mp4"));
@@ -60,6 +60,10 @@ TEST_F(ThumbnailCacheTest, AFailedClipIsNotDecodedAgainAndStoresNothing)
     EXPECT_EQ(grabber.decodes, 1);
     EXPECT_EQ(ready.size(), 0);
     EXPECT_FALSE(QFileInfo::exists(cache.pathFor(broken)));
+    cache.retryFailures();
+    cache.request(broken);
+    QTest::qWait(20);
+    EXPECT_EQ(grabber.decodes, 2);
 }
 
 TEST_F(ThumbnailCacheTest, DecodesRunOneAtATimeLatestRequestFirst)

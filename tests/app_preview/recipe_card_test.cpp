@@ -17,28 +17,6 @@ app::GenerationSubmission submission(bool lite, bool debug, QString soundscape =
         std::move(soundscape), "@vixen", "3F2504E0-4F89-11D3-9A0C-0305E82C3301", debug };
 }
 
-TEST(RecipeCard, QualityNamesTheTierAndEitherItsPriceOrDebugNeverBoth)
-{
-    struct Row {
-        const char* name;
-        bool lite;
-        bool debug;
-        QString quality;
-    };
-    const Row rows[] = {
-        { "lite costs one credit", true, false, QStringLiteral("Lite · 1 wumble credit") },
-        { "standard costs five credits", false, false, QStringLiteral("Standard · 5 wumble credits") },
-        { "a debug lite run is free", true, true, QStringLiteral("Lite · Debug") },
-        { "a debug standard run is free", false, true, QStringLiteral("Standard · Debug") },
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(library::qualityText(row.lite, row.debug), row.quality);
-        const library::RecipeCard card = library::recipeCard(submission(row.lite, row.debug));
-        EXPECT_EQ(card.details[0], (RecipeCell { "Quality", row.quality }));
-    }
-}
-
 TEST(RecipeCard, ShowsKeysVerbatimInTheirOrderAndAlwaysReadsSilent)
 {
     for (const QString& soundscape : { QStringLiteral("none"), QStringLiteral("rain"), QString() }) {

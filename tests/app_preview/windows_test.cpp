@@ -65,9 +65,6 @@ TEST_F(WindowsTest, UpgradeWindowShowsBalancePlansAndOpensCheckout)
     QApplication::sendEvent(&view, &activate);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.balanceText()->text() == "8 wumble credits loaded"; }, 5000))
         << "coming back from the checkout page reads the balance again";
-
-    const QImage shot = view.grab().toImage();
-    EXPECT_EQ(shot.size(), QSize(580, 560) * shot.devicePixelRatio());
 }
 
 TEST_F(WindowsTest, PreviewWindowPlaysTheClipBesideItsRecipeAndKeepsTheTitleOnFailure)

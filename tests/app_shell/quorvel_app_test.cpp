@@ -124,29 +124,6 @@ TEST_F(QuorvelAppTest, MainWindowGroupHoldsSeveralAndShowRaisesTheLatest)
     EXPECT_EQ(windows.mainWindowCount(), 2);
 }
 
-TEST_F(QuorvelAppTest, ScenesHaveTheirTitlesAndSizes)
-{
-    const struct {
-        const char* id;
-        const char* title;
-        QSize size;
-        int stores;
-    } rows[] = {
-        { "library", "Your Wumbles", { 780, 560 }, 3 },
-        { "create", "Create Wumble", { 560, 640 }, 3 },
-        { "preview", "Wumble Preview", { 720, 680 }, 3 },
-        { "upgrade", "Upgrade", { 580, 560 }, 2 },
-    };
-    const auto& scenes = quorvel::app::singleWindowScenes();
-    ASSERT_EQ(scenes.size(), 4);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(scenes[i].id, rows[i].id);
-        EXPECT_EQ(scenes[i].title, rows[i].title);
-        EXPECT_EQ(scenes[i].defaultSize, rows[i].size);
-        EXPECT_EQ(scenes[i].stores, rows[i].stores) << rows[i].id;
-    }
-}
-
 TEST_F(QuorvelAppTest, VersionTextFallsBackWhenTheBundleSaysNothing)
 {
     const auto app = makeApp();

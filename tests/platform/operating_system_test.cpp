@@ -109,9 +109,9 @@ TEST(BundleReader, FindsTheBundleOfAnExecutable)
     EXPECT_FALSE(LinuxOperatingSystem().mainBundle().has_value());
 }
 
-TEST(LinuxOperatingSystem, VersionAndReduceMotionFollowTheirOverrides)
+TEST(LinuxOperatingSystem, VersionFollowsItsOverride)
 {
-    EnvironmentGuard version("QUORVEL_OS_VERSION"), motion("QUORVEL_REDUCE_MOTION");
+    EnvironmentGuard version("QUORVEL_OS_VERSION");
     const LinuxOperatingSystem os;
     qputenv("QUORVEL_OS_VERSION", "13.6.1");
     EXPECT_FALSE(os.version().atLeast(14, 0));
@@ -121,10 +121,6 @@ TEST(LinuxOperatingSystem, VersionAndReduceMotionFollowTheirOverrides)
         qputenv("QUORVEL_OS_VERSION", bad);
         EXPECT_TRUE(os.version().atLeast(14, 0, 0) && !os.version().atLeast(14, 0, 1)) << bad;
     }
-    qputenv("QUORVEL_REDUCE_MOTION", "1");
-    EXPECT_TRUE(os.reduceMotion());
-    qputenv("QUORVEL_REDUCE_MOTION", "0");
-    EXPECT_FALSE(os.reduceMotion());
 }
 
 } // namespace

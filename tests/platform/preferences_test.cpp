@@ -1,10 +1,13 @@
 #include "platform/file_lock.h"
 #include "platform/linux/preference_file_suite.h"
+#include "platform/plist_reader.h"
+#include "platform/preference_codec.h"
 #include "platform/preferences.h"
 #include "platform/spaces.h"
 
 #include <gtest/gtest.h>
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -28,25 +31,141 @@ protected:
     FilePreferences preferences { kApp, dir.path() };
 };
 
-TEST_F(FilePreferencesTest, ValuesKeepTheirTypesAcrossInstances)
+// A file the way the suites' earlier format of our own wrote it.
+class LegacyFile {
+public:
+    LegacyFile()
+        : out_(&bytes_, QIODevice::WriteOnly)
+    {
+        out_ << quint32(0x51505246) << quint32(2);
+    }
+    LegacyFile& map(quint32 count)
+    {
+        out_ << quint8(11) << count;
+        return *this;
+    }
+    LegacyFile& list(quint32 count)
+    {
+        out_ << quint8(10) << count;
+        return *this;
+    }
+    LegacyFile& key(const QByteArray& name) { return blob(name); }
+    LegacyFile& integer(qint32 value)
+    {
+        out_ << quint8(2) << value;
+        return *this;
+    }
+    LegacyFile& real(double value)
+    {
+        out_ << quint8(6) << value;
+        return *this;
+    }
+    LegacyFile& flag(bool value)
+    {
+        out_ << quint8(1) << value;
+        return *this;
+    }
+    LegacyFile& text(const QByteArray& utf8)
+    {
+        out_ << quint8(7);
+        return blob(utf8);
+    }
+    const QByteArray& bytes() const { return bytes_; }
+
+private:
+    LegacyFile& blob(const QByteArray& data)
+    {
+        out_ << quint32(data.size());
+        out_.writeRawData(data.constData(), int(data.size()));
+        return *this;
+    }
+    QByteArray bytes_;
+    QDataStream out_;
+};
+
+QByteArray contents(const QString& path)
 {
-    const QVariantMap values { { "volume", 0.3 }, { "count", 7 }, { "big", qint64(1) << 40 }, { "on", true },
-        { "handle", u"wümble"_s }, { "when", QDateTime(QDate(2025, 3, 7), QTime(12, 30, 15, 250), Qt::UTC) },
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(FilePreferencesTest, ValuesKeepTheirTypesInAPropertyListFile)
+{
+    const QDateTime when(QDate(2025, 3, 7), QTime(12, 30, 15), Qt::UTC);
+    const QVariantMap values { { "volume", 0.3 }, { "third", 1.0 / 3 }, { "whole", 2.0 }, { "count", qint64(7) },
+        { "big", qint64(1) << 40 }, { "negative", qint64(-5) }, { "on", true }, { "off", false },
+        { "handle", u"wümble <&> \u05E9"_s }, { "empty", QString() }, { "when", when },
         { "bytes", QByteArray("\0\x01\xff", 3) },
-        { "record", QVariantMap { { "days", QVariantList { u"2025-03-07"_s, 2 } } } },
-        { "list", QVariantList { 1, 2.5, u"three"_s } } };
+        { "record", QVariantMap { { "days", QVariantList { u"2025-03-07"_s, qint64(2) } } } },
+        { "list", QVariantList { qint64(1), 2.5, u"three"_s } } };
     auto suite = preferences.suite(kShared);
     for (auto it = values.begin(); it != values.end(); ++it)
         suite->setValue(it.key(), it.value());
-    suite->setValue("holes", QVariantList { QVariant(), 1 });
+    // Narrower integers and times within a second read back as the file holds them.
+    suite->setValue("narrow", 9);
+    suite->setValue("instant", when.addMSecs(250));
     EXPECT_TRUE(suite->synchronize());
+    EXPECT_EQ(suite->value("narrow"), QVariant(qint64(9)));
+    EXPECT_EQ(suite->value("instant"), QVariant(when));
 
     auto read = other().suite(kShared);
     for (auto it = values.begin(); it != values.end(); ++it) {
         EXPECT_EQ(read->value(it.key()).typeId(), it.value().typeId()) << it.key().toStdString();
         EXPECT_EQ(read->value(it.key()), it.value()) << it.key().toStdString();
     }
-    EXPECT_EQ(read->value("holes").toList().size(), 2);
+    // A person can read the file; any property-list reader gets the same values.
+    const QByteArray file = contents(dir.filePath(kShared + ".prefs"));
+    EXPECT_TRUE(file.startsWith("<?xml")) << file.left(40).toStdString();
+    const auto document = quorvel::platform::readPlist(file);
+    ASSERT_TRUE(document.value);
+    EXPECT_EQ(document.value->toMap().value("handle"), values.value("handle"));
+    EXPECT_EQ(document.value->toMap().size(), values.size() + 2);
+}
+
+// The earlier format is read once, its values carried over with their types, and the file is
+// rewritten as a property list under the same name and lock.
+TEST_F(FilePreferencesTest, AFileInTheEarlierFormatIsCarriedOverAndRewritten)
+{
+    const QString path = dir.filePath(kApp + ".prefs");
+    LegacyFile legacy;
+    legacy.map(5)
+        .key("count")
+        .integer(7)
+        .key("handle")
+        .text("w\xc3\xbcmble")
+        .key("on")
+        .flag(true)
+        .key("volume")
+        .real(0.3)
+        .key("record")
+        .list(2)
+        .integer(1)
+        .text("x");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(legacy.bytes());
+    }
+    auto suite = FilePreferences(kApp, dir.path()).standard();
+    const QByteArray rewritten = contents(path);
+    EXPECT_TRUE(rewritten.startsWith("<?xml")) << "the file was not rewritten";
+    EXPECT_EQ(suite->value("count"), QVariant(qint64(7)));
+    EXPECT_EQ(suite->value("handle"), QVariant(u"wümble"_s));
+    EXPECT_EQ(suite->value("on"), QVariant(true));
+    EXPECT_EQ(suite->value("volume"), QVariant(0.3));
+    EXPECT_EQ(suite->value("record"), QVariant(QVariantList { qint64(1), u"x"_s }));
+
+    // Read once: the next holder finds the property list, and writes go on under the same lock.
+    EXPECT_EQ(other(kApp).standard()->value("handle"), QVariant(u"wümble"_s));
+    EXPECT_EQ(contents(path), rewritten);
+    quorvel::platform::FileLock held(path + ".lock");
+    ASSERT_EQ(held.tryLock(), quorvel::platform::FileLock::Result::acquired);
+    std::thread writer([&] { suite->setValue("volume", 0.6); });
+    QThread::msleep(100);
+    EXPECT_EQ(contents(path), rewritten) << "written while another held the lock";
+    held.unlock();
+    writer.join();
+    EXPECT_EQ(other(kApp).standard()->value("volume"), QVariant(0.6));
 }
 
 TEST_F(FilePreferencesTest, TwoHoldersSeeEachOthersWritesAndRemovals)
@@ -130,8 +249,11 @@ TEST_F(FilePreferencesTest, AValueThatCannotBeStoredIsRefusedWithoutLosingTheOth
     suite->setValue("kept", 1);
     suite->setValue("odd", QVariant::fromValue(NotStorable {}));
     suite->setValue("nested", QVariantMap { { "inner", QVariantList { 1, QVariant::fromValue(NotStorable {}) } } });
-    EXPECT_FALSE(suite->value("odd").isValid());
-    EXPECT_FALSE(suite->value("nested").isValid());
+    // A property list has no empty value, and its text no NUL.
+    suite->setValue("holes", QVariantList { QVariant(), 1 });
+    suite->setValue("nul", QStringLiteral("a\0b"));
+    for (const char* refused : { "odd", "nested", "holes", "nul" })
+        EXPECT_FALSE(suite->value(refused).isValid()) << refused;
     EXPECT_FALSE(suite->synchronize()); // the refusal is reported once
     suite->setValue("later", 2);
     EXPECT_TRUE(suite->synchronize());
@@ -144,12 +266,13 @@ TEST_F(FilePreferencesTest, AValueThatCannotBeStoredIsRefusedWithoutLosingTheOth
     EXPECT_FALSE(other(kApp).standard()->value("kept").isValid());
 }
 
-TEST(PreferenceFileCodec, RejectsTruncatedAndForeignBytes)
+TEST(LegacyPreferenceFile, RejectsTruncatedAndForeignBytes)
 {
-    using quorvel::platform::detail::decodePreferenceFile;
-    const QByteArray good
-        = quorvel::platform::detail::encodePreferenceFile({ { "k", QVariantList { 1, u"x"_s } } }).value();
-    ASSERT_TRUE(decodePreferenceFile(good).has_value());
+    const auto decodePreferenceFile = quorvel::platform::detail::decodeLegacyPreferenceFile;
+    LegacyFile legacy;
+    legacy.map(1).key("k").list(2).integer(1).text("x");
+    const QByteArray good = legacy.bytes();
+    ASSERT_EQ(decodePreferenceFile(good), (QVariantMap { { "k", QVariantList { 1, u"x"_s } } }));
     for (qsizetype cut = 0; cut < good.size(); ++cut)
         EXPECT_FALSE(decodePreferenceFile(good.left(cut)).has_value()) << "cut at " << cut;
     EXPECT_FALSE(decodePreferenceFile(good + "trailing").has_value());

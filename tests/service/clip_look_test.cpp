@@ -225,6 +225,45 @@ TEST_F(ClipRendererTest, AHostilePromptIsDrawnFromAFileAndLeavesTheGraphAsItWas)
     EXPECT_EQ(probe.readAllStandardOutput().size(), kTiny.width * kTiny.height * 3 * kTiny.frames);
 }
 
+// The saver draws a clip's title and caption over the bottom of the picture; the prompt's band
+// must stay clear of them, in the top half.
+TEST_F(ClipRendererTest, ThePromptBandStaysInTheTopHalf)
+{
+    const ClipFormat format { 320, 180, 12, 1 };
+    QFile promptFile(dir.path() + "/prompt.txt");
+    ASSERT_TRUE(promptFile.open(QIODevice::WriteOnly));
+    promptFile.write(wrapForClip("a lighthouse in fog, waves breaking on the rocks below at dusk").toUtf8());
+    promptFile.close();
+    std::vector<QByteArray> frames;
+    for (const QString& prompt : { QString(), QString("prompt.txt") }) {
+        const QString clip = dir.path() + (prompt.isEmpty() ? "/bare.mp4" : "/band.mp4");
+        QProcess render;
+        render.setWorkingDirectory(dir.path());
+        render.start(
+            kFfmpeg, *renderArguments(kBase, format, clip, prompt, "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+        ASSERT_TRUE(render.waitForFinished(30000) && render.exitCode() == 0) << render.readAllStandardError().data();
+        frames.push_back(runAll({ { "-v", "error", "-i", clip, "-f", "rawvideo", "-pix_fmt", "rgb24", "-" } })[0]);
+    }
+    const qsizetype row = format.width * 3;
+    ASSERT_EQ(frames[0].size(), row * format.height);
+    ASSERT_EQ(frames[1].size(), frames[0].size());
+    // The encoder's own small differences spread beyond the band; the band darkens whole rows.
+    const auto rowDifference = [&](int y) {
+        qint64 sum = 0;
+        for (qsizetype i = y * row; i < (y + 1) * row; ++i)
+            sum += std::abs(int(quint8(frames[0][i])) - int(quint8(frames[1][i])));
+        return double(sum) / double(row);
+    };
+    int firstChanged = -1, lastChanged = -1;
+    for (int y = 0; y < format.height; ++y)
+        if (rowDifference(y) > 6) {
+            firstChanged = firstChanged < 0 ? y : firstChanged;
+            lastChanged = y;
+        }
+    ASSERT_GE(firstChanged, 0) << "no band was drawn";
+    EXPECT_LT(lastChanged, format.height / 2) << "the band reaches into the saver's title and caption";
+}
+
 TEST_F(ClipRendererTest, AnUnknownKeyIsRefusedBeforeTheEncoderStarts)
 {
     const QString encoder = recordingEncoder();

@@ -35,7 +35,10 @@ TEST(ServicePromptTest, LengthIsCountedAsTheAppCountsIt)
             EXPECT_TRUE(row.accepted) << row.name;
         } catch (const ApiError& error) {
             EXPECT_FALSE(row.accepted) << row.name;
-            EXPECT_EQ(error.message, "Keep the description under 2000 characters.") << row.name;
+            EXPECT_EQ(error.message,
+                row.tooLarge ? "This description is too long to send. Use fewer accents and emoji."
+                             : "Keep the description under 2000 characters.")
+                << row.name;
         }
     }
 }

@@ -2,6 +2,7 @@
 // Configurable stand-ins for the platform facts tests need to control: who the machine is, what
 // system it runs, and which applications are running.
 
+#include "platform/desktop_appearance.h"
 #include "platform/machine_identity.h"
 #include "platform/operating_system.h"
 #include "platform/workspace.h"
@@ -26,13 +27,25 @@ public:
 class FakeOperatingSystem final : public platform::OperatingSystem {
 public:
     platform::OperatingSystemVersion version() const override { return current; }
-    bool reduceMotion() const override { return reduce; }
     std::optional<platform::BundleInfo> mainBundle() const override { return main; }
     std::optional<platform::BundleInfo> bundle(const QString&) const override { return std::nullopt; }
 
     platform::OperatingSystemVersion current { 14, 0, 0 };
-    bool reduce = false;
     std::optional<platform::BundleInfo> main;
+};
+
+// The desktop's settings as a test sets them; a change is announced as the portal announces it.
+class FakeDesktopAppearance final : public platform::DesktopAppearance {
+public:
+    platform::ColorScheme colorScheme() const override { return platform::ColorScheme::noPreference; }
+    bool reduceMotion() const override { return reduce; }
+    void setReduceMotion(bool on)
+    {
+        reduce = on;
+        emit reduceMotionChanged(on);
+    }
+
+    bool reduce = false;
 };
 
 // Running applications are whatever `running` holds; declarations are written to `journal` when

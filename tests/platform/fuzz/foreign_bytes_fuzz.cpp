@@ -1,9 +1,10 @@
 // libFuzzer target for the platform parsers that read bytes written by someone else: bundle
-// Info.plists (XML or binary), the update feed, and preference files. The first input byte picks
+// Info.plists (XML or binary), the update feed, and preference files of the earlier format. The first input byte picks
 // the parser. Build with -DQUORVEL_BUILD_FUZZERS=ON and clang.
 #include "platform/appcast.h"
-#include "platform/linux/preference_file_suite.h"
 #include "platform/plist_reader.h"
+#include "platform/plist_writer.h"
+#include "platform/preference_codec.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         parseAppcast(bytes);
         break;
     default:
-        if (const auto values = decodePreferenceFile(bytes))
-            encodePreferenceFile(*values);
+        if (const auto values = decodeLegacyPreferenceFile(bytes))
+            quorvel::platform::writeXmlPlist(*values);
         break;
     }
     return 0;

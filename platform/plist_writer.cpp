@@ -1,4 +1,5 @@
-#include "kit/plist_codec.h"
+#include "platform/plist_writer.h"
+#include "platform/plist_reader.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -8,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace quorvel::kit {
+namespace quorvel::platform {
 
 namespace {
 
@@ -38,7 +39,7 @@ struct Writer {
     {
         const bool container = v.typeId() == QMetaType::QVariantList || v.typeId() == QMetaType::QStringList
             || v.typeId() == QMetaType::QVariantMap;
-        if (container && depth + 1 > kMaxPlistDepth) {
+        if (container && depth + 1 > kMaxPlistNesting) {
             error = QStringLiteral("nesting too deep");
             return nullptr;
         }
@@ -116,7 +117,7 @@ struct Writer {
     }
 };
 
-template <typename Emit> PlistSerializeResult serialize(const QVariant& value, Emit write)
+template <typename Emit> PlistWriteResult serialize(const QVariant& value, Emit write)
 {
     Writer writer;
     PlistPtr root(writer.build(value, 0));
@@ -133,14 +134,14 @@ template <typename Emit> PlistSerializeResult serialize(const QVariant& value, E
 
 } // namespace
 
-PlistSerializeResult serializeBinaryPlist(const QVariant& value)
+PlistWriteResult writeBinaryPlist(const QVariant& value)
 {
     return serialize(value, [](plist_t node, char** out, uint32_t* length) { plist_to_bin(node, out, length); });
 }
 
-PlistSerializeResult serializeXmlPlist(const QVariant& value)
+PlistWriteResult writeXmlPlist(const QVariant& value)
 {
     return serialize(value, [](plist_t node, char** out, uint32_t* length) { plist_to_xml(node, out, length); });
 }
 
-} // namespace quorvel::kit
+} // namespace quorvel::platform
