@@ -382,6 +382,143 @@ def saver_failure_runs(run, clip):
         run.relay.set_mode("pass")
 
 
+# The idle agent --------------------------------------------------------------------------------
+
+# Short enough for a test, long enough that the X server's whole-second timer is not the measure.
+IDLE_SECONDS = 3
+# From the moment the idle time is reached to the clip on screen: the host starts, reads the store,
+# loads the module and plays from its cache.
+IDLE_TO_PICTURE_LIMIT_MS = 5000
+AGENT_ENTRY = os.path.join("autostart", "com.quorvel.Quorvel.Agent.desktop")
+
+
+def saver_processes(run):
+    """(pid, arguments) of every quorvel-saver of this run's home, read from /proc: the agent and
+    the hosts it starts are not the harness's children."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as cmdline:
+                args = [a.decode(errors="replace") for a in cmdline.read().split(b"\0") if a]
+            with open(f"/proc/{entry}/environ", "rb") as environ:
+                home = [v for v in environ.read().split(b"\0") if v.startswith(b"HOME=")]
+        except OSError:
+            continue
+        if args and os.path.basename(args[0]) == "quorvel-saver" and home == [f"HOME={run.env['HOME']}".encode()]:
+            if process_alive(int(entry)):
+                found.append((int(entry), args[1:]))
+    return found
+
+
+def agents(run):
+    return [pid for pid, args in saver_processes(run) if args == ["--agent"]]
+
+
+def full_screen_hosts(run):
+    return [pid for pid, args in saver_processes(run) if not args]
+
+
+def user_input(run, *action):
+    subprocess.run(["xdotool", *action], env=run.env, check=True, timeout=10, capture_output=True)
+
+
+def agent_started_by_enabling(run):
+    """"Enable as Screensaver" left a login entry naming this copy's host and an agent running."""
+    run.begin("the idle agent runs after enabling")
+    entry_path = os.path.join(run.env["XDG_CONFIG_HOME"], AGENT_ENTRY)
+    with open(entry_path) as entry:
+        exec_lines = [line for line in entry if line.startswith("Exec=")]
+    if len(exec_lines) != 1 or "quorvel-saver" not in exec_lines[0] or "--agent" not in exec_lines[0]:
+        raise Failure(f"the agent's login entry {entry_path} does not start the agent: {exec_lines}")
+    running = wait_until("the idle agent to run", lambda: agents(run), 10, 0.1)
+    if len(running) != 1:
+        raise Failure(f"{len(running)} idle agents run; one per session is the rule")
+    run.extra_pids.extend(running)
+
+
+def idle_spell_brings_the_saver(run, spell, clip):
+    """Nothing is touched for the idle time: the agent starts the host, the clip comes on screen by
+    itself with its title; a key ends it and the agent stays."""
+    run.begin(f"{spell} idle spell: the clip comes on screen by itself")
+    watch = run.screen.watch(IDLE_SECONDS + 30)
+    # The spell starts with this last input (a move to where the pointer already is would be none).
+    user_input(run, "mousemove", str(600 + 20 * len(run.measures)), "400")
+    last_input = time.monotonic() * 1000
+    try:
+        hosts = wait_until("the agent to start the saver", lambda: full_screen_hosts(run), IDLE_SECONDS + 15, 0.05)
+        started = time.monotonic() * 1000
+        if started - last_input < IDLE_SECONDS * 1000 - 1000:
+            raise Failure(f"the saver started {started - last_input:.0f} ms after the last input, before the idle time")
+        wait_until("the clip at the centre of the screen", lambda: watch.lit_after(last_input), 15, 0.05)
+    finally:
+        samples = watch.stop()
+    first, _ = blank_spans(samples, last_input + IDLE_SECONDS * 1000)
+    run.measure(f"{spell} idle spell: idle time reached to first picture", first, "ms", IDLE_TO_PICTURE_LIMIT_MS)
+    if first is None or first > IDLE_TO_PICTURE_LIMIT_MS:
+        raise Failure(f"{spell} idle spell: the clip showed {first} ms after the idle time was reached")
+    ui.settle(1.0)  # the title fades in over the clip
+    run.shot(f"idle-saver-{spell}")
+
+    run.begin(f"{spell} idle spell: a key ends the saver")
+    user_input(run, "key", "space")
+    saver_ended_by_input(run, hosts)
+
+
+def saver_ended_by_input(run, hosts):
+    """The saver started for this spell ends, the agent stays, and nothing comes back before the
+    next idle time has passed."""
+    wait_until("the saver to end", lambda: not any(p in full_screen_hosts(run) for p in hosts), 10, 0.05)
+    ended = time.monotonic()
+    if not agents(run):
+        raise Failure("the idle agent ended with the saver it started")
+    while time.monotonic() - ended < IDLE_SECONDS - 1:
+        if full_screen_hosts(run):
+            raise Failure(f"the saver came back {time.monotonic() - ended:.1f} s after input ended it")
+        time.sleep(0.05)
+
+
+def video_player_holds_the_saver_off(run, clip):
+    """A video player that holds off the desktop's screensaver holds this one off too."""
+    run.begin("a video player holds the saver off")
+    cached = [f for f in os.listdir(cache_dir(run)) if f.endswith(clip.rsplit("/", 1)[1])]
+    player = run.start("mpv", ["mpv", "--vo=x11", "--no-audio", "--loop=inf", "--really-quiet",
+                               os.path.join(cache_dir(run), cached[0])])
+    try:
+        user_input(run, "mousemove", "500", "300")
+        deadline = time.monotonic() + IDLE_SECONDS * 3
+        while time.monotonic() < deadline:
+            if not player.running():
+                raise Failure(f"mpv ended: {player.text()[-1000:]}")
+            if full_screen_hosts(run):
+                raise Failure("the saver started while a video player held the screensaver off")
+            time.sleep(0.1)
+        run.shot("video-player-holds-off")
+    finally:
+        player.stop()
+    run.begin("the player has ended: the saver comes again")
+    hosts = wait_until("the agent to start the saver once the player has ended", lambda: full_screen_hosts(run),
+                       IDLE_SECONDS + 15, 0.1)
+    ui.settle(0.5)
+    user_input(run, "key", "space")
+    saver_ended_by_input(run, hosts)
+
+
+def idle_agent_road(run, clip):
+    agent_started_by_enabling(run)
+    run.begin(f"the idle time set to {IDLE_SECONDS} s reaches the running agent")
+    subprocess.run([run.saver_path, "--idle-time", str(IDLE_SECONDS)], env=run.client_env, check=True, timeout=30,
+                   capture_output=True)
+    shown = subprocess.run([run.saver_path, "--idle-time"], env=run.client_env, capture_output=True, text=True,
+                           timeout=30)
+    if shown.stdout.strip() != str(IDLE_SECONDS):
+        raise Failure(f"quorvel-saver --idle-time prints {shown.stdout!r} after setting {IDLE_SECONDS}")
+    for spell in ("first", "second"):
+        idle_spell_brings_the_saver(run, spell, clip)
+    video_player_holds_the_saver_off(run, clip)
+
+
 # The roads -------------------------------------------------------------------------------------
 
 
@@ -618,3 +755,4 @@ def app_road(run):
     run.begin("the saver plays the new clip")
     log = run_saver(run, "published-clip", clip.rsplit("/", 1)[1], expect=["manifest: 1 videos"])
     check_saver_shows(run, clip, log)
+    idle_agent_road(run, clip)

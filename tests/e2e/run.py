@@ -160,7 +160,7 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--out", required=True)
-    parser.add_argument("--timeout", type=float, default=220)
+    parser.add_argument("--timeout", type=float, default=300)
     parser.add_argument("--inner", help=argparse.SUPPRESS)
     args = parser.parse_args()
     args.build = os.path.abspath(args.build)
