@@ -8,6 +8,7 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsVideoItem>
 #include <QPen>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 namespace quorvel::extension {
@@ -85,6 +86,8 @@ QuorvelView::~QuorvelView()
 {
     if (observedWindow_)
         observedWindow_->removeEventFilter(this);
+    if (observedSurface_)
+        observedSurface_->removeEventFilter(this);
     // The sink belongs to the video item, which the scene deletes: the player must let go first.
     playback_->player().setVideoSink(nullptr);
 }
@@ -176,17 +179,27 @@ void QuorvelView::followWindow()
     // Observers of the window the view leaves go first, so it no longer pauses this view.
     if (observedWindow_ && observedWindow_ != this)
         observedWindow_->removeEventFilter(this);
+    if (observedSurface_)
+        observedSurface_->removeEventFilter(this);
     observedWindow_ = current;
+    observedSurface_ = current ? current->windowHandle() : nullptr;
+    // A new window counts as seen until its own expose events tell otherwise.
+    playback_->setExposed(true);
     playback_->windowChanged(current != nullptr);
     if (!current)
         return;
     if (current != this)
         current->installEventFilter(this);
+    if (observedSurface_)
+        observedSurface_->installEventFilter(this);
     layoutItems();
 }
 
 bool QuorvelView::eventFilter(QObject* watched, QEvent* event)
 {
+    // Unmapped, minimised or fully covered: nothing of the window reaches the screen.
+    if (observedSurface_ && watched == observedSurface_ && event->type() == QEvent::Expose)
+        playback_->setExposed(observedSurface_->isExposed());
     if (observedWindow_ && watched == observedWindow_ && watched != this)
         handleWindowEvent(event);
     return QGraphicsView::eventFilter(watched, event);

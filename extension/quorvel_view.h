@@ -11,6 +11,7 @@ class QGraphicsRectItem;
 class QGraphicsScene;
 class QGraphicsSimpleTextItem;
 class QGraphicsVideoItem;
+class QWindow;
 
 namespace quorvel::extension {
 
@@ -59,6 +60,8 @@ private:
     QGraphicsSimpleTextItem* title_ = nullptr;
     QGraphicsSimpleTextItem* caption_ = nullptr;
     QPointer<QWidget> observedWindow_;
+    // The native window behind it, whose expose events say whether anything of the view can be seen.
+    QPointer<QWindow> observedSurface_;
 };
 
 } // namespace quorvel::extension
