@@ -8,6 +8,8 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsVideoItem>
 #include <QPen>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
@@ -61,6 +63,9 @@ QuorvelView::QuorvelView(std::shared_ptr<ExtensionEnvironment> environment,
     setBackgroundBrush(Qt::black);
     setAutoFillBackground(true);
     setPalette(QPalette(Qt::black));
+    // The scene's background (and from the first frame on, the video) covers every pixel: filling
+    // the viewport first would paint each frame's area twice.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     setFocusPolicy(Qt::NoFocus);
 
@@ -122,6 +127,13 @@ QString QuorvelView::captionText() const
 bool QuorvelView::isTitleShown() const
 {
     return titleBox_->isVisible();
+}
+
+void QuorvelView::drawBackground(QPainter* painter, const QRectF& rect)
+{
+    // A frame in aspect-fill covers the whole view; black under it would be drawn only to be painted over.
+    if (!video_->videoSink()->videoFrame().isValid())
+        QGraphicsView::drawBackground(painter, rect);
 }
 
 void QuorvelView::layoutItems()
