@@ -196,10 +196,14 @@ void QuorvelView::followWindow()
     observedWindow_ = current;
     observedSurface_ = current ? current->windowHandle() : nullptr;
     // A new window counts as seen until its own expose events tell otherwise.
-    playback_->setExposed(true);
+    surfaceExposed_ = true;
+    obscurity_.reset();
+    updateExposure();
     playback_->windowChanged(current != nullptr);
     if (!current)
         return;
+    obscurity_ = platform::watchWindowObscurity(current->winId());
+    connect(obscurity_.get(), &platform::WindowObscurity::fullyObscuredChanged, this, &QuorvelView::updateExposure);
     if (current != this)
         current->installEventFilter(this);
     if (observedSurface_)
@@ -209,12 +213,19 @@ void QuorvelView::followWindow()
 
 bool QuorvelView::eventFilter(QObject* watched, QEvent* event)
 {
-    // Unmapped, minimised or fully covered: nothing of the window reaches the screen.
-    if (observedSurface_ && watched == observedSurface_ && event->type() == QEvent::Expose)
-        playback_->setExposed(observedSurface_->isExposed());
+    // Unmapped or minimised: nothing of the window reaches the screen.
+    if (observedSurface_ && watched == observedSurface_ && event->type() == QEvent::Expose) {
+        surfaceExposed_ = observedSurface_->isExposed();
+        updateExposure();
+    }
     if (observedWindow_ && watched == observedWindow_ && watched != this)
         handleWindowEvent(event);
     return QGraphicsView::eventFilter(watched, event);
+}
+
+void QuorvelView::updateExposure()
+{
+    playback_->setExposed(surfaceExposed_ && !(obscurity_ && obscurity_->isFullyObscured()));
 }
 
 bool QuorvelView::focusStayedInProcess() const

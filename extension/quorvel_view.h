@@ -3,6 +3,7 @@
 // All state lives in QuorvelPlayback; this widget renders it and turns window events into signals.
 
 #include "extension/quorvel_playback.h"
+#include "platform/window_obscurity.h"
 
 #include <QGraphicsView>
 #include <QPointer>
@@ -47,6 +48,7 @@ private:
     void layoutItems();
     void updateTexts();
     void followWindow();
+    void updateExposure();
     // A close, deactivation, hide or minimise of the window the view is in.
     void handleWindowEvent(QEvent* event);
     // True when the window the view is in lost activation to another window of this process: the
@@ -63,6 +65,9 @@ private:
     QPointer<QWidget> observedWindow_;
     // The native window behind it, whose expose events say whether anything of the view can be seen.
     QPointer<QWindow> observedSurface_;
+    bool surfaceExposed_ = true;
+    // Whether the window lies wholly under others, which expose events do not tell.
+    std::unique_ptr<platform::WindowObscurity> obscurity_;
 };
 
 } // namespace quorvel::extension
