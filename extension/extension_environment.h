@@ -4,8 +4,11 @@
 
 #include "extension/clip_cache.h"
 #include "platform/clock.h"
+#include "platform/display_power.h"
 #include "platform/machine_identity.h"
 #include "platform/media_player.h"
+#include "platform/network_cost.h"
+#include "platform/power_source.h"
 #include "platform/preferences.h"
 #include "platform/workspace.h"
 
@@ -27,6 +30,10 @@ struct ExtensionEnvironment {
     std::shared_ptr<platform::Clock> clock;
     std::shared_ptr<platform::Sleeper> sleeper;
     std::shared_ptr<platform::MachineIdentity> machineIdentity;
+    // None counts as a display that is on, an unmetered connection and mains power.
+    std::shared_ptr<platform::DisplayPower> displayPower;
+    std::shared_ptr<platform::NetworkCost> networkCost;
+    std::shared_ptr<platform::PowerSource> powerSource;
     // Without a trailing slash.
     QString serviceBaseUrl;
     QString cacheDirectory;

@@ -23,8 +23,11 @@ std::unique_ptr<saver::SaverPrincipal> QuorvelExtensionModule::makePrincipal()
     environment->cacheDirectory = platform::extensionCacheDirectory();
     ClipCacheLimits limits;
     limits.maxCacheBytes = settings::cacheLimitBytes(*environment->preferences);
-    environment->clipCache = std::make_shared<ClipCache>(
-        environment->cacheDirectory, environment->network, environment->clipStallTimeout, std::move(limits));
+    environment->clipCache
+        = std::make_shared<ClipCache>(environment->cacheDirectory, environment->clipStallTimeout, std::move(limits));
+    environment->displayPower = platform::makeDisplayPower();
+    environment->networkCost = platform::makeNetworkCost();
+    environment->powerSource = platform::makePowerSource();
     environment->sampleClipURL
         = sampleClipURLForLibrary(platform::moduleFilePath(reinterpret_cast<const void*>(&sampleClipURLForLibrary)));
     return std::make_unique<QuorvelExtension>(std::move(environment));

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QUuid>
 
+#include <utility>
+
 namespace quorvel::extension {
 namespace {
 
@@ -59,6 +61,17 @@ QuorvelPlayback::QuorvelPlayback(std::shared_ptr<ExtensionEnvironment> environme
     // not cut this one short.
     connect(player_.get(), &platform::MediaPlayer::endOfItem, this, &QuorvelPlayback::playNext);
     connect(player_.get(), &platform::MediaPlayer::statusChanged, this, &QuorvelPlayback::onStatusChanged);
+    gate_ = new DownloadGate(this);
+    if (environment_->displayPower)
+        connect(environment_->displayPower.get(), &platform::DisplayPower::displayPowerChanged, this,
+            &QuorvelPlayback::updateSuspension);
+    if (environment_->networkCost)
+        connect(environment_->networkCost.get(), &platform::NetworkCost::meteredChanged, this,
+            &QuorvelPlayback::updateSuspension);
+    if (environment_->powerSource)
+        connect(environment_->powerSource.get(), &platform::PowerSource::onBatteryChanged, this,
+            &QuorvelPlayback::updateSuspension);
+    updateSuspension();
 }
 
 QuorvelPlayback::~QuorvelPlayback()
@@ -90,7 +103,7 @@ QCoro::Task<> QuorvelPlayback::loadFeed()
         co_return;
     // Detached: the view goes on playing while its clips download.
     ClipCache::cacheClips(
-        cache_, QPointer<QObject>(this), [self] { return self ? self->playlist_ : std::vector<Video> {}; });
+        cache_, QPointer<QObject>(this), [self] { return self ? self->playlist_ : std::vector<Video> {}; }, gate_);
 }
 
 void QuorvelPlayback::setPlaylist(std::vector<Video> playlist)
@@ -132,8 +145,20 @@ void QuorvelPlayback::playNext()
 {
     if (playlist_.empty())
         return;
-    const qint64 length = static_cast<qint64>(playlist_.size());
-    const Video video = playlist_[static_cast<size_t>(((index_ - playlistStart_) % length + length) % length)];
+    Video video = clipAt(index_);
+    if (!mayFetch()) {
+        // Only what the disk holds plays; with nothing there, the built-in clip does.
+        const qint64 length = static_cast<qint64>(playlist_.size());
+        qint64 skipped = 0;
+        while (skipped < length && !isOnDisk(clipAt(index_ + skipped)))
+            ++skipped;
+        if (skipped < length) {
+            index_ += skipped;
+            video = clipAt(index_);
+        } else {
+            video = makeFallbackVideo(environment_->sampleClipURL);
+        }
+    }
     ++index_;
     playingVideoURL_ = video.url;
 
@@ -147,7 +172,7 @@ void QuorvelPlayback::playNext()
     currentFromCache_ = cached.has_value();
     if (!cached && !isRemoteClipURL(video.url) && !mayPlayFromDisk(video.url)) {
         // A feed never makes the player read a local file (or any other scheme).
-        player_->pause();
+        pause();
         failCurrent(QStringLiteral("not an http(s) clip: %1").arg(video.url.toString()));
         return;
     }
@@ -156,7 +181,18 @@ void QuorvelPlayback::playNext()
     platform::log::debug(
         LogCategory::View, QStringLiteral("[%1] clip %2: %3").arg(instanceID_).arg(index_).arg(currentURL_.toString()));
     player_->setItem(currentURL_);
-    player_->play();
+    play();
+}
+
+const Video& QuorvelPlayback::clipAt(qint64 index) const
+{
+    const qint64 length = static_cast<qint64>(playlist_.size());
+    return playlist_[static_cast<size_t>(((index - playlistStart_) % length + length) % length)];
+}
+
+bool QuorvelPlayback::isOnDisk(const Video& video) const
+{
+    return cache_->cachedFileURL(video) || mayPlayFromDisk(video.url);
 }
 
 void QuorvelPlayback::onStatusChanged(Status status)
@@ -208,7 +244,7 @@ bool QuorvelPlayback::mayPlayFromDisk(const QUrl& url) const
 void QuorvelPlayback::startAnimation()
 {
     if (player_->hasItem())
-        player_->play();
+        play();
     if (!isPreview_ && !settingsHostRunning())
         retention_.startSession();
 }
@@ -216,7 +252,7 @@ void QuorvelPlayback::startAnimation()
 void QuorvelPlayback::stopAnimation()
 {
     platform::log::info(LogCategory::View, QStringLiteral("stopAnimation()"));
-    player_->pause();
+    pause();
     retention_.endSession();
 }
 
@@ -225,7 +261,7 @@ void QuorvelPlayback::windowChanged(bool hasWindow)
     platform::log::info(
         LogCategory::View, QStringLiteral("[%1] viewDidMoveToWindow hasWindow=%2").arg(instanceID_, flag(hasWindow)));
     if (!hasWindow) {
-        player_->pause();
+        pause();
         return;
     }
     const bool settingsOpen = settingsHostRunning();
@@ -242,6 +278,55 @@ void QuorvelPlayback::dismissalSignal(DismissalSignal signal, bool windowVisible
             .arg(instanceID_, signalName(signal), flag(windowVisible)));
     if (signal == DismissalSignal::WindowDidChangeOcclusionState && windowVisible)
         return;
+    pause();
+}
+
+void QuorvelPlayback::setExposed(bool exposed)
+{
+    if (exposed == exposed_)
+        return;
+    exposed_ = exposed;
+    platform::log::info(LogCategory::View, QStringLiteral("[%1] window exposed=%2").arg(instanceID_, flag(exposed)));
+    updateSuspension();
+}
+
+bool QuorvelPlayback::mayFetch() const
+{
+    return !(environment_->networkCost && environment_->networkCost->isMetered())
+        && !(environment_->powerSource && environment_->powerSource->isOnBattery());
+}
+
+void QuorvelPlayback::updateSuspension()
+{
+    const bool displayOn = !environment_->displayPower || environment_->displayPower->isDisplayOn();
+    const bool suspended = !exposed_ || !displayOn;
+    gate_->setOpen(!suspended && mayFetch());
+    if (suspended == suspended_)
+        return;
+    suspended_ = suspended;
+    platform::log::info(LogCategory::View,
+        QStringLiteral("[%1] %2 (window exposed=%3, display on=%4)")
+            .arg(instanceID_, suspended ? QStringLiteral("suspended") : QStringLiteral("resumed"), flag(exposed_),
+                flag(displayOn)));
+    if (suspended) {
+        playOnWake_ = player_->isPlaying();
+        player_->pause();
+    } else if (std::exchange(playOnWake_, false)) {
+        player_->play();
+    }
+}
+
+void QuorvelPlayback::play()
+{
+    if (suspended_)
+        playOnWake_ = true;
+    else
+        player_->play();
+}
+
+void QuorvelPlayback::pause()
+{
+    playOnWake_ = false;
     player_->pause();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // One player view's logic without a display: the feed, the endless loop over the playlist, failure
-// counting with its back-off, volume, pausing on dismissal signals and retention sessions.
+// counting with its back-off, volume, pausing on dismissal signals and retention sessions. Nothing
+// decodes or downloads while nobody can see the view (its window unexposed, the display off), and
+// on a metered connection or on battery only what the disk holds plays.
 
 #include "extension/clip_cache.h"
 #include "extension/extension_environment.h"
@@ -43,6 +45,13 @@ public:
     void dismissalSignal(DismissalSignal signal, bool windowVisible);
     // The window lost activation to another window of this process; playback goes on.
     void focusMovedWithinProcess();
+    // Whether the view's window can be seen at all (mapped and not fully covered).
+    void setExposed(bool exposed);
+
+    // Decoding and caching wait while this is true; playback resumes where it was.
+    bool isSuspended() const { return suspended_; }
+    // False on a metered connection or on battery: nothing new is fetched, not even streamed.
+    bool mayFetch() const;
 
     bool settingsHostRunning() const;
     double storedVolume() const;
@@ -72,6 +81,14 @@ private:
     bool mayPlayFromDisk(const QUrl& url) const;
     // Takes the fetched list: at once when nothing plays, else at the next clip change.
     void takeFeed(std::vector<Video> videos);
+    // The player plays unless the view is suspended, in which case it starts on waking.
+    void play();
+    // A pause that waking does not undo.
+    void pause();
+    void updateSuspension();
+    // The clip at playlist position `index` (any integer; the playlist loops).
+    const Video& clipAt(qint64 index) const;
+    bool isOnDisk(const Video& video) const;
 
     std::shared_ptr<ExtensionEnvironment> environment_;
     std::unique_ptr<platform::MediaPlayer> player_;
@@ -94,6 +111,11 @@ private:
     // The playlist entry of the current clip, as the feed names it.
     QUrl playingVideoURL_;
     bool currentFromCache_ = false;
+    bool exposed_ = true;
+    bool suspended_ = false;
+    bool playOnWake_ = false;
+    // Open while this view may download clips; its caching waits otherwise.
+    DownloadGate* gate_ = nullptr;
 };
 
 } // namespace quorvel::extension

@@ -8,6 +8,9 @@
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsVideoItem>
 #include <QPen>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 namespace quorvel::extension {
@@ -60,6 +63,9 @@ QuorvelView::QuorvelView(std::shared_ptr<ExtensionEnvironment> environment,
     setBackgroundBrush(Qt::black);
     setAutoFillBackground(true);
     setPalette(QPalette(Qt::black));
+    // The scene's background (and from the first frame on, the video) covers every pixel: filling
+    // the viewport first would paint each frame's area twice.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     setFocusPolicy(Qt::NoFocus);
 
@@ -85,6 +91,8 @@ QuorvelView::~QuorvelView()
 {
     if (observedWindow_)
         observedWindow_->removeEventFilter(this);
+    if (observedSurface_)
+        observedSurface_->removeEventFilter(this);
     // The sink belongs to the video item, which the scene deletes: the player must let go first.
     playback_->player().setVideoSink(nullptr);
 }
@@ -119,6 +127,13 @@ QString QuorvelView::captionText() const
 bool QuorvelView::isTitleShown() const
 {
     return titleBox_->isVisible();
+}
+
+void QuorvelView::drawBackground(QPainter* painter, const QRectF& rect)
+{
+    // A frame in aspect-fill covers the whole view; black under it would be drawn only to be painted over.
+    if (!video_->videoSink()->videoFrame().isValid())
+        QGraphicsView::drawBackground(painter, rect);
 }
 
 void QuorvelView::layoutItems()
@@ -176,20 +191,41 @@ void QuorvelView::followWindow()
     // Observers of the window the view leaves go first, so it no longer pauses this view.
     if (observedWindow_ && observedWindow_ != this)
         observedWindow_->removeEventFilter(this);
+    if (observedSurface_)
+        observedSurface_->removeEventFilter(this);
     observedWindow_ = current;
+    observedSurface_ = current ? current->windowHandle() : nullptr;
+    // A new window counts as seen until its own expose events tell otherwise.
+    surfaceExposed_ = true;
+    obscurity_.reset();
+    updateExposure();
     playback_->windowChanged(current != nullptr);
     if (!current)
         return;
+    obscurity_ = platform::watchWindowObscurity(current->winId());
+    connect(obscurity_.get(), &platform::WindowObscurity::fullyObscuredChanged, this, &QuorvelView::updateExposure);
     if (current != this)
         current->installEventFilter(this);
+    if (observedSurface_)
+        observedSurface_->installEventFilter(this);
     layoutItems();
 }
 
 bool QuorvelView::eventFilter(QObject* watched, QEvent* event)
 {
+    // Unmapped or minimised: nothing of the window reaches the screen.
+    if (observedSurface_ && watched == observedSurface_ && event->type() == QEvent::Expose) {
+        surfaceExposed_ = observedSurface_->isExposed();
+        updateExposure();
+    }
     if (observedWindow_ && watched == observedWindow_ && watched != this)
         handleWindowEvent(event);
     return QGraphicsView::eventFilter(watched, event);
+}
+
+void QuorvelView::updateExposure()
+{
+    playback_->setExposed(surfaceExposed_ && !(obscurity_ && obscurity_->isFullyObscured()));
 }
 
 bool QuorvelView::focusStayedInProcess() const

@@ -3,6 +3,7 @@
 // All state lives in QuorvelPlayback; this widget renders it and turns window events into signals.
 
 #include "extension/quorvel_playback.h"
+#include "platform/window_obscurity.h"
 
 #include <QGraphicsView>
 #include <QPointer>
@@ -11,6 +12,7 @@ class QGraphicsRectItem;
 class QGraphicsScene;
 class QGraphicsSimpleTextItem;
 class QGraphicsVideoItem;
+class QWindow;
 
 namespace quorvel::extension {
 
@@ -40,11 +42,13 @@ protected:
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
 
 private:
     void layoutItems();
     void updateTexts();
     void followWindow();
+    void updateExposure();
     // A close, deactivation, hide or minimise of the window the view is in.
     void handleWindowEvent(QEvent* event);
     // True when the window the view is in lost activation to another window of this process: the
@@ -59,6 +63,11 @@ private:
     QGraphicsSimpleTextItem* title_ = nullptr;
     QGraphicsSimpleTextItem* caption_ = nullptr;
     QPointer<QWidget> observedWindow_;
+    // The native window behind it, whose expose events say whether anything of the view can be seen.
+    QPointer<QWindow> observedSurface_;
+    bool surfaceExposed_ = true;
+    // Whether the window lies wholly under others, which expose events do not tell.
+    std::unique_ptr<platform::WindowObscurity> obscurity_;
 };
 
 } // namespace quorvel::extension

@@ -6,6 +6,9 @@
 //                                    view through N clip changes of its feed
 //   cache URL DIRECTORY              caches URL into DIRECTORY with the extension's ClipCache: time,
 //                                    bytes, peak memory growth of this process
+//   painted [--] COMMAND ARGS...     starts COMMAND and watches the whole X screen: milliseconds from
+//                                    the start to the first window painted anywhere on it (any pixel
+//                                    leaves black), then ends COMMAND
 //   screen-frames SECONDS            samples the centre of the X screen for SECONDS: the monotonic
 //                                    milliseconds of every change of picture there (any player)
 //   cache-while-playing BUNDLE URL DIRECTORY DELAY
@@ -67,12 +70,24 @@ int screenCentreLuma(QScreen* screen)
     return int(sum / (grab.width() * grab.height()));
 }
 
-int onScreen(QStringList command)
+// The brightest spot of the whole screen, sampled on a coarse grid: a window painted anywhere shows.
+int screenBrightest(QScreen* screen)
+{
+    const QImage grab = screen->grabWindow(0).toImage().scaled(96, 54).convertToFormat(QImage::Format_Grayscale8);
+    int brightest = 0;
+    for (int y = 0; y < grab.height(); ++y)
+        for (int x = 0; x < grab.width(); ++x)
+            brightest = std::max(brightest, int(grab.constScanLine(y)[x]));
+    return brightest;
+}
+
+// Milliseconds from starting `command` to `seen` holding for the screen, then ends the command.
+int timeUntilSeen(QStringList command, const std::function<int(QScreen*)>& luma)
 {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen || command.isEmpty())
         return 64;
-    if (screenCentreLuma(screen) >= quorvel::bench::kBlackLuma) {
+    if (luma(screen) >= quorvel::bench::kBlackLuma) {
         QTextStream(stderr) << "the screen is not black before the start\n";
         return 2;
     }
@@ -86,7 +101,7 @@ int onScreen(QStringList command)
     child.start();
     int code = 3;
     while (clock.elapsed() < 30000 && child.state() != QProcess::NotRunning) {
-        if (screenCentreLuma(screen) >= quorvel::bench::kBlackLuma) {
+        if (luma(screen) >= quorvel::bench::kBlackLuma) {
             say(QStringLiteral("first-frame-ms %1").arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1));
             code = 0;
             break;
@@ -189,8 +204,7 @@ QCoro::Task<> cacheOnce(quorvel::extension::ClipCache& cache, QUrl url, QObject*
 
 int cache(const QUrl& url, const QString& directory)
 {
-    auto network = std::make_shared<QNetworkAccessManager>();
-    quorvel::extension::ClipCache clipCache(directory, network, std::chrono::milliseconds(60000));
+    quorvel::extension::ClipCache clipCache(directory, std::chrono::milliseconds(60000));
     QObject owner;
     const long baseline = quorvel::bench::residentKilobytes();
     quorvel::bench::resetPeakResident();
@@ -270,8 +284,7 @@ int cacheWhilePlaying(const QString& bundle, const QUrl& url, const QString& dir
     quorvel::saver::FullScreenStage stage;
     quorvel::saver::SaverSession session(module->module().makePrincipal(), stage);
     quorvel::bench::ClipChangeProbe probe;
-    auto network = std::make_shared<QNetworkAccessManager>();
-    quorvel::extension::ClipCache clipCache(directory, network, std::chrono::milliseconds(60000));
+    quorvel::extension::ClipCache clipCache(directory, std::chrono::milliseconds(60000));
     QObject owner;
     double start = 0, end = 0;
     bool landed = false;
@@ -305,7 +318,13 @@ int main(int argc, char** argv)
         args = args.mid(1);
         if (args.first() == QLatin1String("--"))
             args.removeFirst();
-        return onScreen(args);
+        return timeUntilSeen(args, screenCentreLuma);
+    }
+    if (command == QLatin1String("painted") && args.size() >= 2) {
+        args = args.mid(1);
+        if (args.first() == QLatin1String("--"))
+            args.removeFirst();
+        return timeUntilSeen(args, screenBrightest);
     }
     if (command == QLatin1String("changes") && args.size() == 3)
         return changes(args.at(1), args.at(2).toInt());
@@ -315,7 +334,8 @@ int main(int argc, char** argv)
         return screenFrames(args.at(1).toDouble());
     if (command == QLatin1String("cache-while-playing") && args.size() == 5)
         return cacheWhilePlaying(args.at(1), QUrl(args.at(2)), args.at(3), args.at(4).toDouble());
-    QTextStream(stderr) << "usage: saver_bench on-screen [--] COMMAND ARGS... | changes BUNDLE N | cache URL DIR | "
-                           "screen-frames SECONDS | cache-while-playing BUNDLE URL DIR DELAY\n";
+    QTextStream(stderr)
+        << "usage: saver_bench on-screen|painted [--] COMMAND ARGS... | changes BUNDLE N | cache URL DIR | "
+           "screen-frames SECONDS | cache-while-playing BUNDLE URL DIR DELAY\n";
     return 64;
 }

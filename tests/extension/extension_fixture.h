@@ -3,6 +3,7 @@
 // preferences, a workspace whose running applications the test sets.
 
 #include "extension/extension_environment.h"
+#include "platform/display_power.h"
 
 #include "support/fake_platform.h"
 #include "support/manual_clock.h"
@@ -29,7 +30,7 @@ public:
     void pause() override { playing_ = false; }
     bool isPlaying() const override { return playing_; }
     double positionSeconds() const override { return 0; }
-    void seek(double) override { }
+    void seek(double) override { ++seeks; }
     void setVideoSink(QVideoSink*) override { }
 
     void becomeReady() { emit statusChanged(status_ = ItemStatus::ReadyToPlay); }
@@ -41,6 +42,16 @@ public:
     QString error_;
     double volume_ = 1.0;
     bool playing_ = false;
+    int seeks = 0;
+};
+
+// A display switched on and off by hand.
+class FakeDisplayPower final : public platform::DisplayPower {
+    Q_OBJECT
+public:
+    bool isDisplayOn() const override { return on; }
+    void set(bool value) { on = value, emit displayPowerChanged(value); }
+    bool on = true;
 };
 
 // The extension sends "unknown" when the machine cannot be identified.
@@ -66,7 +77,7 @@ struct ExtensionFixture {
         env.cacheDirectory = cacheDir.filePath(QStringLiteral("videos"));
         env.sampleClipURL = QUrl::fromLocalFile(QStringLiteral("/bundle/Contents/Resources/QuorvelSample.mp4"));
         env.makePlayer = [] { return std::make_unique<FakeMediaPlayer>(); };
-        env.clipCache = std::make_shared<extension::ClipCache>(env.cacheDirectory, env.network, env.clipStallTimeout);
+        env.clipCache = std::make_shared<extension::ClipCache>(env.cacheDirectory, env.clipStallTimeout);
     }
     std::shared_ptr<MemoryPreferenceSuite> sharedSuite()
     {

@@ -244,7 +244,7 @@ protected:
         return std::count_if(all.begin(), all.end(), [&](const auto& request) { return request.path == path; });
     }
 
-    std::shared_ptr<ClipCache> cache = std::make_shared<ClipCache>(cacheDir.path(), network, 300ms);
+    std::shared_ptr<ClipCache> cache = std::make_shared<ClipCache>(cacheDir.path(), 300ms);
 };
 
 TEST_F(CacheTest, DownloadsMissingClipsAndPrunesEverythingElse)
@@ -304,10 +304,78 @@ TEST_F(CacheTest, FailedDownloadsLeaveNothingBehind)
     }
 }
 
+// A session that notes on which thread each reply hands over its bytes.
+class WatchedSession final : public QNetworkAccessManager {
+public:
+    WatchedSession(const QThread* mainThread, std::atomic<int>& onMain, std::atomic<int>& elsewhere)
+        : mainThread_(mainThread)
+        , onMain_(onMain)
+        , elsewhere_(elsewhere)
+    {
+    }
+
+protected:
+    QNetworkReply* createRequest(Operation op, const QNetworkRequest& request, QIODevice* data) override
+    {
+        QNetworkReply* reply = QNetworkAccessManager::createRequest(op, request, data);
+        connect(reply, &QNetworkReply::readyRead, reply,
+            [this] { ++(QThread::currentThread() == mainThread_ ? onMain_ : elsewhere_); });
+        return reply;
+    }
+
+private:
+    const QThread* mainThread_;
+    std::atomic<int>& onMain_;
+    std::atomic<int>& elsewhere_;
+};
+
+TEST_F(CacheTest, ClipBytesNeverReachTheMainThreadAndTheRulesStillHold)
+{
+    std::atomic<int> onMain = 0, elsewhere = 0;
+    const QThread* mainThread = QThread::currentThread();
+    cache = std::make_shared<ClipCache>(cacheDir.path(), 2s, ClipCacheLimits {},
+        [&] { return std::make_unique<WatchedSession>(mainThread, onMain, elsewhere); });
+    server.serve("/s/whole.mp4", reply(200, QByteArray(3'000'000, 'w')));
+    server.serve("/s/cut.mp4", reply(200, QByteArray(3'000'000, 'c'), Mode::CutMidBody));
+    const std::vector<Video> playlist { clip("/s/whole.mp4"), clip("/s/cut.mp4") };
+    cacheAll(playlist);
+    EXPECT_EQ(readFile(pathOf(playlist[0])), QByteArray(3'000'000, 'w'));
+    EXPECT_EQ(entries(), QStringList { cacheFileName(playlist[0].url) }) << "the cut-off clip leaves nothing";
+    EXPECT_GT(elsewhere, 0);
+    EXPECT_EQ(onMain, 0) << "clip bytes were handed over on the main thread";
+}
+
+// Closing a view's gate (nobody sees it, or the connection became metered) cuts its download short;
+// nothing of it stays, nothing is fetched while closed, and the clip comes once the gate opens.
+TEST_F(CacheTest, AClosedGateStopsTheDownloadUntilItOpens)
+{
+    cache = std::make_shared<ClipCache>(cacheDir.path(), 10s);
+    server.serve("/s/one.mp4", reply(200, {}, Mode::Stall));
+    const std::vector<Video> playlist { clip("/s/one.mp4") };
+    QObject view;
+    DownloadGate gate;
+    auto run = ClipCache::cacheClips(
+        cache, &view, [&] { return playlist; }, &gate);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fetches("/s/one.mp4") == 1; }, 2000));
+    ASSERT_EQ(entries().filter(".partial-").size(), 1);
+
+    server.serve("/s/one.mp4", reply(200, "the clip"));
+    gate.setOpen(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return entries().isEmpty(); }, 2000)) << entries().join(' ').toStdString();
+    QTest::qWait(100);
+    EXPECT_EQ(fetches("/s/one.mp4"), 1) << "nothing is fetched while the gate is closed";
+    EXPECT_TRUE(log.messages().filter("cache failed").isEmpty()) << "a cut by the gate is no failure";
+
+    gate.setOpen(true);
+    await(std::move(run));
+    EXPECT_EQ(fetches("/s/one.mp4"), 2);
+    EXPECT_EQ(readFile(pathOf(playlist[0])), "the clip");
+}
+
 TEST_F(CacheTest, TwoViewsShareTheCacheWithoutUndoingEachOther)
 {
     // The first view's clip is slow to arrive; the second view finishes and prunes meanwhile.
-    cache = std::make_shared<ClipCache>(cacheDir.path(), network, 10s);
+    cache = std::make_shared<ClipCache>(cacheDir.path(), 10s);
     server.serve("/s/slow.mp4", reply(200, {}, Mode::Stall));
     server.serve("/s/fast.mp4", reply(200, "fast"));
     const std::vector<Video> playlist { clip("/s/slow.mp4"), clip("/s/fast.mp4") };
@@ -376,7 +444,7 @@ TEST_F(CacheTest, DownloadsStayWithinTheirBoundsAndLeaveNothingBehind)
         limits.maxClipBytes = kClipCap;
         limits.maxCacheBytes = c.cacheCap;
         limits.freeSpace = [free = c.freeBytes](const QString&) { return free; };
-        cache = std::make_shared<ClipCache>(dir.path(), network, 2s, limits);
+        cache = std::make_shared<ClipCache>(dir.path(), 2s, limits);
         const Video kept { server.url("/s/kept.mp4"), {}, {}, {}, {} };
         const Video one { raw.url("/s/one.mp4"), {}, {}, {}, {} };
         writeFile(dir.filePath("last-good-feed.json"), lastGood);
@@ -415,7 +483,7 @@ TEST_F(CacheTest, AnUnwritableCacheFolderCachesNothingAndBreaksNothing)
     const QString blocked = cacheDir.filePath("blocked");
     writeFile(blocked, "not a folder");
     server.serve("/s/one.mp4", reply(200, "clip"));
-    cache = std::make_shared<ClipCache>(blocked, network, 2s);
+    cache = std::make_shared<ClipCache>(blocked, 2s);
     QObject view;
     await(ClipCache::cacheClips(cache, &view, [this] { return std::vector<Video> { clip("/s/one.mp4") }; }));
     EXPECT_EQ(readFile(blocked), "not a folder");
@@ -506,7 +574,7 @@ TEST(CachingView, KeepsPlayingWhatItCanWhenAClipNeverEnds)
     ClipCacheLimits limits;
     limits.maxClipBytes = 128 * 1024;
     limits.freeSpace = [](const QString&) -> std::optional<qint64> { return qint64(4) << 30; };
-    env.clipCache = std::make_shared<ClipCache>(env.cacheDirectory, env.network, 2s, limits);
+    env.clipCache = std::make_shared<ClipCache>(env.cacheDirectory, 2s, limits);
 
     auto player = std::make_unique<testing::FakeMediaPlayer>();
     testing::FakeMediaPlayer* raw = player.get();

@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <functional>
+
 namespace quorvel::extension {
 namespace {
 
@@ -200,6 +202,57 @@ TEST_F(PlaybackTest, SessionsOpenOnlyForFullScreenViewsWithoutSettings)
     EXPECT_FALSE(players[2]->isPlaying());
     right.reset(); // destruction closes the session too
     EXPECT_EQ(sessions(), 2);
+}
+
+// Nobody sees the view while its window is unexposed or the display is off: the player pauses
+// and picks up the same clip where it was; only what paused it before (a dismissal, the host's
+// stop) keeps it paused on waking, and retention sessions go on as the host drives them.
+TEST_F(PlaybackTest, NothingDecodesWhileNobodySeesAndPlaybackResumesWhereItWas)
+{
+    auto display = std::make_shared<testing::FakeDisplayPower>();
+    fixture.environment->displayPower = display;
+    auto playback = makePlayback();
+    FakeMediaPlayer& player = *players[0];
+    playback->setPlaylist({ remote("0.mp4"), remote("1.mp4") });
+    playback->startAnimation();
+    const QList<QUrl> playing = player.items;
+
+    const struct {
+        const char* name;
+        std::function<void(bool seen)> see;
+    } causes[] = {
+        { "display off", [&](bool seen) { display->set(seen); } },
+        { "window unexposed", [&](bool seen) { playback->setExposed(seen); } },
+    };
+    for (const auto& cause : causes) {
+        SCOPED_TRACE(cause.name);
+        cause.see(false);
+        EXPECT_TRUE(playback->isSuspended());
+        EXPECT_FALSE(player.isPlaying());
+        playback->startAnimation(); // the host starting again does not undo it
+        EXPECT_FALSE(player.isPlaying());
+        cause.see(true);
+        EXPECT_TRUE(player.isPlaying());
+        EXPECT_EQ(player.items, playing) << "the same clip, not the next nor a new item";
+        EXPECT_EQ(player.seeks, 0) << "from where it was";
+    }
+    EXPECT_TRUE(playback->retention().hasOpenSession()) << "a suspension is no end of a session";
+
+    // Paused for its own reasons while suspended: waking leaves it paused.
+    display->set(false);
+    playback->setExposed(false);
+    display->set(true);
+    EXPECT_FALSE(player.isPlaying()) << "still unexposed";
+    playback->dismissalSignal(DismissalSignal::WindowDidResignKey, true);
+    playback->setExposed(true);
+    EXPECT_FALSE(player.isPlaying()) << "a dismissal is not undone by waking";
+    playback->startAnimation();
+    EXPECT_TRUE(player.isPlaying());
+    display->set(false);
+    playback->stopAnimation();
+    display->set(true);
+    EXPECT_FALSE(player.isPlaying()) << "the host's stop is not undone by waking";
+    EXPECT_FALSE(playback->retention().hasOpenSession());
 }
 
 // The feed is slow to come: what the disk holds plays meanwhile, and the fetched list takes over at
