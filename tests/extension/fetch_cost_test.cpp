@@ -2,7 +2,8 @@
 #include "extension_fixture.h"
 #include "platform/network_cost.h"
 #include "platform/power_source.h"
-#include "private_bus.h"
+#include "support/private_bus.h"
+#include "system_services.h"
 
 #include "support/coro.h"
 #include "support/files.h"

@@ -1,11 +1,11 @@
 // The desktop's settings read from a settings portal of the test's own, on a private bus.
 #include "platform/desktop_appearance.h"
 #include "support/environment_guard.h"
+#include "support/private_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -69,10 +69,8 @@ class DesktopAppearanceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        daemon.start(QStringLiteral("/usr/bin/dbus-daemon"),
-            { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
-        ASSERT_TRUE(daemon.waitForReadyRead(5000)) << "no private bus";
-        address = QString::fromUtf8(daemon.readLine().trimmed());
+        address = privateBus.address();
+        ASSERT_FALSE(address.isEmpty());
         QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("fake-portal"));
         ASSERT_TRUE(bus.isConnected());
         portal = std::make_unique<FakeSettingsPortal>(bus);
@@ -83,16 +81,11 @@ protected:
         qputenv("QUORVEL_COLOR_SCHEME", "dark");
         qunsetenv("QUORVEL_REDUCE_MOTION");
     }
-    void TearDown() override
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal"));
-        daemon.terminate();
-        daemon.waitForFinished(5000);
-    }
+    void TearDown() override { QDBusConnection::disconnectFromBus(QStringLiteral("fake-portal")); }
 
     EnvironmentGuard scheme { "QUORVEL_COLOR_SCHEME" };
     EnvironmentGuard motion { "QUORVEL_REDUCE_MOTION" };
-    QProcess daemon;
+    PrivateBus privateBus;
     QString address;
     std::unique_ptr<FakeSettingsPortal> portal;
 };

@@ -1,10 +1,10 @@
 #include "platform/linux/idle_monitors.h"
+#include "support/private_bus.h"
 
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,6 +13,7 @@
 namespace {
 
 using namespace quorvel::platform;
+using quorvel::testing::PrivateBus;
 using namespace std::chrono_literals;
 
 // GNOME's idle monitor as the test drives it: the idle time moves only when told.
@@ -82,11 +83,9 @@ protected:
     void SetUp() override
     {
         qRegisterMetaType<QDBusObjectPath>();
-        daemon_.start("dbus-daemon", { "--session", "--nofork", "--nopidfile", "--print-address=1" });
-        if (!daemon_.waitForReadyRead(10000))
-            GTEST_SKIP() << "no dbus-daemon";
-        address_ = QString::fromLatin1(daemon_.readLine().trimmed());
-        serviceBus_ = QDBusConnection::connectToBus(address_, "quorvel-test-gnome-service");
+        const QString address = bus_.address();
+        ASSERT_FALSE(address.isEmpty());
+        serviceBus_ = QDBusConnection::connectToBus(address, "quorvel-test-gnome-service");
         ASSERT_TRUE(serviceBus_.isConnected());
         ASSERT_TRUE(serviceBus_.registerObject("/org/gnome/Mutter/IdleMonitor/Core", &mutter,
             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
@@ -94,15 +93,13 @@ protected:
         ASSERT_TRUE(serviceBus_.registerObject("/org/gnome/SessionManager", &session,
             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
         ASSERT_TRUE(serviceBus_.registerService("org.gnome.SessionManager"));
-        monitorBus_ = QDBusConnection::connectToBus(address_, "quorvel-test-gnome-monitor");
+        monitorBus_ = QDBusConnection::connectToBus(address, "quorvel-test-gnome-monitor");
         ASSERT_TRUE(monitorBus_.isConnected());
     }
     void TearDown() override
     {
         QDBusConnection::disconnectFromBus("quorvel-test-gnome-monitor");
         QDBusConnection::disconnectFromBus("quorvel-test-gnome-service");
-        daemon_.terminate();
-        daemon_.waitForFinished(5000);
     }
 
     // The monitor's calls travel through the bus daemon: let them arrive and come back.
@@ -113,8 +110,7 @@ protected:
     QDBusConnection monitorBus_ { QString() };
 
 private:
-    QProcess daemon_;
-    QString address_;
+    PrivateBus bus_;
     QDBusConnection serviceBus_ { QString() };
 };
 

@@ -1,49 +1,17 @@
 #pragma once
-// A dbus-daemon of the test's own, and on it stand-ins for the system services the saver asks:
-// NetworkManager's "Metered" and UPower's "OnBattery", with their PropertiesChanged signals.
+// Stand-ins for the system services the saver asks, for a bus of the test's own
+// (support/private_bus.h): NetworkManager's "Metered" and UPower's "OnBattery", with their
+// PropertiesChanged signals.
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QFile>
 #include <QObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
 namespace quorvel::testing {
-
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        const QString config = dir_.filePath("bus.conf");
-        QFile file(config);
-        file.open(QIODevice::WriteOnly);
-        file.write("<busconfig><type>session</type><listen>unix:dir=" + dir_.path().toUtf8()
-            + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-              "eavesdrop=\"true\"/>"
-              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
-        file.close();
-        daemon_.start("/usr/bin/dbus-daemon", { "--nofork", "--print-address=1", "--config-file=" + config });
-        if (daemon_.waitForReadyRead(5000))
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        EXPECT_FALSE(address_.isEmpty()) << "dbus-daemon did not start";
-    }
-    ~PrivateBus()
-    {
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-    QString address() const { return address_; }
-
-private:
-    QTemporaryDir dir_;
-    QProcess daemon_;
-    QString address_;
-};
 
 class FakeNetworkManager : public QObject {
     Q_OBJECT
