@@ -14,13 +14,6 @@ QString describe(std::chrono::seconds idleTime)
 
 } // namespace
 
-std::chrono::seconds effectiveIdleTime(std::optional<qint64> storedSeconds)
-{
-    if (!storedSeconds || *storedSeconds < 0)
-        return kDefaultIdleTime;
-    return std::chrono::seconds(*storedSeconds);
-}
-
 IdleAgent::IdleAgent(Dependencies dependencies, QObject* parent)
     : QObject(parent)
     , deps_(std::move(dependencies))

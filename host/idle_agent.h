@@ -4,6 +4,7 @@
 // desktop screensaver daemon runs the session, nothing would play, or a host already runs. The
 // host dismisses itself on input; the agent then waits for the next idle spell.
 
+#include "kit/idle_time.h"
 #include "platform/child_process.h"
 #include "platform/idle_monitor.h"
 #include "platform/session_screensavers.h"
@@ -19,11 +20,7 @@ namespace quorvel::saver {
 
 // The single-instance name of the agent: one per session.
 inline constexpr const char* kAgentInstanceName = "com.quorvel.Quorvel.Agent";
-// The idle time when none is set.
-inline constexpr std::chrono::seconds kDefaultIdleTime { 300 };
-
-// The stored idle time in effect: absent (or not a valid count) is the default, 0 is never.
-std::chrono::seconds effectiveIdleTime(std::optional<qint64> storedSeconds);
+using kit::effectiveIdleTime;
 
 class IdleAgent : public QObject {
     Q_OBJECT
@@ -60,7 +57,7 @@ private:
     void arm();
 
     Dependencies deps_;
-    std::chrono::seconds idleTime_ { kDefaultIdleTime };
+    std::chrono::seconds idleTime_ { kit::kDefaultIdleTime };
     bool started_ = false;
     // The host of this spell ended badly: it is not started again before the next spell.
     bool hostFailedThisSpell_ = false;

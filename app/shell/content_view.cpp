@@ -7,6 +7,7 @@
 #include "app/client/user_defaults.h"
 #include "app/shell/app_location_manager.h"
 #include "app/shell/window_directory.h"
+#include "kit/idle_time.h"
 #include "kit/tessary.h"
 #include "platform/idle_monitor.h"
 #include "platform/log.h"
@@ -31,7 +32,6 @@ void detach(QCoro::Task<> task)
 }
 
 // The idle agent's own default when no idle time was ever chosen.
-constexpr qint64 kDefaultIdleSeconds = 5 * 60;
 
 QString durationText(qint64 seconds)
 {
@@ -306,7 +306,7 @@ void ContentView::readDesktop()
 
 qint64 ContentView::idleSeconds() const
 {
-    return idleTime_ && *idleTime_ >= 0 ? *idleTime_ : kDefaultIdleSeconds;
+    return kit::effectiveIdleTime(idleTime_).count();
 }
 
 std::optional<QString> ContentView::howItStarts() const
