@@ -4,6 +4,7 @@
 #include "platform/delete_later.h"
 #include "platform/log.h"
 
+#include <QCoreApplication>
 #include <QCoroFuture>
 #include <QCoroTask>
 #include <QNetworkReply>
@@ -266,14 +267,26 @@ ClipDownloader::ClipDownloader(
     worker_->moveToThread(&thread_);
     QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
     thread_.start(QThread::LowPriority);
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        applicationWatch_ = std::make_unique<QObject>();
+        QObject::connect(application, &QObject::destroyed, applicationWatch_.get(), [this] { stop(); });
+    }
 }
 
 ClipDownloader::~ClipDownloader()
 {
+    stop();
+}
+
+void ClipDownloader::stop()
+{
+    if (std::exchange(stopped_, true))
+        return;
     QMetaObject::invokeMethod(
         worker_, [worker = worker_] { worker->shutDown(); }, Qt::BlockingQueuedConnection);
     thread_.quit();
     thread_.wait();
+    worker_ = nullptr;
 }
 
 QFuture<bool> ClipDownloader::start(DownloadJob job)
@@ -281,6 +294,11 @@ QFuture<bool> ClipDownloader::start(DownloadJob job)
     auto promise = std::make_shared<QPromise<bool>>();
     promise->start();
     QFuture<bool> future = promise->future();
+    if (stopped_) {
+        promise->addResult(false);
+        promise->finish();
+        return future;
+    }
     QMetaObject::invokeMethod(
         worker_, [worker = worker_, job = std::move(job), promise] { worker->run(job, promise); },
         Qt::QueuedConnection);
@@ -290,6 +308,8 @@ QFuture<bool> ClipDownloader::start(DownloadJob job)
 void ClipDownloader::cancel(const DownloadJob& job)
 {
     job.cancelled->store(true);
+    if (stopped_)
+        return;
     QMetaObject::invokeMethod(
         worker_, [worker = worker_, cancelled = job.cancelled] { worker->abort(cancelled.get()); },
         Qt::QueuedConnection);

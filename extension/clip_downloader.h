@@ -53,7 +53,8 @@ class ClipDownloader {
 public:
     ClipDownloader(
         ClipStore& store, std::chrono::milliseconds stallTimeout, ClipCacheLimits limits, SessionFactory makeSession);
-    // Cuts every download short and waits for the thread.
+    // Cuts every download short and waits for the thread (also done when the application goes away
+    // first: a caching task still waiting at exit keeps its cache, and so this, alive).
     ~ClipDownloader();
     ClipDownloader(const ClipDownloader&) = delete;
     ClipDownloader& operator=(const ClipDownloader&) = delete;
@@ -68,11 +69,15 @@ public:
 
 private:
     class Worker;
+    void stop();
 
     ClipCacheLimits limits_;
     QThread thread_;
-    // Lives on `thread_`.
+    // Lives on `thread_`; gone once stopped.
     Worker* worker_ = nullptr;
+    bool stopped_ = false;
+    // Receives the application's end, so the thread never runs into the process's teardown.
+    std::unique_ptr<QObject> applicationWatch_;
 };
 
 } // namespace quorvel::extension
