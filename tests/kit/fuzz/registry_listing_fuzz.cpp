@@ -133,9 +133,11 @@ void generated(const QString& input)
     const QString& identifier = parts[0];
     const QString& version = parts[1];
     const QString path = QLatin1Char('/') + parts[2];
-    // What the tool refuses to list, and paths it could list but no reader can keep whole.
-    if (identifier.isEmpty() || holdsSpaceOrParenthesis(identifier) || holdsControl(identifier) || holdsControl(version)
-        || holdsControl(path) || path != path.trimmed())
+    // What the tool refuses to list, and paths it could list but no reader can keep whole. A bundle
+    // identifier is a reverse-domain name, never one that starts like a path: the readers take the
+    // first field that begins with "/" for the path (lines need not hold tabs).
+    if (identifier.isEmpty() || identifier.startsWith(QLatin1Char('/')) || holdsSpaceOrParenthesis(identifier)
+        || holdsControl(identifier) || holdsControl(version) || holdsControl(path) || path != path.trimmed())
         return;
     const QString uuid = QStringLiteral("0B9E5D0A-1F35-4F43-8A5B-1234567890AB");
     const QString line = toolLine(QLatin1Char('='), identifier, version, uuid, path);
