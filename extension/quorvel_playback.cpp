@@ -340,10 +340,7 @@ bool QuorvelPlayback::settingsHostRunning() const
 {
     if (!environment_->workspace)
         return false;
-    for (const platform::RunningApplication& application : environment_->workspace->runningApplications())
-        if (application.bundleIdentifier == QLatin1String("com.apple.Wallpaper-Settings.extension"))
-            return true;
-    return false;
+    return platform::isRunning(*environment_->workspace, QStringLiteral("com.apple.Wallpaper-Settings.extension"));
 }
 
 double QuorvelPlayback::storedVolume() const

@@ -65,10 +65,7 @@ int runAgent(SaverEnvironment& environment, platform::Preferences& preferences)
         .storedIdleTime = [&environment] { return environment.kit.getIdleTime(); },
         .otherHostRunning =
             [&environment] {
-                for (const platform::RunningApplication& app : environment.workspace.runningApplications())
-                    if (app.bundleIdentifier == QLatin1String(kEngineBundleIdentifier))
-                        return true;
-                return false;
+                return platform::isRunning(environment.workspace, QString::fromLatin1(kEngineBundleIdentifier));
             },
         .host = *host,
         .hostProgram = environment.hostPath,

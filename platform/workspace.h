@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 namespace quorvel::platform {
@@ -40,6 +41,14 @@ public:
         const QString& bundleIdentifier, const QString& bundlePath)
         = 0;
 };
+
+// Whether a process declared under `bundleIdentifier` runs now.
+inline bool isRunning(const Workspace& workspace, const QString& bundleIdentifier)
+{
+    const QList<RunningApplication> running = workspace.runningApplications();
+    return std::any_of(running.cbegin(), running.cend(),
+        [&](const RunningApplication& application) { return application.bundleIdentifier == bundleIdentifier; });
+}
 
 class DesktopWorkspace final : public Workspace {
 public:
