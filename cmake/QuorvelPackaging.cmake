@@ -8,6 +8,8 @@ set(QUORVEL_PACKAGE_PREFIX /usr)
 set(QUORVEL_PACKAGE_APP_DIR lib/quorvel)
 set(QUORVEL_PACKAGE_BUNDLE ${QUORVEL_PACKAGE_APP_DIR}/Quorvel.app/Contents)
 set(QUORVEL_PACKAGE_EXTENSION ${QUORVEL_PACKAGE_BUNDLE}/PlugIns/QuorvelExtension.appex)
+# The daemons' program (host/desktop/quorvel.in), by its path from the prefix.
+set(QUORVEL_PACKAGE_DAEMON_PROGRAM libexec/xscreensaver/quorvel)
 # The service's fixed loopback port (its systemd unit, and `scripts/package --local`).
 set(QUORVEL_PACKAGE_SERVICE_PORT 47380)
 set(QUORVEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package)

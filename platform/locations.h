@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace quorvel::platform {
 
 // Service base URL without a trailing slash: $QUORVEL_SERVICE_URL, else the build's default.
@@ -21,6 +23,11 @@ QString saverToolPath();
 // Where the app counts as installed: "~/Applications", the folder a move copies it into, then the
 // folder the Debian package installs it in ("/usr/lib/quorvel").
 QStringList applicationsFolders();
+// The program the package installs for the desktop's screensaver daemons beside the packaged
+// bundle at `bundlePath` ("<prefix>/lib/quorvel/Quorvel.app" gives
+// "<prefix>/libexec/xscreensaver/quorvel"); none for a bundle anywhere else or when it is missing.
+// The daemons' settings read the screensaver's description by that program's name.
+std::optional<QString> packagedDaemonProgram(const QString& bundlePath);
 // $XDG_CACHE_HOME/com.quorvel.Quorvel.Extension/videos (not created here).
 QString extensionCacheDirectory();
 

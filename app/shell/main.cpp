@@ -128,8 +128,11 @@ int main(int argc, char** argv)
             return app::checkDebugAccess(shell.auth(), app::DebugSources { identity, secrets }, defaults);
         };
     };
-    // What the main window reads besides the stores; made before the host, like the rest.
-    platform::XResourceScreensaverDaemon screensaverDaemon(QString(), saverBesideApp);
+    // What the main window reads besides the stores; made before the host, like the rest. A
+    // packaged copy lists the daemons' program the package installed, whose description the
+    // daemon's settings show.
+    platform::XResourceScreensaverDaemon screensaverDaemon(
+        QString(), platform::packagedDaemonProgram(bundlePath).value_or(saverBesideApp));
     // How the screensaver starts by itself here: the desktop's idle watch or its own daemon, and
     // the idle agent this copy's host runs.
     const std::unique_ptr<platform::IdleMonitor> idle = platform::makeSessionIdleMonitor();

@@ -1,6 +1,7 @@
 #include "platform/locations.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace quorvel::platform {
@@ -45,6 +46,19 @@ QString saverToolPath()
 QStringList applicationsFolders()
 {
     return { QDir::homePath() + QStringLiteral("/Applications"), QStringLiteral(QUORVEL_PACKAGE_APP_DIR) };
+}
+
+std::optional<QString> packagedDaemonProgram(const QString& bundlePath)
+{
+    const QString bundle = QDir::cleanPath(QFileInfo(bundlePath).absoluteFilePath());
+    const QString appFolder = QStringLiteral("/" QUORVEL_PACKAGE_APP_SUBDIR "/");
+    const qsizetype at = bundle.lastIndexOf(appFolder);
+    if (at < 0 || bundle.mid(at + appFolder.size()).contains(QLatin1Char('/')))
+        return std::nullopt;
+    const QFileInfo program(bundle.left(at) + QStringLiteral("/" QUORVEL_PACKAGE_DAEMON_PROGRAM));
+    if (!program.isFile() || !program.isExecutable())
+        return std::nullopt;
+    return program.absoluteFilePath();
 }
 
 QString extensionCacheDirectory()

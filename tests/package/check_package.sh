@@ -97,6 +97,13 @@ grep -qx "Exec=/usr/libexec/xscreensaver/quorvel" "$root"/usr/share/applications
   fail "the screensaver theme entry does not start the hack by its path"
 grep -q "^ExecStart=/usr/bin/quorvel-service --data %h/.local/share/quorvel-service --port [0-9]" \
   "$root"/usr/lib/systemd/user/quorvel-service.service || fail "the user unit does not start the service on its port"
+# The unit as the user manager would load it, its program at its unpacked place (its manual page
+# is not installed here).
+if command -v systemd-analyze >/dev/null; then
+  sed "s|/usr/bin/quorvel-service|$root/usr/bin/quorvel-service|" "$root"/usr/lib/systemd/user/quorvel-service.service \
+    >"$work/quorvel-service.service"
+  systemd-analyze --user verify --man=no "$work/quorvel-service.service" || fail "systemd does not accept the user unit"
+fi
 
 # The programs run from a fresh home, against a service that is not there, so the module falls
 # back to its sample clip.

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QUuid>
 
 namespace {
@@ -23,6 +26,25 @@ TEST(Locations, EnvironmentOverridesBaseUrlsAndNormalisesTheirSlashes)
     qunsetenv("QUORVEL_CDN_URL");
     EXPECT_FALSE(serviceBaseUrl().endsWith('/'));
     EXPECT_TRUE(cdnBaseUrl().endsWith('/'));
+}
+
+TEST(Locations, NamesTheDaemonsProgramOnlyBesideAPackagedBundleThatHasIt)
+{
+    QTemporaryDir prefix;
+    const QString bundle = prefix.path() + "/lib/quorvel/Quorvel.app";
+    const QString program = prefix.path() + "/libexec/xscreensaver/quorvel";
+    ASSERT_TRUE(QDir().mkpath(bundle) && QDir().mkpath(prefix.path() + "/libexec/xscreensaver"));
+    EXPECT_EQ(packagedDaemonProgram(bundle), std::nullopt);
+    QFile file(program);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(packagedDaemonProgram(bundle), std::nullopt) << "not executable";
+    file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(packagedDaemonProgram(bundle), program);
+    EXPECT_EQ(packagedDaemonProgram(bundle + "/"), program);
+    EXPECT_EQ(packagedDaemonProgram(prefix.path() + "/lib/quorvel/Other/Quorvel.app"), std::nullopt);
+    EXPECT_EQ(packagedDaemonProgram(prefix.path() + "/Applications/Quorvel.app"), std::nullopt);
+    EXPECT_EQ(packagedDaemonProgram(QString()), std::nullopt);
 }
 
 TEST(QtScreens, DescribesTheOffscreenScreenStably)
