@@ -3,6 +3,7 @@
 #include "extension/transfer_check.h"
 #include "platform/delete_later.h"
 #include "platform/log.h"
+#include "platform/thread_priority.h"
 
 #include <QCoreApplication>
 #include <QCoroFuture>
@@ -266,7 +267,10 @@ ClipDownloader::ClipDownloader(
     worker_ = new Worker(store, stallTimeout, limits_, std::move(makeSession));
     worker_->moveToThread(&thread_);
     QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    thread_.start(QThread::LowPriority);
+    // Receiving bytes gives way to the decoder and the painting when both want the processor.
+    QObject::connect(
+        &thread_, &QThread::started, worker_, [] { platform::lowerCurrentThreadPriority(); }, Qt::DirectConnection);
+    thread_.start();
     if (QCoreApplication* application = QCoreApplication::instance()) {
         applicationWatch_ = std::make_unique<QObject>();
         QObject::connect(application, &QObject::destroyed, applicationWatch_.get(), [this] { stop(); });

@@ -1,5 +1,7 @@
 #include "extension/clip_store.h"
 
+#include "platform/thread_priority.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,7 +73,6 @@ ClipStore::ClipStore(QString directory, FreeSpaceQuery freeSpace)
     , freeSpace_(freeSpace ? std::move(freeSpace) : systemFreeSpace())
 {
     pool_.setMaxThreadCount(1);
-    pool_.setThreadPriority(QThread::LowPriority);
 }
 
 ClipStore::~ClipStore()
@@ -86,6 +87,7 @@ template <typename Work> auto ClipStore::run(Work work) const
     QFuture<Result> future = promise->future();
     promise->start();
     pool_.start([promise, work = std::move(work)]() mutable {
+        platform::lowerCurrentThreadPriority();
         if constexpr (std::is_void_v<Result>)
             work();
         else

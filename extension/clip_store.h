@@ -61,7 +61,8 @@ private:
 
     QString directory_;
     FreeSpaceQuery freeSpace_;
-    // One thread at low priority: the order of the work is the order it was asked for.
+    // One thread, in the background's share of the processor: the order of the work is the order
+    // it was asked for.
     mutable QThreadPool pool_;
 };
 

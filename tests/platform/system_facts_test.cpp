@@ -1,6 +1,7 @@
 #include "platform/locations.h"
 #include "platform/screens.h"
 #include "platform/symbol_loader.h"
+#include "platform/thread_priority.h"
 #include "support/environment_guard.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUuid>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <thread>
 
 namespace {
 
@@ -45,6 +51,25 @@ TEST(Locations, NamesTheDaemonsProgramOnlyBesideAPackagedBundleThatHasIt)
     EXPECT_EQ(packagedDaemonProgram(prefix.path() + "/lib/quorvel/Other/Quorvel.app"), std::nullopt);
     EXPECT_EQ(packagedDaemonProgram(prefix.path() + "/Applications/Quorvel.app"), std::nullopt);
     EXPECT_EQ(packagedDaemonProgram(QString()), std::nullopt);
+}
+
+TEST(ThreadPriority, LowersOnlyTheCallingThreadAndOnlyOnce)
+{
+    const auto niceOf = [](pid_t thread) { return getpriority(PRIO_PROCESS, static_cast<id_t>(thread)); };
+    const int process = niceOf(getpid());
+    if (process > 9)
+        GTEST_SKIP() << "the tests already run at nice " << process;
+    int lowered = 0, again = 0;
+    std::thread worker([&] {
+        lowerCurrentThreadPriority();
+        lowered = niceOf(gettid());
+        lowerCurrentThreadPriority();
+        again = niceOf(gettid());
+    });
+    worker.join();
+    EXPECT_EQ(lowered, process + 10);
+    EXPECT_EQ(again, lowered);
+    EXPECT_EQ(niceOf(getpid()), process);
 }
 
 TEST(QtScreens, DescribesTheOffscreenScreenStably)
